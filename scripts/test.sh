@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what Tarnivo needs, builds it and runs every test: once in a normal build and once
+# with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+jobs="$(nproc)"
+
+run_suite() {
+  local folder="$1"; shift
+  cmake -S . -B "$folder" "$@"
+  cmake --build "$folder" -j"$jobs"
+  ctest --test-dir "$folder" --output-on-failure -j"$jobs" --timeout 600
+}
+
+run_suite build
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_suite build-sanitize -DTARNIVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

@@ -1,0 +1,1 @@
+#include "ReverseOneFile.h"

@@ -1,0 +1,105 @@
+#include "WorkFolder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarnivo {
+
+namespace {
+
+constexpr mode_t kPrivateFolderMode = 0700;
+
+bool makeFolderIfMissing(const QString& folder)
+{
+    const QByteArray native = QFile::encodeName(folder);
+    if (::mkdir(native.constData(), kPrivateFolderMode) == 0)
+        return true;
+    return errno == EEXIST;
+}
+
+QString privateTempRoot()
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        return QFile::decodeName(runtime) + QStringLiteral("/tarnivo");
+    return QDir::tempPath() + QStringLiteral("/tarnivo-") + QString::number(::getuid());
+}
+
+bool usingPrivateRoot()
+{
+    return qEnvironmentVariableIsEmpty("TEMP");
+}
+
+}  // namespace
+
+QString TempRoot()
+{
+    if (!usingPrivateRoot())
+        return qEnvironmentVariable("TEMP");
+    const QString root = privateTempRoot();
+    makeFolderIfMissing(root);
+    return root;
+}
+
+QString WorkFolder()
+{
+    return TempRoot() + QStringLiteral("/temp");
+}
+
+QString RenameFolder()
+{
+    return WorkFolder() + QStringLiteral("/Renamed");
+}
+
+QString CheckFolderIsPrivate(const QString& folder)
+{
+    struct stat info;
+    if (::lstat(QFile::encodeName(folder).constData(), &info) != 0)
+        return QStringLiteral("The working folder %1 cannot be used: %2.")
+            .arg(folder, QString::fromLocal8Bit(strerror(errno)));
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("The working folder %1 is a symbolic link. Tarnivo runs programs from "
+                              "its working folder and will not use a link. Please remove it.")
+            .arg(folder);
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("The working folder %1 is not a folder. Please remove or rename it.")
+            .arg(folder);
+    if (info.st_uid != ::getuid())
+        return QStringLiteral("The working folder %1 belongs to another user. Tarnivo runs programs "
+                              "from its working folder and will only use one of your own.")
+            .arg(folder);
+    if (info.st_mode & (S_IWGRP | S_IWOTH))
+        return QStringLiteral("The working folder %1 can be changed by other users. Tarnivo runs "
+                              "programs from its working folder; please make it private "
+                              "(chmod 700) or remove it.")
+            .arg(folder);
+    return QString();
+}
+
+QString PrepareWorkFolder()
+{
+    const QString root = TempRoot();
+    if (usingPrivateRoot()) {
+        const QString problem = CheckFolderIsPrivate(root);
+        if (!problem.isEmpty())
+            return problem;
+    }
+    const QString work = WorkFolder();
+    if (!makeFolderIfMissing(work))
+        return QStringLiteral("The working folder %1 cannot be created: %2.")
+            .arg(work, QString::fromLocal8Bit(strerror(errno)));
+    const QString problem = CheckFolderIsPrivate(work);
+    if (!problem.isEmpty())
+        return problem;
+    if (!makeFolderIfMissing(RenameFolder()))
+        return QStringLiteral("The folder %1 cannot be created: %2.")
+            .arg(RenameFolder(), QString::fromLocal8Bit(strerror(errno)));
+    return QString();
+}
+
+}  // namespace tarnivo

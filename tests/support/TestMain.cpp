@@ -1,0 +1,12 @@
+// Test main: the Qt application object the code under test expects (event processing,
+// timers), with the GoogleTest runner.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
