@@ -1,0 +1,129 @@
+// AVC, the conversion engine: the settings of one ffmpeg conversion, the command line built
+// from them, the run with its progress pulse, cancelling, and the events that report the outcome.
+//
+// A caller fills in the settings, then calls ConvertMedia. The engine either refuses at once
+// (ErrorEvent, settings kept) or runs W/ffmpeg.exe, waits for it while the application keeps
+// handling its events, clears the settings and raises Complete. The outcome is reported only
+// through the three signals, which are emitted synchronously inside the call.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+
+namespace tarnivo {
+
+class ProgressBarView;
+
+// The refusal texts of ConvertMedia.
+inline const QString kNoSourceMessage = QStringLiteral("No source filename defined");
+inline const QString kNoDestinationMessage = QStringLiteral("No destination filename defined");
+inline const QString kToolMissingMessage = QStringLiteral("Unable to locate ffmpeg.exe");
+// Followed by the file name: a name holding a line break or a NUL cannot be passed on.
+inline const QString kUnusableFileNameMessage =
+    QStringLiteral("This file name cannot be passed to ffmpeg because it holds a line break or a NUL character: ");
+
+// The ffmpeg that conversions run: the working folder's "ffmpeg.exe".
+QString ConversionToolPath();
+
+// The tool path as the first token of a command line: unchanged when the command-line
+// splitting gives it back as one argument, otherwise between double quotes and escaped.
+QString ProgramToken(const QString& toolPath);
+
+class AVC : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kTickIntervalMs = 300;
+    static constexpr int kToolWindowStyle = 0;
+    static inline const QString kProgressPrefix = QStringLiteral("Please wait... ");
+
+    // Ticks of tickSource drive the progress pulse while the engine exists; the engine only
+    // borrows the timer. progressBar receives the "Please wait... " texts; either may be null.
+    AVC(QTimer* tickSource, ProgressBarView* progressBar, QObject* parent = nullptr);
+    // Stops listening to the timer. A tool that is still running is left alone.
+    ~AVC() override;
+
+    // The settings. Each stores its value as given, replacing the old one.
+    void RateControlBuffer(QString StrValue);
+    void VideoBitrateTolerance(QString StrValue);
+    void TargetFormat(QString StrValue);
+    void GroupOfPictureSize(QString StrValue);
+    void VideoQuantiserScale(QString StrValue);
+    void MaxVideoBitrate(QString StrValue);
+    void SourceFile(QString StrValue);
+    void DestFile(QString StrValue);
+    void DeInterlace(bool StrValue);
+    void SameQuality(bool StrValue);
+    void VideoSize(QString StrValue);
+    void VideoBitrate(QString StrValue);
+    void VideoFrameRate(QString StrValue);
+    void VideoCodec(QString StrValue);
+    void VideoFourCCTag(QString StrValue);
+    void VideoAspectRatio(QString StrValue);
+    void ForceFormat(QString StrValue);
+    void AudioBitrate(QString StrValue);
+    void AudioCodec(QString StrValue);
+    void AudioFourCCTag(QString StrValue);
+    void AudioSamples(QString StrValue);
+    void AudioChannels(QString StrValue);
+
+    // Builds and runs one conversion; "-y" (replace the destination) when OverWrite is true.
+    // Returns after Complete or ErrorEvent has been emitted.
+    void ConvertMedia(bool OverWrite);
+
+    // Ends the ffmpeg processes that this program started. Emits nothing and leaves the timer
+    // alone: the waiting ConvertMedia sees its tool end and completes as usual.
+    void CancelConvert();
+
+    // The command line ConvertMedia would run with the current settings.
+    QString BuildCommandLine(bool OverWrite) const;
+
+    // Ticks handled so far in this program run, by every engine; stops at INT32_MAX.
+    static qint32 WaitCounter;
+
+signals:
+    void Converting();
+    void Complete();
+    void ErrorEvent(QString ErrorMessage);
+
+private:
+    QString OptionText(bool OverWrite) const;
+    QString UnusableFileName() const;
+    void RunConversion(const QString& commandLine);
+    void ClearSettings();
+    void OnTick();
+
+    QPointer<QTimer> m_tickSource;
+    ProgressBarView* m_progressBar;
+    QMetaObject::Connection m_tickConnection;
+
+    // Declaration order of the settings.
+    QString m_VideoSize;
+    QString m_VideoBitrate;
+    QString m_VideoFrameRate;
+    QString m_VideoCodec;
+    QString m_VideoFourCCTag;
+    QString m_VideoBitrateTolerance;
+    QString m_AudioBitrate;
+    QString m_AudioCodec;
+    QString m_AudioFourCCTag;
+    QString m_AudioSamples;
+    QString m_AudioChannels;
+    QString m_TargetFormat;
+    bool m_DeInterlace = false;
+    bool m_SameQuality = false;
+    QString m_VideoAspectRatio;
+    QString m_ForceFormat;
+    QString m_SourceFile;
+    QString m_DestFile;
+    QString m_RateControlBuffer;
+    QString m_GroupOfPictureSize;
+    QString m_VideoQuantiserScale;
+    QString m_MaxVideoBitrate;
+};
+
+}  // namespace tarnivo
