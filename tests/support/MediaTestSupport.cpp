@@ -45,13 +45,15 @@ ToolResult RunTool(const QString& program, const QStringList& arguments, int tim
 
 bool MakeClip(const QString& path, const ClipOptions& options, QString* errors)
 {
+    const QStringList rate = options.frameRate.split('/');
+    const double framesPerSecond = rate.size() == 2 ? rate[0].toDouble() / rate[1].toDouble() : rate[0].toDouble();
     const QString duration = options.frames > 0
-        ? QString::number(options.frames) + "/(" + options.frameRate + ")"
+        ? QString::number(options.frames / framesPerSecond, 'f', 6)
         : QString::number(options.seconds);
     QStringList arguments{"-v", "error", "-y"};
     if (options.withVideo) {
         arguments << "-f" << "lavfi" << "-i"
-                  << QString("nullsrc=s=%1x%2:r=%3,geq=lum='min(250,N*4)':cb=128:cr=128,format=yuv420p")
+                  << QString("nullsrc=s=%1x%2:r=%3,geq=lum='16+min(219,N*4)':cb=128:cr=128,format=yuv420p")
                          .arg(options.width)
                          .arg(options.height)
                          .arg(options.frameRate);

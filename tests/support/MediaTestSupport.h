@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <vector>
 
 namespace tarnivo::test {
@@ -55,8 +56,15 @@ struct ClipOptions {
     bool withAudio = true;
 };
 
-// Makes a clip whose frame N has a mean grey level of about 4N (up to 250) and a 440 Hz tone.
+// Makes a clip whose frame N decodes to a mean grey level of about ExpectedGrey(N), with a
+// 440 Hz tone.
 // Returns false (with the tool's messages in *errors) when ffmpeg fails.
+// The full-range grey level of frame N of a clip from MakeClip.
+inline double ExpectedGrey(int n)
+{
+    return std::min(255.0, n * 4 * 255.0 / 219.0);
+}
+
 bool MakeClip(const QString& path, const ClipOptions& options, QString* errors = nullptr);
 
 // The mean grey level of each decoded frame of a picture or video file.
