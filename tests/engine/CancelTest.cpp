@@ -1,0 +1,258 @@
+// CancelConvert: ends the ffmpeg processes this program started, and nothing else.
+#include "AVC.h"
+#include "CommandLine.h"
+#include "EngineTestSupport.h"
+#include "MediaTestSupport.h"
+#include "OwnProcesses.h"
+#include "ProcessRunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <list>
+#include <unistd.h>
+
+namespace tarnivo {
+namespace {
+
+using test::EngineLog;
+using test::ProcessEventsUntil;
+
+// The name and state of a process that is not our child ("" when it is gone).
+QString NameOfLiveProcess(pid_t pid)
+{
+    for (const ProcessEntry& entry : RunningProcesses()) {
+        if (entry.pid != pid)
+            continue;
+        QFile stat(QString("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return QString();
+        const QByteArray text = stat.readAll();
+        const int nameEnd = text.lastIndexOf(')');
+        if (nameEnd < 0 || text.mid(nameEnd + 2, 1) == "Z")
+            return QString();
+        return entry.name;
+    }
+    return QString();
+}
+
+bool IsOwnDescendant(pid_t pid)
+{
+    for (const ProcessEntry& entry : DescendantsOf(::getpid(), RunningProcesses())) {
+        if (entry.pid == pid)
+            return true;
+    }
+    return false;
+}
+
+// An ffmpeg that another process started: started detached, so its parent is gone and it is
+// not below this process. Killed when the test ends.
+class OutsideFfmpeg {
+public:
+    OutsideFfmpeg()
+    {
+        qint64 pid = 0;
+        QProcess::startDetached("ffmpeg",
+                                {"-nostdin", "-v", "quiet", "-re", "-f", "lavfi", "-i",
+                                 "anullsrc=r=8000", "-t", "300", "-f", "null", "-"},
+                                QString(), &pid);
+        m_pid = static_cast<pid_t>(pid);
+    }
+    ~OutsideFfmpeg()
+    {
+        if (m_pid > 0)
+            ::kill(m_pid, SIGKILL);
+    }
+    pid_t pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = 0;
+};
+
+// Children started by a test; any still running at the end are killed and reaped.
+class Children {
+public:
+    ~Children()
+    {
+        for (ChildProcess& child : m_children) {
+            if (!child.hasEnded()) {
+                ::kill(child.pid(), SIGKILL);
+                child.waitLettingEventsRun();
+            }
+        }
+    }
+    ChildProcess& Start(const QString& program, const QStringList& arguments, const QString& folder = {})
+    {
+        qint32 error = 0;
+        m_children.push_back(ChildProcess::Start(program, arguments, folder, &error));
+        return m_children.back();
+    }
+
+private:
+    std::list<ChildProcess> m_children;
+};
+
+bool DescendantsInclude(const QStringList& names)
+{
+    QStringList running;
+    for (const ProcessEntry& entry : DescendantsOf(::getpid(), RunningProcesses()))
+        running << entry.name;
+    for (const QString& name : names) {
+        if (!running.contains(name))
+            return false;
+    }
+    return true;
+}
+
+TEST(Cancel, EndsOwnLongConversionAndSparesAnOutsideFfmpeg)
+{
+    test::TempEnvironment environment;
+    test::InstallToolsInto(environment.work());
+    const QString source = environment.root() + "/long.avi";
+    const QString destination = environment.root() + "/cut short.mp4";
+    // Ten minutes at one frame a second; converted at 1000 frames a second, far too long to
+    // finish during the test.
+    ASSERT_EQ(test::RunTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                       "testsrc=s=160x120:r=1:d=600", "-c:v", "mpeg4", source})
+                  .exitCode,
+              0);
+
+    OutsideFfmpeg outside;
+    ASSERT_GT(outside.pid(), 0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return NameOfLiveProcess(outside.pid()) == "ffmpeg"; }, 10000));
+    ASSERT_FALSE(IsOwnDescendant(outside.pid()));
+
+    QTimer timer;
+    EngineLog log;
+    AVC engine(&timer, &log);
+    log.Attach(engine);
+    engine.SourceFile(source);
+    engine.DestFile(destination);
+    engine.VideoFrameRate("1000");
+    engine.VideoSize("320x240");
+    engine.VideoCodec("mpeg4");
+
+    int ticks = 0;
+    bool cancelEmittedNothing = false;
+    bool timerStillOn = false;
+    QObject::connect(&engine, &AVC::Converting, [&] {
+        if (++ticks != 2)
+            return;
+        const qsizetype before = log.entries.size();
+        engine.CancelConvert();
+        cancelEmittedNothing = log.entries.size() == before;
+        timerStillOn = timer.isActive();
+    });
+    // Should the cancel fail, end the run anyway rather than wait for it.
+    bool watchdogFired = false;
+    QTimer::singleShot(60000, [&] {
+        watchdogFired = true;
+        for (const ProcessEntry& entry : DescendantsOf(::getpid(), RunningProcesses())) {
+            if (IsConversionToolName(entry.name))
+                ::kill(entry.pid, SIGKILL);
+        }
+    });
+
+    engine.ConvertMedia(true);
+
+    EXPECT_FALSE(watchdogFired);
+    EXPECT_GE(ticks, 2);
+    EXPECT_TRUE(cancelEmittedNothing);
+    EXPECT_TRUE(timerStillOn);
+    EXPECT_EQ(log.Count("Complete"), 1);
+    EXPECT_EQ(log.entries.back(), "Complete");
+    EXPECT_EQ(log.CountStartingWith("ErrorEvent"), 0);
+    EXPECT_FALSE(timer.isActive());
+    // Ended by SIGTERM, ffmpeg closed the file properly: it is readable and short.
+    const qint64 frames = test::StreamEntry(destination, "v:0", "nb_frames").toLongLong();
+    EXPECT_GT(frames, 0);
+    EXPECT_LT(frames, 600000);
+
+    EXPECT_EQ(NameOfLiveProcess(outside.pid()), "ffmpeg") << "an ffmpeg Tarnivo did not start was ended";
+}
+
+TEST(Cancel, EndsToolsByNameAtAnyDepthAndNothingElse)
+{
+    QTemporaryDir folder;
+    const QString sleep = QStandardPaths::findExecutable("sleep");
+    ASSERT_FALSE(sleep.isEmpty());
+    auto program = [&](const QString& name) {
+        const QString path = folder.path() + "/" + name;
+        QFile::copy(sleep, path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        return path;
+    };
+    const QString longName = "a-very-long-program-name-ffmpeg.exe";  // the kernel keeps 15 characters
+
+    Children children;
+    ChildProcess& upperCase = children.Start(program("Tool-FFMPEG.EXE"), {"60"});
+    ChildProcess& truncated = children.Start(program(longName), {"60"});
+    ChildProcess& helper = children.Start(program("ffmpeg-helper"), {"60"});
+    ChildProcess& oldCopy = children.Start(program("ffmpeg.exe.old"), {"60"});
+    // Through the batch runner: the tool is a grandchild; the runner itself goes on.
+    const QString marker = folder.path() + "/next step ran";
+    const QString batch = folder.path() + "/run.bat";
+    {
+        QFile file(batch);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QuoteArgument(program("Sub FFmpeg.exe").toStdString()).c_str());
+        file.write(" 60\r\n");
+        file.write((QStandardPaths::findExecutable("touch").toStdString() + " " +
+                    QuoteArgument(marker.toStdString()) + "\r\n").c_str());
+    }
+    ChildProcess& runner = children.Start(BatchRunnerPath(), {batch}, folder.path());
+    for (ChildProcess* child : {&upperCase, &truncated, &helper, &oldCopy, &runner})
+        ASSERT_TRUE(child->isValid());
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] {
+            return DescendantsInclude({"Tool-FFMPEG.EXE", longName, "ffmpeg-helper",
+                                       "ffmpeg.exe.old", "Sub FFmpeg.exe"});
+        },
+        10000));
+
+    QTimer timer;
+    EngineLog log;
+    AVC engine(&timer, &log);
+    log.Attach(engine);
+    engine.CancelConvert();
+    EXPECT_TRUE(log.entries.isEmpty());
+
+    const int terminated = 128 + SIGTERM;
+    ASSERT_TRUE(ProcessEventsUntil([&] { return upperCase.hasEnded() && truncated.hasEnded(); }, 10000));
+    EXPECT_EQ(upperCase.waitLettingEventsRun(), terminated);
+    EXPECT_EQ(truncated.waitLettingEventsRun(), terminated);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return runner.hasEnded(); }, 10000));
+    EXPECT_EQ(runner.waitLettingEventsRun(), 0);
+    EXPECT_TRUE(QFile::exists(marker));
+    EXPECT_FALSE(helper.hasEnded());
+    EXPECT_FALSE(oldCopy.hasEnded());
+}
+
+TEST(Cancel, WithNothingRunningDoesNothing)
+{
+    QTimer timer;
+    EngineLog log;
+    AVC engine(&timer, &log);
+    log.Attach(engine);
+    Children children;
+    ChildProcess& bystander = children.Start(QStandardPaths::findExecutable("sleep"), {"60"});
+    ASSERT_TRUE(bystander.isValid());
+
+    engine.CancelConvert();
+    EXPECT_FALSE(timer.isActive());
+    timer.start(60000);
+    engine.CancelConvert();
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 60000);
+    EXPECT_TRUE(log.entries.isEmpty());
+    EXPECT_FALSE(bystander.hasEnded());
+}
+
+}  // namespace
+}  // namespace tarnivo

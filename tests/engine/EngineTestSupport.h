@@ -1,0 +1,102 @@
+// Recorders for the engine tests: what the engine and the window handlers did, in order.
+#pragma once
+
+#include "AVC.h"
+#include "ConversionViews.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <functional>
+#include <ostream>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace tarnivo::test {
+
+// Everything the engine emits and writes onto the bar, as one ordered log:
+// "text:Please wait... 7", "Converting", "Complete", "ErrorEvent:No source filename defined".
+class EngineLog : public ProgressBarView {
+public:
+    void SetProgressText(const QString& text) override { entries << "text:" + text; }
+    void SetProgressValue(int value) override { entries << "value:" + QString::number(value); }
+
+    void Attach(AVC& engine)
+    {
+        QObject::connect(&engine, &AVC::Converting, [this] { entries << "Converting"; });
+        QObject::connect(&engine, &AVC::Complete, [this] { entries << "Complete"; });
+        QObject::connect(&engine, &AVC::ErrorEvent,
+                         [this](const QString& message) { entries << "ErrorEvent:" + message; });
+    }
+
+    int Count(const QString& entry) const { return static_cast<int>(entries.count(entry)); }
+    int CountStartingWith(const QString& prefix) const
+    {
+        int count = 0;
+        for (const QString& entry : entries)
+            count += entry.startsWith(prefix) ? 1 : 0;
+        return count;
+    }
+    // The numbers of the "Please wait... N" texts, in order.
+    QList<qint64> WaitNumbers() const
+    {
+        QList<qint64> numbers;
+        const QString prefix = "text:" + AVC::kProgressPrefix;
+        for (const QString& entry : entries) {
+            if (entry.startsWith(prefix))
+                numbers << entry.mid(prefix.size()).toLongLong();
+        }
+        return numbers;
+    }
+
+    QStringList entries;
+};
+
+// The main window as the event handlers see it; every call is logged in order.
+class RecordingWindow : public ConversionWindow {
+public:
+    void SetProgressText(const QString& text) override { calls << "text:" + text; }
+    void SetProgressValue(int value) override { calls << "value:" + QString::number(value); }
+    void DisableTimer() override { calls << "timer off"; }
+    void SetButtonEnabled(WindowButton button, bool enabled) override
+    {
+        calls << QString("PushButton%1 %2")
+                     .arg(ButtonNumber(button))
+                     .arg(enabled ? "enabled" : "disabled");
+    }
+    void SetStartButtonCaption(const QString& caption) override { calls << "caption:" + caption; }
+    void ShowMessage(const QString& text) override { calls << "message:" + text; }
+
+    static int ButtonNumber(WindowButton button)
+    {
+        switch (button) {
+        case WindowButton::PushButton1: return 1;
+        case WindowButton::PushButton2: return 2;
+        case WindowButton::PushButton4: return 4;
+        case WindowButton::PushButton6: return 6;
+        }
+        return 0;
+    }
+
+    QStringList calls;
+};
+
+// Lets the application handle its events until done() or the deadline; returns done().
+inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+}  // namespace tarnivo::test
