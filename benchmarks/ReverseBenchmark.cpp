@@ -1,0 +1,77 @@
+// Prints how long one reversal takes and how much disk its frames need, for a generated clip.
+//   reverse_benchmark [seconds] [width]x[height] [fps]
+// Defaults: 10 seconds of 1280x720 at 30 fps, with sound.
+#include "MediaTestSupport.h"
+#include "MessageSink.h"
+#include "ReverseOneFile.h"
+#include "WorkFolder.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+struct PrintingSink : tarnivo::MessageSink {
+    void ShowMessage(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
+    void ShowErrorReport(const QString& text) override { std::printf("error: %s\n", qPrintable(text)); }
+};
+
+qint64 folderBytes(const QString& folder)
+{
+    qint64 total = 0;
+    QDirIterator files(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        total += QFileInfo(files.next()).size();
+    return total;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = application.arguments();
+    const double seconds = arguments.size() > 1 ? arguments[1].toDouble() : 10.0;
+    const QStringList size = (arguments.size() > 2 ? arguments[2] : QString("1280x720")).split('x');
+    const QString rate = arguments.size() > 3 ? arguments[3] : QString("30");
+
+    tarnivo::test::TempEnvironment temp;
+    if (!tarnivo::PrepareWorkFolder().isEmpty())
+        return 1;
+    tarnivo::test::InstallToolsInto(tarnivo::WorkFolder());
+
+    tarnivo::test::ClipOptions options;
+    options.seconds = seconds;
+    options.width = size.value(0).toInt();
+    options.height = size.value(1).toInt();
+    options.frameRate = rate;
+    const QString source = temp.root() + "/source.avi";
+    if (!tarnivo::test::MakeClip(source, options)) {
+        std::printf("could not make the clip\n");
+        return 1;
+    }
+
+    // Sample the frames' disk use while the reversal runs.
+    qint64 peakBytes = 0;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout,
+                     [&] { peakBytes = std::max(peakBytes, folderBytes(tarnivo::WorkFolder())); });
+    sampler.start(100);
+
+    PrintingSink sink;
+    QElapsedTimer clock;
+    clock.start();
+    const bool made = tarnivo::ReverseOneFile(source, tarnivo::QuotedToolPath(tarnivo::WorkFolder()), sink);
+    const double elapsed = clock.elapsed() / 1000.0;
+    sampler.stop();
+
+    std::printf("clip: %.1f s of %dx%d at %s fps\n", seconds, options.width, options.height, qPrintable(rate));
+    std::printf("reversed: %s in %.2f s (%.2f x real time)\n", made ? "yes" : "NO", elapsed, elapsed / seconds);
+    std::printf("peak working-folder use: %.1f MB\n", peakBytes / 1e6);
+    return made ? 0 : 1;
+}
