@@ -98,6 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
                  With("-i a.avi -vcodec libx264 -crf 25 -vf %F o.avi", kEvenSourceSize)},
         RuleCase{"RateFactorClamped", "-i a.avi -vcodec h264 -qscale 60 o.avi",
                  With("-i a.avi -vcodec libx264 -crf 51 -vf %F o.avi", kEvenSourceSize)},
+        RuleCase{"UnreadableQscaleKept", "-i a.avi -vcodec h264 -qscale high -qscale 25 o.avi",
+                 With("-i a.avi -vcodec libx264 -qscale high -crf 25 -vf %F o.avi", kEvenSourceSize)},
+        RuleCase{"EachCodecSwitchByItsOwnName", "-i a.avi -vcodec xvid -s 64x48 -vcodec mpeg4 -acodec mp3 -acodec aac o.mpg",
+                 "-i a.avi -vcodec libxvid -vcodec mpeg4 -acodec libmp3lame -acodec mp2 -vf scale=64:48 o.mpg"},
         RuleCase{"QscaleKeptForQuantiserCodecs", "-i a.avi -vcodec mpeg4 -qscale 1 o.avi",
                  "-i a.avi -vcodec mpeg4 -qscale 1 o.avi"}),
     [](const auto& info) { return info.param.name; });

@@ -100,6 +100,23 @@ bool MpegProgramStreamCarries(const std::string& audioEncoder) {
 // AMR-NB has eight modes; the encoder refuses everything else.
 const int kAmrBitrates[] = {4750, 5150, 5900, 6700, 7400, 7950, 10200, 12200};
 
+std::string AudioEncoderForOutput(const std::string& dialectName, bool mpegProgramStream) {
+  const char* renamed = AudioEncoderFor(dialectName);
+  const std::string encoder = renamed ? renamed : dialectName;
+  // MPEG-PS cannot carry AAC (nor most other audio codecs). The file name is fixed by the
+  // profile as ".mpg", so the container stays and the sound is written as MPEG audio layer II,
+  // the program stream's own audio codec: every stream is kept, the file is what its name
+  // says, and any player of .mpg files plays it. An MP4 container under a .mpg name would
+  // keep AAC but mislead every program that goes by the name.
+  if (mpegProgramStream && !MpegProgramStreamCarries(encoder)) return "mp2";
+  return encoder;
+}
+
+// FLV carries H.263 only in its Sorenson form, the flv encoder.
+const VideoCodecRule* VideoCodecRuleFor(const std::string& dialectName, bool flvOutput) {
+  return FindVideoCodecRule(flvOutput && dialectName == "h263" ? "flv" : dialectName);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Small text helpers
 // ---------------------------------------------------------------------------------------------
@@ -327,6 +344,8 @@ void PixelFormat(const OutputPlan& plan, const std::string& value, Translation& 
   }
 }
 
+// "-s" becomes a scale filter inside the one chain: ffmpeg applies an output "-s" after the
+// "-vf" filters, which would rescale a GIF's palettised pictures and spoil their colours.
 void VideoFrameSize(const OutputPlan& plan, const std::string& value, Translation& out) {
   const std::optional<FrameSize> size = ParseFrameSize(value);
   if (!size) {
@@ -337,19 +356,21 @@ void VideoFrameSize(const OutputPlan& plan, const std::string& value, Translatio
 }
 
 void VideoCodec(const OutputPlan& plan, const std::string& value, Translation& out) {
-  Emit(out, {"-vcodec", plan.video ? plan.video->encoder : value});
+  const VideoCodecRule* rule = VideoCodecRuleFor(value, plan.flv);
+  Emit(out, {"-vcodec", rule ? rule->encoder : value});
 }
 
-void AudioCodec(const OutputPlan& plan, const std::string&, Translation& out) {
-  Emit(out, {"-acodec", plan.audioEncoder});
+void AudioCodec(const OutputPlan& plan, const std::string& value, Translation& out) {
+  Emit(out, {"-acodec", AudioEncoderForOutput(value, plan.mpegProgramStream)});
 }
 
 void QuantiserScale(const OutputPlan& plan, const std::string& value, Translation& out) {
-  if (!plan.qscaleAsRateFactor) {
+  const std::optional<double> quantiser = ParseNumber(value);
+  if (!plan.qscaleAsRateFactor || !quantiser) {
     Emit(out, {"-qscale", value});
     return;
   }
-  const long rateFactor = std::lround(std::clamp(*ParseNumber(value), 0.0, 51.0));
+  const long rateFactor = std::lround(std::clamp(*quantiser, 0.0, 51.0));
   Emit(out, {"-crf", std::to_string(rateFactor)});
 }
 
@@ -361,12 +382,8 @@ void Channels(const OutputPlan& plan, const std::string& value, Translation& out
   Emit(out, {"-ac", plan.amrNarrowBand ? "1" : value});
 }
 
-void Unchanged(const char* dialectSwitch, const std::string& value, Translation& out) {
-  Emit(out, {dialectSwitch, value});
-}
-
 void ContainerFormat(const OutputPlan&, const std::string& value, Translation& out) {
-  Unchanged("-f", value, out);
+  Emit(out, {"-f", value});
 }
 
 // The one table of the dialect. Each switch of an output is rewritten by its action; every
@@ -392,6 +409,10 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //   -qscale N       libx264: -crf N (0..51); others unchanged
 //   -ar N, -ac N    AMR-NB: 8000 and 1 (added when missing); others unchanged
 //   -f NAME         unchanged (read to know the container)
+// and, without a switch of their own:
+//   a named codec with size limits and no -s: a scale expression on the source's own size
+//   AMR-NB without -ar/-ac: -ar 8000 -ac 1
+//   a GIF destination not named ".gif" and no -f: -f gif
 const SwitchRule kSwitchRules[] = {
     {"-b", true, VideoBitrate},
     {"-ab", true, AudioBitrate},
@@ -470,18 +491,6 @@ std::vector<std::string> SameQualityArguments(const VideoCodecRule* video) {
   return {};
 }
 
-std::string AudioEncoderForOutput(const std::string& dialectName, bool mpegProgramStream) {
-  const char* renamed = AudioEncoderFor(dialectName);
-  const std::string encoder = renamed ? renamed : dialectName;
-  // MPEG-PS cannot carry AAC (nor most other audio codecs). The file name is fixed by the
-  // profile as ".mpg", so the container stays and the sound is written as MPEG audio layer II,
-  // the program stream's own audio codec: every stream is kept, the file is what its name
-  // says, and any player of .mpg files plays it. An MP4 container under a .mpg name would
-  // keep AAC but mislead every program that goes by the name.
-  if (mpegProgramStream && !MpegProgramStreamCarries(encoder)) return "mp2";
-  return encoder;
-}
-
 OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOptions& options) {
   const auto& given = options.switches;
   auto valueOf = [&](const char* name) {
@@ -503,9 +512,7 @@ OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOpt
                            EndsWithIgnoringCase(plan.destination, ".vob");
 
   if (has("-vcodec")) {
-    const std::string codec = valueOf("-vcodec");
-    // FLV carries H.263 only in its Sorenson form, the flv encoder.
-    plan.video = FindVideoCodecRule(plan.flv && codec == "h263" ? "flv" : codec);
+    plan.video = VideoCodecRuleFor(valueOf("-vcodec"), plan.flv);
   }
   if (has("-acodec")) {
     plan.audioEncoder = AudioEncoderForOutput(valueOf("-acodec"), plan.mpegProgramStream);
