@@ -171,18 +171,19 @@ QString AVC::OptionText(bool OverWrite) const
 
 void AVC::RunConversion(const QString& commandLine)
 {
-    if (m_tickSource) {
-        m_tickSource->setInterval(kTickIntervalMs);
-        m_tickSource->start();
-    }
     // The wait lets the application handle its events, so the window may release this
-    // engine meanwhile; then there is nothing left to finish.
+    // engine meanwhile: then the timer is still switched off, but nothing else is left to do.
     const QPointer<AVC> self(this);
+    const QPointer<QTimer> timer = m_tickSource;
+    if (timer) {
+        timer->setInterval(kTickIntervalMs);
+        timer->start();
+    }
     ShellAndWait(commandLine, kToolWindowStyle);
+    if (timer)
+        timer->stop();
     if (!self)
         return;
-    if (m_tickSource)
-        m_tickSource->stop();
     ClearSettings();
     emit Complete();
 }

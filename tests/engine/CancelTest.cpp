@@ -110,7 +110,7 @@ bool DescendantsInclude(const QStringList& names)
     return true;
 }
 
-TEST(Cancel, EndsOwnLongConversionAndSparesAnOutsideFfmpeg)
+TEST(CancelConvert, EndsOwnLongConversionAndSparesAnOutsideFfmpeg)
 {
     test::TempEnvironment environment;
     test::InstallToolsInto(environment.work());
@@ -177,7 +177,7 @@ TEST(Cancel, EndsOwnLongConversionAndSparesAnOutsideFfmpeg)
     EXPECT_EQ(NameOfLiveProcess(outside.pid()), "ffmpeg") << "an ffmpeg Tarnivo did not start was ended";
 }
 
-TEST(Cancel, EndsToolsByNameAtAnyDepthAndNothingElse)
+TEST(CancelConvert, EndsToolsByNameAtAnyDepthAndNothingElse)
 {
     QTemporaryDir folder;
     const QString sleep = QStandardPaths::findExecutable("sleep");
@@ -234,7 +234,7 @@ TEST(Cancel, EndsToolsByNameAtAnyDepthAndNothingElse)
     EXPECT_FALSE(oldCopy.hasEnded());
 }
 
-TEST(Cancel, WithNothingRunningDoesNothing)
+TEST(CancelConvert, WithNothingRunningDoesNothing)
 {
     QTimer timer;
     EngineLog log;

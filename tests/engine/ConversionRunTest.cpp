@@ -2,6 +2,7 @@
 #include "AVC.h"
 #include "EngineTestSupport.h"
 #include "MediaTestSupport.h"
+#include "OwnProcesses.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <memory>
+#include <unistd.h>
 
 namespace tarnivo {
 namespace {
@@ -189,6 +192,40 @@ TEST_F(ConversionRun, TicksArriveDuringTheWaitAndCountOnAcrossConversions)
     EXPECT_EQ(timerActiveAtTick, QList<bool>(timerActiveAtTick.size(), true));
     EXPECT_FALSE(timer.isActive());
     EXPECT_EQ(test::StreamEntry(media() + "/second.mp4", "v:0", "width"), "640");
+}
+
+TEST_F(ConversionRun, ReleasingTheEngineMidRunLeavesTheToolRunning)
+{
+    const QString source = media() + "/in.avi";
+    test::ClipOptions options;
+    options.frameRate = "5";
+    options.seconds = 2;
+    options.withAudio = false;
+    ASSERT_TRUE(test::MakeClip(source, options));
+    auto released = std::make_unique<AVC>(&timer, &log);
+    log.Attach(*released);
+    released->SourceFile(source);
+    released->DestFile(media() + "/finished anyway.mp4");
+    released->VideoFrameRate("1000");
+    released->VideoSize("640x480");
+    released->VideoCodec("mpeg4");
+
+    // The window closes while the tool runs: the engine goes from inside the wait.
+    bool toolRanOn = false;
+    QObject::connect(released.get(), &AVC::Converting, [&] {
+        QTimer::singleShot(0, [&] {
+            released.reset();
+            for (const ProcessEntry& entry : DescendantsOf(::getpid(), RunningProcesses()))
+                toolRanOn = toolRanOn || IsConversionToolName(entry.name);
+        });
+    });
+    released->ConvertMedia(true);
+
+    EXPECT_EQ(released, nullptr);
+    EXPECT_TRUE(toolRanOn);
+    EXPECT_EQ(log.Count("Complete"), 0);
+    EXPECT_FALSE(timer.isActive());
+    EXPECT_GT(test::StreamEntry(media() + "/finished anyway.mp4", "v:0", "nb_frames").toInt(), 1000);
 }
 
 TEST(ConversionTicks, CounterStopsAtTheLargest32BitValueAndReleasedEngineHearsNothing)
