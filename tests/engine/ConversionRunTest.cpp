@@ -20,11 +20,10 @@ namespace {
 
 using test::EngineLog;
 
-// A clip of this many frames at 25 frames a second.
 test::ClipOptions Frames(int frames)
 {
     test::ClipOptions options;
-    options.seconds = frames / 25.0;
+    options.frames = frames;
     return options;
 }
 
