@@ -70,8 +70,10 @@ int main(int argc, char** argv)
     const double elapsed = clock.elapsed() / 1000.0;
     sampler.stop();
 
-    std::printf("clip: %.1f s of %dx%d at %s fps\n", seconds, options.width, options.height, qPrintable(rate));
-    std::printf("reversed: %s in %.2f s (%.2f x real time)\n", made ? "yes" : "NO", elapsed, elapsed / seconds);
+    std::printf("clip: %.1f s of %dx%d at %s fps\n", seconds, options.width, options.height,
+                qPrintable(rate));
+    std::printf("reversed: %s in %.2f s (%.2f x real time)\n", made ? "yes" : "NO", elapsed,
+                elapsed / seconds);
     std::printf("peak working-folder use: %.1f MB\n", peakBytes / 1e6);
     return made ? 0 : 1;
 }

@@ -14,13 +14,6 @@ namespace tarnivo {
 
 namespace {
 
-// A path between double quotes, escaped so that the command-line splitting gives it back
-// exactly; an ordinary path comes out as DQ + path + DQ.
-QString Quoted(const QString& path)
-{
-    return QString::fromStdString(QuoteArgument(path.toStdString()));
-}
-
 bool CanBePassedOn(const QString& path)
 {
     return CanBeCarriedOnCommandLine(path.toStdString());
@@ -56,7 +49,7 @@ QString ProgramToken(const QString& toolPath)
     const std::string path = toolPath.toStdString();
     if (SplitCommandLine(path) == std::vector<std::string>{path})
         return toolPath;
-    return Quoted(toolPath);
+    return QuoteForCommandLine(toolPath);
 }
 
 qint32 AVC::WaitCounter = 0;
@@ -73,28 +66,94 @@ AVC::~AVC()
     disconnect(m_tickConnection);
 }
 
-void AVC::RateControlBuffer(QString StrValue) { m_RateControlBuffer = std::move(StrValue); }
-void AVC::VideoBitrateTolerance(QString StrValue) { m_VideoBitrateTolerance = std::move(StrValue); }
-void AVC::TargetFormat(QString StrValue) { m_TargetFormat = std::move(StrValue); }
-void AVC::GroupOfPictureSize(QString StrValue) { m_GroupOfPictureSize = std::move(StrValue); }
-void AVC::VideoQuantiserScale(QString StrValue) { m_VideoQuantiserScale = std::move(StrValue); }
-void AVC::MaxVideoBitrate(QString StrValue) { m_MaxVideoBitrate = std::move(StrValue); }
-void AVC::SourceFile(QString StrValue) { m_SourceFile = std::move(StrValue); }
-void AVC::DestFile(QString StrValue) { m_DestFile = std::move(StrValue); }
-void AVC::DeInterlace(bool StrValue) { m_DeInterlace = StrValue; }
-void AVC::SameQuality(bool StrValue) { m_SameQuality = StrValue; }
-void AVC::VideoSize(QString StrValue) { m_VideoSize = std::move(StrValue); }
-void AVC::VideoBitrate(QString StrValue) { m_VideoBitrate = std::move(StrValue); }
-void AVC::VideoFrameRate(QString StrValue) { m_VideoFrameRate = std::move(StrValue); }
-void AVC::VideoCodec(QString StrValue) { m_VideoCodec = std::move(StrValue); }
-void AVC::VideoFourCCTag(QString StrValue) { m_VideoFourCCTag = std::move(StrValue); }
-void AVC::VideoAspectRatio(QString StrValue) { m_VideoAspectRatio = std::move(StrValue); }
-void AVC::ForceFormat(QString StrValue) { m_ForceFormat = std::move(StrValue); }
-void AVC::AudioBitrate(QString StrValue) { m_AudioBitrate = std::move(StrValue); }
-void AVC::AudioCodec(QString StrValue) { m_AudioCodec = std::move(StrValue); }
-void AVC::AudioFourCCTag(QString StrValue) { m_AudioFourCCTag = std::move(StrValue); }
-void AVC::AudioSamples(QString StrValue) { m_AudioSamples = std::move(StrValue); }
-void AVC::AudioChannels(QString StrValue) { m_AudioChannels = std::move(StrValue); }
+void AVC::RateControlBuffer(QString StrValue)
+{
+    m_RateControlBuffer = std::move(StrValue);
+}
+void AVC::VideoBitrateTolerance(QString StrValue)
+{
+    m_VideoBitrateTolerance = std::move(StrValue);
+}
+void AVC::TargetFormat(QString StrValue)
+{
+    m_TargetFormat = std::move(StrValue);
+}
+void AVC::GroupOfPictureSize(QString StrValue)
+{
+    m_GroupOfPictureSize = std::move(StrValue);
+}
+void AVC::VideoQuantiserScale(QString StrValue)
+{
+    m_VideoQuantiserScale = std::move(StrValue);
+}
+void AVC::MaxVideoBitrate(QString StrValue)
+{
+    m_MaxVideoBitrate = std::move(StrValue);
+}
+void AVC::SourceFile(QString StrValue)
+{
+    m_SourceFile = std::move(StrValue);
+}
+void AVC::DestFile(QString StrValue)
+{
+    m_DestFile = std::move(StrValue);
+}
+void AVC::DeInterlace(bool StrValue)
+{
+    m_DeInterlace = StrValue;
+}
+void AVC::SameQuality(bool StrValue)
+{
+    m_SameQuality = StrValue;
+}
+void AVC::VideoSize(QString StrValue)
+{
+    m_VideoSize = std::move(StrValue);
+}
+void AVC::VideoBitrate(QString StrValue)
+{
+    m_VideoBitrate = std::move(StrValue);
+}
+void AVC::VideoFrameRate(QString StrValue)
+{
+    m_VideoFrameRate = std::move(StrValue);
+}
+void AVC::VideoCodec(QString StrValue)
+{
+    m_VideoCodec = std::move(StrValue);
+}
+void AVC::VideoFourCCTag(QString StrValue)
+{
+    m_VideoFourCCTag = std::move(StrValue);
+}
+void AVC::VideoAspectRatio(QString StrValue)
+{
+    m_VideoAspectRatio = std::move(StrValue);
+}
+void AVC::ForceFormat(QString StrValue)
+{
+    m_ForceFormat = std::move(StrValue);
+}
+void AVC::AudioBitrate(QString StrValue)
+{
+    m_AudioBitrate = std::move(StrValue);
+}
+void AVC::AudioCodec(QString StrValue)
+{
+    m_AudioCodec = std::move(StrValue);
+}
+void AVC::AudioFourCCTag(QString StrValue)
+{
+    m_AudioFourCCTag = std::move(StrValue);
+}
+void AVC::AudioSamples(QString StrValue)
+{
+    m_AudioSamples = std::move(StrValue);
+}
+void AVC::AudioChannels(QString StrValue)
+{
+    m_AudioChannels = std::move(StrValue);
+}
 
 void AVC::ConvertMedia(bool OverWrite)
 {
@@ -130,15 +189,15 @@ QString AVC::UnusableFileName() const
 
 QString AVC::BuildCommandLine(bool OverWrite) const
 {
-    QString commandLine = ProgramToken(ConversionToolPath()) + QStringLiteral(" -i ")
-        + Quoted(m_SourceFile) + QLatin1Char(' ') + OptionText(OverWrite);
+    QString commandLine = ProgramToken(ConversionToolPath()) + QStringLiteral(" -i ") +
+                          QuoteForCommandLine(m_SourceFile) + QLatin1Char(' ') + OptionText(OverWrite);
     if (IsGifDestination(m_DestFile)) {
         // Each piece brings its own spaces, so two stand between neighbouring pieces.
         commandLine += QStringLiteral(" -pix_fmt rgb24 ");
         commandLine += QStringLiteral(" -loop_output 0 ");
         commandLine += QStringLiteral(" -r 2 ");
     }
-    return commandLine + Quoted(m_DestFile);
+    return commandLine + QuoteForCommandLine(m_DestFile);
 }
 
 // Every switch in its fixed order, each followed by one space; values go in unchanged.

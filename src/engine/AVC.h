@@ -23,8 +23,8 @@ inline const QString kNoSourceMessage = QStringLiteral("No source filename defin
 inline const QString kNoDestinationMessage = QStringLiteral("No destination filename defined");
 inline const QString kToolMissingMessage = QStringLiteral("Unable to locate ffmpeg.exe");
 // Followed by the file name: a name holding a line break or a NUL cannot be passed on.
-inline const QString kUnusableFileNameMessage =
-    QStringLiteral("This file name cannot be passed to ffmpeg because it holds a line break or a NUL character: ");
+inline const QString kUnusableFileNameMessage = QStringLiteral(
+    "This file name cannot be passed to ffmpeg because it holds a line break or a NUL character: ");
 
 // The ffmpeg that conversions run: the working folder's "ffmpeg.exe".
 QString ConversionToolPath();

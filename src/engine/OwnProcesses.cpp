@@ -154,8 +154,7 @@ std::vector<ProcessEntry> DescendantsOf(pid_t root, const std::vector<ProcessEnt
 
 bool IsConversionToolName(const QString& name)
 {
-    return name.endsWith(QLatin1String("ffmpeg.exe"), Qt::CaseInsensitive)
-        || name == QLatin1String("ffmpeg");
+    return name.endsWith(QLatin1String("ffmpeg.exe"), Qt::CaseInsensitive) || name == QLatin1String("ffmpeg");
 }
 
 int TerminateOwnConversionTools()

@@ -146,10 +146,12 @@ void WriteTextToFile(const QString& text, const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw FileRoutineError("Cannot write " + path.toStdString() + ": " + file.errorString().toStdString());
+        throw FileRoutineError("Cannot write " + path.toStdString() + ": " +
+                               file.errorString().toStdString());
     const QByteArray bytes = text.toUtf8() + "\r\n";
     if (file.write(bytes) != bytes.size() || !file.flush())
-        throw FileRoutineError("Cannot write " + path.toStdString() + ": " + file.errorString().toStdString());
+        throw FileRoutineError("Cannot write " + path.toStdString() + ": " +
+                               file.errorString().toStdString());
     file.close();
 }
 

@@ -20,11 +20,10 @@ QString runProbe(const QString& source)
     QProcess probe;
     probe.setStandardInputFile(QProcess::nullDevice());
     probe.setStandardErrorFile(QProcess::nullDevice());
-    probe.start(ffprobe, {QStringLiteral("-v"), QStringLiteral("error"),
-                          QStringLiteral("-select_streams"), QStringLiteral("v:0"),
-                          QStringLiteral("-show_entries"), QStringLiteral("stream=avg_frame_rate"),
-                          QStringLiteral("-of"), QStringLiteral("csv=p=0"),
-                          QStringLiteral("file:") + source});
+    probe.start(ffprobe, {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                          QStringLiteral("v:0"), QStringLiteral("-show_entries"),
+                          QStringLiteral("stream=avg_frame_rate"), QStringLiteral("-of"),
+                          QStringLiteral("csv=p=0"), QStringLiteral("file:") + source});
     if (!probe.waitForStarted())
         return QString();
     int waited = 0;
@@ -47,7 +46,8 @@ QString runProbe(const QString& source)
 
 bool IsUsableFrameRate(const QString& rate)
 {
-    static const QRegularExpression form(QStringLiteral("^([0-9]+(?:\\.[0-9]+)?)(?:/([0-9]+(?:\\.[0-9]+)?))?$"));
+    static const QRegularExpression form(
+        QStringLiteral("^([0-9]+(?:\\.[0-9]+)?)(?:/([0-9]+(?:\\.[0-9]+)?))?$"));
     const QRegularExpressionMatch match = form.match(rate);
     if (!match.hasMatch())
         return false;

@@ -17,7 +17,7 @@ public:
 constexpr const char* kSupportAddress = "support@tarnivo.app";
 
 // The text of the standard error report for an error in module.procedure at a line.
-QString StandardErrorReportText(const QString& description, const QString& module,
-                                const QString& procedure, int line);
+QString StandardErrorReportText(const QString& description, const QString& module, const QString& procedure,
+                                int line);
 
 }  // namespace tarnivo

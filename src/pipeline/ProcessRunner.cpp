@@ -164,10 +164,8 @@ int ClampWindowStyle(int windowStyle)
 ChildProcess::ChildProcess(pid_t pid) : m_pid(pid), m_pidFd(openPidFd(pid)) {}
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : m_pid(std::exchange(other.m_pid, -1)),
-      m_pidFd(std::exchange(other.m_pidFd, -1)),
-      m_ended(other.m_ended),
-      m_exitStatus(other.m_exitStatus)
+    : m_pid(std::exchange(other.m_pid, -1)), m_pidFd(std::exchange(other.m_pidFd, -1)),
+      m_ended(other.m_ended), m_exitStatus(other.m_exitStatus)
 {
 }
 
@@ -233,8 +231,8 @@ ChildProcess ChildProcess::Start(const QString& program, const QStringList& argu
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     pid_t pid = -1;
-    const int result = posix_spawn(&pid, programPath.constData(), &actions, &attributes,
-                                   argv.data(), environ);
+    const int result =
+        posix_spawn(&pid, programPath.constData(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
 
@@ -289,6 +287,11 @@ int ChildProcess::waitLettingEventsRun()
 }
 
 // --- Runners -----------------------------------------------------------------------------
+
+QString QuoteForCommandLine(const QString& text)
+{
+    return QString::fromStdString(QuoteArgument(text.toStdString()));
+}
 
 int ShellAndWait(const QString& commandLine, int windowStyle)
 {
@@ -365,8 +368,8 @@ ShellError ShellErrorFor(int resultCode)
         break;
     case 28:
         error.number = 286;
-        error.description = QStringLiteral(
-            "The file could not be opened due to time out. Please try again in a moment.");
+        error.description =
+            QStringLiteral("The file could not be opened due to time out. Please try again in a moment.");
         break;
     case 29:
         error.number = 285;
@@ -375,8 +378,8 @@ ShellError ShellErrorFor(int resultCode)
         break;
     case 30:
         error.number = 285;
-        error.description = QStringLiteral(
-            "The file could not be opened because the target application is busy. Please try again in a moment.");
+        error.description = QStringLiteral("The file could not be opened because the target application is "
+                                           "busy. Please try again in a moment.");
         break;
     case 31:
         error.description = QStringLiteral("No application is associated with this file type.");
@@ -393,9 +396,8 @@ ShellError ShellErrorFor(int resultCode)
     return error;
 }
 
-int GShell(const QString& file, int windowStyle, const QString& parameters,
-           const QString& currentFolder, const QString& operation, ShellError* error,
-           ChildProcess* started)
+int GShell(const QString& file, int windowStyle, const QString& parameters, const QString& currentFolder,
+           const QString& operation, ShellError* error, ChildProcess* started)
 {
     (void)ShowModeFor(file, windowStyle);  // every program here runs without a window
     (void)operation;                       // "open" is the only operation there is

@@ -59,6 +59,10 @@ private:
     int m_exitStatus = 0;
 };
 
+// A path or value between double quotes for a command line, escaped so that the splitting
+// gives it back exactly (QuoteArgument); an ordinary path comes out as DQ + path + DQ.
+QString QuoteForCommandLine(const QString& text);
+
 // Starts a command line (split by SplitCommandLine; the first argument is the program, looked
 // up on PATH when it holds no "/") and waits for it. Returns its exit status, or kFailureBase
 // plus an error number when it cannot be started.
@@ -98,9 +102,8 @@ ShellError ShellErrorFor(int resultCode);
 // handed to the document opener. When `started` is given, it receives the started process
 // (documents are opened by another program and give no process). Returns the result code;
 // *error receives the error status.
-int GShell(const QString& file, int windowStyle, const QString& parameters,
-           const QString& currentFolder, const QString& operation, ShellError* error = nullptr,
-           ChildProcess* started = nullptr);
+int GShell(const QString& file, int windowStyle, const QString& parameters, const QString& currentFolder,
+           const QString& operation, ShellError* error = nullptr, ChildProcess* started = nullptr);
 
 // What opens folders and documents; returns true when it could. The application installs the
 // desktop's opener; without one, "xdg-open" is started.

@@ -26,11 +26,6 @@ constexpr int kMarkerPollMicroseconds = 10000;
 const char* const kJobModule = "Form1";
 const char* const kJobProcedure = "PushButton5_Click";
 
-QString quoted(const QString& path)
-{
-    return QString::fromStdString(QuoteArgument(path.toStdString()));
-}
-
 // A path quoted for a batch file line: "%" is doubled on top of the quoting.
 QString quotedForBatch(const QString& path)
 {
@@ -53,9 +48,8 @@ void runStep(MessageSink& sink, int line, const std::function<void()>& step)
     try {
         step();
     } catch (const std::exception& error) {
-        sink.ShowErrorReport(StandardErrorReportText(QString::fromUtf8(error.what()),
-                                                     QLatin1String(kJobModule),
-                                                     QLatin1String(kJobProcedure), line));
+        sink.ShowErrorReport(StandardErrorReportText(
+            QString::fromUtf8(error.what()), QLatin1String(kJobModule), QLatin1String(kJobProcedure), line));
     }
 }
 
@@ -93,18 +87,21 @@ void moveFile(const QString& from, const QString& to)
 
 bool isFrameNumber(const QString& text)
 {
-    return !text.isEmpty() && text.size() <= 18 &&
-           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    return !text.isEmpty() && text.size() <= 18 && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
 }
 
 void extractAndReverseSound(const QString& S, const QString& FQ, const ReversalPaths& paths)
 {
     KillFiles(paths.audio);
     KillFiles(paths.reversed);
-    ShellAndWait(FQ + QStringLiteral(" -i ") + quoted(S) + QStringLiteral(" -vn -ac 2 ") + quoted(paths.audio),
+    ShellAndWait(FQ + QStringLiteral(" -i ") + QuoteForCommandLine(S) + QStringLiteral(" -vn -ac 2 ") +
+                     QuoteForCommandLine(paths.audio),
                  kHidden);
-    ShellAndWait(quoted(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') + quoted(paths.audio) +
-                     QLatin1Char(' ') + quoted(paths.reversed) + QStringLiteral(" reverse"),
+    ShellAndWait(QuoteForCommandLine(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') +
+                     QuoteForCommandLine(paths.audio) + QLatin1Char(' ') +
+                     QuoteForCommandLine(paths.reversed) + QStringLiteral(" reverse"),
                  kHidden);
 }
 
@@ -113,9 +110,8 @@ void rebuildVideo(const QString& FQ, const QString& frameRate, const ReversalPat
     if (!IsFile(paths.renamed + QStringLiteral("/image1.jpg")))
         return;
     runStep(sink, 23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
-    runStep(sink, 24, [&] {
-        WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch);
-    });
+    runStep(sink, 24,
+            [&] { WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch); });
     runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, paths.marker);
 }
 
@@ -163,13 +159,15 @@ ReversalPaths CurrentReversalPaths()
 
 QString QuotedToolPath(const QString& workFolder)
 {
-    return quoted(workFolder + QStringLiteral("/ffmpeg.exe"));
+    return QuoteForCommandLine(workFolder + QStringLiteral("/ffmpeg.exe"));
 }
 
 QString FrameExtractionBatch(const QString& quotedTool, const QString& source)
 {
-    const QString X = QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an -qscale 1 %%06d.jpg");
-    return forBatch(quotedTool) + QLatin1Char(' ') + X + QStringLiteral("\r\n") + QStringLiteral("del jpg2avi.tmp");
+    const QString X =
+        QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an -qscale 1 %%06d.jpg");
+    return forBatch(quotedTool) + QLatin1Char(' ') + X + QStringLiteral("\r\n") +
+           QStringLiteral("del jpg2avi.tmp");
 }
 
 QString FrameRebuildBatch(const QString& quotedTool, const QString& frameRate, const QString& rebuilt)
@@ -177,20 +175,23 @@ QString FrameRebuildBatch(const QString& quotedTool, const QString& frameRate, c
     // The frames are read at the source's own rate, so picture and sound keep their length.
     const QString Y = QStringLiteral("-f image2 ") + QStringLiteral(" -framerate ") + forBatch(frameRate) +
                       QStringLiteral(" -i Renamed/image%%d.jpg -vcodec mpeg4 ") + quotedForBatch(rebuilt);
-    return forBatch(quotedTool) + QLatin1Char(' ') + Y + QStringLiteral("\r\n") + QStringLiteral("del jpg2avi.tmp");
+    return forBatch(quotedTool) + QLatin1Char(' ') + Y + QStringLiteral("\r\n") +
+           QStringLiteral("del jpg2avi.tmp");
 }
 
 QString JoinCommandLine(const QString& quotedTool, const ReversalPaths& paths, bool haveVideo, bool haveSound)
 {
     const QString start = quotedTool + QLatin1Char(' ');
-    const QString end = QStringLiteral("-shortest ") + quoted(paths.result);
+    const QString end = QStringLiteral("-shortest ") + QuoteForCommandLine(paths.result);
     if (haveVideo && haveSound)
-        return start + QStringLiteral(" -i ") + quoted(paths.rebuilt) + QStringLiteral(" -i ") +
-               quoted(paths.reversed) + QStringLiteral("  -c copy -map 0:v:0 -map 1:a:0 ") + end;
+        return start + QStringLiteral(" -i ") + QuoteForCommandLine(paths.rebuilt) + QStringLiteral(" -i ") +
+               QuoteForCommandLine(paths.reversed) + QStringLiteral("  -c copy -map 0:v:0 -map 1:a:0 ") + end;
     if (haveVideo)
-        return start + QStringLiteral(" -i ") + quoted(paths.rebuilt) + QStringLiteral("  -c copy -map 0:v:0 ") + end;
+        return start + QStringLiteral(" -i ") + QuoteForCommandLine(paths.rebuilt) +
+               QStringLiteral("  -c copy -map 0:v:0 ") + end;
     if (haveSound)
-        return start + QStringLiteral(" -i ") + quoted(paths.reversed) + QStringLiteral("  -c copy -map 0:a:0 ") + end;
+        return start + QStringLiteral(" -i ") + QuoteForCommandLine(paths.reversed) +
+               QStringLiteral("  -c copy -map 0:a:0 ") + end;
     return QString();
 }
 
@@ -213,7 +214,8 @@ bool ReverseOneFile(const QString& S, const QString& FQ, MessageSink& sink)
     if (!canBeCarried(S)) {
         sink.ShowMessage(QStringLiteral("The file name \"%1\" holds a line break, which cannot be passed "
                                         "to ffmpeg. Please rename the file and add it again.")
-                             .arg(QString(S).replace(QLatin1Char('\n'), QLatin1Char(' '))
+                             .arg(QString(S)
+                                      .replace(QLatin1Char('\n'), QLatin1Char(' '))
                                       .replace(QLatin1Char('\r'), QLatin1Char(' '))));
         return false;
     }

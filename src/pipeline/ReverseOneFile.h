@@ -12,15 +12,15 @@ class MessageSink;
 
 // The files of the working folder that one reversal uses.
 struct ReversalPaths {
-    QString work;         // W
-    QString renamed;      // R
-    QString marker;       // W/jpg2avi.tmp
-    QString extractBatch; // W/avi2jpg.bat
-    QString rebuildBatch; // W/jpg2avi.bat
-    QString audio;        // A
-    QString reversed;     // B
-    QString rebuilt;      // T
-    QString result;       // V
+    QString work;          // W
+    QString renamed;       // R
+    QString marker;        // W/jpg2avi.tmp
+    QString extractBatch;  // W/avi2jpg.bat
+    QString rebuildBatch;  // W/jpg2avi.bat
+    QString audio;         // A
+    QString reversed;      // B
+    QString rebuilt;       // T
+    QString result;        // V
 };
 ReversalPaths CurrentReversalPaths();
 

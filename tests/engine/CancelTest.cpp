@@ -59,8 +59,8 @@ public:
     {
         qint64 pid = 0;
         QProcess::startDetached("ffmpeg",
-                                {"-nostdin", "-v", "quiet", "-re", "-f", "lavfi", "-i",
-                                 "anullsrc=r=8000", "-t", "300", "-f", "null", "-"},
+                                {"-nostdin", "-v", "quiet", "-re", "-f", "lavfi", "-i", "anullsrc=r=8000",
+                                 "-t", "300", "-f", "null", "-"},
                                 QString(), &pid);
         m_pid = static_cast<pid_t>(pid);
     }
@@ -204,15 +204,16 @@ TEST(CancelConvert, EndsToolsByNameAtAnyDepthAndNothingElse)
         file.write(QuoteArgument(program("Sub FFmpeg.exe").toStdString()).c_str());
         file.write(" 60\r\n");
         file.write((QStandardPaths::findExecutable("touch").toStdString() + " " +
-                    QuoteArgument(marker.toStdString()) + "\r\n").c_str());
+                    QuoteArgument(marker.toStdString()) + "\r\n")
+                       .c_str());
     }
     ChildProcess& runner = children.Start(BatchRunnerPath(), {batch}, folder.path());
     for (ChildProcess* child : {&upperCase, &truncated, &helper, &oldCopy, &runner})
         ASSERT_TRUE(child->isValid());
     ASSERT_TRUE(ProcessEventsUntil(
         [&] {
-            return DescendantsInclude({"Tool-FFMPEG.EXE", longName, "ffmpeg-helper",
-                                       "ffmpeg.exe.old", "Sub FFmpeg.exe"});
+            return DescendantsInclude(
+                {"Tool-FFMPEG.EXE", longName, "ffmpeg-helper", "ffmpeg.exe.old", "Sub FFmpeg.exe"});
         },
         10000));
 

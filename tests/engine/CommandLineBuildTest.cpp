@@ -45,7 +45,8 @@ TEST_F(CommandLineBuild, Mp3WorkedExample)
     engine.SourceFile("/clips/in.avi");
     engine.DestFile("/out/song.mp3");
     EXPECT_EQ(engine.BuildCommandLine(true),
-              Tool() + " -i \"/clips/in.avi\" -y -f mp3 -acodec mp3 -ab 128 -ar 44100 -ac 2 \"/out/song.mp3\"");
+              Tool() +
+                  " -i \"/clips/in.avi\" -y -f mp3 -acodec mp3 -ab 128 -ar 44100 -ac 2 \"/out/song.mp3\"");
 }
 
 TEST_F(CommandLineBuild, EverySettingInSwitchOrder)
@@ -107,8 +108,10 @@ TEST_F(CommandLineBuild, AnimatedGifForm)
     engine.ForceFormat("gif");
     engine.SourceFile("/in.avi");
     engine.DestFile("/out/anim.gif");
-    EXPECT_EQ(engine.BuildCommandLine(true),
-              Tool() + " -i \"/in.avi\" -y -s 64x48 -f gif  -pix_fmt rgb24  -loop_output 0  -r 2 \"/out/anim.gif\"");
+    EXPECT_EQ(
+        engine.BuildCommandLine(true),
+        Tool() +
+            " -i \"/in.avi\" -y -s 64x48 -f gif  -pix_fmt rgb24  -loop_output 0  -r 2 \"/out/anim.gif\"");
 
     const QString gifTail = " -pix_fmt rgb24  -loop_output 0  -r 2 ";
     engine.DestFile("/out/ANIM.GIF");
@@ -133,14 +136,15 @@ TEST_F(CommandLineBuild, GifFormWithFrameRateAndWithoutOptions)
 
 TEST_F(CommandLineBuild, OddPathsSplitBackExactly)
 {
-    const QString source = QString::fromUtf8("/clips/my \"best\" $HOME %TEMP% back\\slash\\ \xc3\xa9t\xc3\xa9.avi");
+    const QString source =
+        QString::fromUtf8("/clips/my \"best\" $HOME %TEMP% back\\slash\\ \xc3\xa9t\xc3\xa9.avi");
     const QString destination = "/out/ends in backslash\\";
     engine.SourceFile(source);
     engine.DestFile(destination);
     engine.VideoSize("64x48");
     const std::vector<std::string> arguments = SplitCommandLine(engine.BuildCommandLine(true).toStdString());
-    const std::vector<std::string> expected{Tool().toStdString(), "-i", source.toStdString(), "-y",
-                                            "-s", "64x48", destination.toStdString()};
+    const std::vector<std::string> expected{
+        Tool().toStdString(), "-i", source.toStdString(), "-y", "-s", "64x48", destination.toStdString()};
     EXPECT_EQ(arguments, expected);
 }
 

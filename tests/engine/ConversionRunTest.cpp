@@ -61,7 +61,8 @@ TEST_F(ConversionRun, ShortConversionCompletesOnceAndClearsSettings)
     const QString source = media() + "/in.avi";
     ASSERT_TRUE(test::MakeClip(source, Frames(5)));
     // The destination reaches ffmpeg unchanged, whatever its folder's name holds.
-    const QString folder = media() + QString::fromUtf8("/out $HOME %TEMP% \"q\" back\\slash \xc3\xa9t\xc3\xa9");
+    const QString folder =
+        media() + QString::fromUtf8("/out $HOME %TEMP% \"q\" back\\slash \xc3\xa9t\xc3\xa9");
     QDir().mkpath(folder);
     const QString destination = folder + "/result.avi";
 
@@ -179,7 +180,8 @@ TEST_F(ConversionRun, TicksArriveDuringTheWaitAndCountOnAcrossConversions)
     for (int i = 0; i < log.entries.size(); ++i) {
         if (log.entries[i] == "Converting") {
             ASSERT_GT(i, 0);
-            EXPECT_TRUE(log.entries[i - 1].startsWith("text:Please wait... ")) << log.entries[i - 1].toStdString();
+            EXPECT_TRUE(log.entries[i - 1].startsWith("text:Please wait... "))
+                << log.entries[i - 1].toStdString();
         }
     }
     // The numbers go on by one from tick to tick, across the two conversions.
@@ -241,9 +243,9 @@ TEST(ConversionTicks, CounterStopsAtTheLargest32BitValueAndReleasedEngineHearsNo
     ASSERT_TRUE(test::ProcessEventsUntil([&] { return log.Count("Converting") >= 3; }, 5000));
     timer.stop();
     const QStringList firstThree = log.entries.mid(0, 6);
-    EXPECT_EQ(firstThree, (QStringList{"text:Please wait... 2147483647", "Converting",
-                                       "text:Please wait... 2147483647", "Converting",
-                                       "text:Please wait... 2147483647", "Converting"}));
+    EXPECT_EQ(firstThree,
+              (QStringList{"text:Please wait... 2147483647", "Converting", "text:Please wait... 2147483647",
+                           "Converting", "text:Please wait... 2147483647", "Converting"}));
 
     engine.reset();
     log.entries.clear();

@@ -67,9 +67,7 @@ public:
     void DisableTimer() override { calls << "timer off"; }
     void SetButtonEnabled(WindowButton button, bool enabled) override
     {
-        calls << QString("PushButton%1 %2")
-                     .arg(ButtonNumber(button))
-                     .arg(enabled ? "enabled" : "disabled");
+        calls << QString("PushButton%1 %2").arg(ButtonNumber(button)).arg(enabled ? "enabled" : "disabled");
     }
     void SetStartButtonCaption(const QString& caption) override { calls << "caption:" + caption; }
     void ShowMessage(const QString& text) override { calls << "message:" + text; }
@@ -77,10 +75,14 @@ public:
     static int ButtonNumber(WindowButton button)
     {
         switch (button) {
-        case WindowButton::PushButton1: return 1;
-        case WindowButton::PushButton2: return 2;
-        case WindowButton::PushButton4: return 4;
-        case WindowButton::PushButton6: return 6;
+        case WindowButton::PushButton1:
+            return 1;
+        case WindowButton::PushButton2:
+            return 2;
+        case WindowButton::PushButton4:
+            return 4;
+        case WindowButton::PushButton6:
+            return 6;
         }
         return 0;
     }

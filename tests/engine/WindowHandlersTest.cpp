@@ -47,10 +47,9 @@ TEST(WindowHandlers, CompleteRestoresButtonsCaptionAndBar)
     RecordingWindow window;
     qint16 ProgressPhase = 2;
     AVC1_Complete(ProgressPhase, window);
-    EXPECT_EQ(window.calls,
-              (QStringList{"timer off", "PushButton1 enabled", "PushButton2 enabled",
-                           "PushButton4 enabled", "PushButton6 enabled", "caption:Start Converting",
-                           "text:Progress Bar", "value:0"}));
+    EXPECT_EQ(window.calls, (QStringList{"timer off", "PushButton1 enabled", "PushButton2 enabled",
+                                         "PushButton4 enabled", "PushButton6 enabled",
+                                         "caption:Start Converting", "text:Progress Bar", "value:0"}));
     EXPECT_EQ(ProgressPhase, 0);
 }
 

@@ -15,11 +15,11 @@ using Args = std::vector<std::string>;
 
 TEST(BatchText, ParsesCommandsPercentSignsAndDeletions)
 {
-    const auto commands = ParseBatchText(
-        "\"/w/ffmpeg.exe\" -i \"/in/100%% a.avi\" -an -qscale 1 %%06d.jpg\r\n"
-        "\r\n"
-        "DEL jpg2avi.tmp\r\n"
-        "tool 50% %PATH%\n");
+    const auto commands =
+        ParseBatchText("\"/w/ffmpeg.exe\" -i \"/in/100%% a.avi\" -an -qscale 1 %%06d.jpg\r\n"
+                       "\r\n"
+                       "DEL jpg2avi.tmp\r\n"
+                       "tool 50% %PATH%\n");
     ASSERT_EQ(commands.size(), 3u);
     EXPECT_FALSE(commands[0].isDelete);
     EXPECT_EQ(commands[0].arguments,

@@ -16,11 +16,11 @@ TEST(CommandLineSplit, FollowsTheBackslashAndQuoteRules)
     EXPECT_EQ(SplitCommandLine("a  b\tc"), (Args{"a", "b", "c"}));
     EXPECT_EQ(SplitCommandLine("\"a b\" c"), (Args{"a b", "c"}));
     EXPECT_EQ(SplitCommandLine("a\\\\b"), (Args{"a\\\\b"}));          // lone backslashes are literal
-    EXPECT_EQ(SplitCommandLine("a\\\"b"), (Args{"a\"b"}));             // \" is a literal quote
-    EXPECT_EQ(SplitCommandLine("\"a\\\\\" b"), (Args{"a\\", "b"}));    // 2n backslashes + quote
-    EXPECT_EQ(SplitCommandLine("\"a\\\\\\\"b\""), (Args{"a\\\"b"}));   // 2n+1 backslashes + quote
+    EXPECT_EQ(SplitCommandLine("a\\\"b"), (Args{"a\"b"}));            // \" is a literal quote
+    EXPECT_EQ(SplitCommandLine("\"a\\\\\" b"), (Args{"a\\", "b"}));   // 2n backslashes + quote
+    EXPECT_EQ(SplitCommandLine("\"a\\\\\\\"b\""), (Args{"a\\\"b"}));  // 2n+1 backslashes + quote
     EXPECT_EQ(SplitCommandLine("x\"\"y"), (Args{"xy"}));
-    EXPECT_EQ(SplitCommandLine("\"\" b"), (Args{"", "b"}));            // an empty quoted argument counts
+    EXPECT_EQ(SplitCommandLine("\"\" b"), (Args{"", "b"}));  // an empty quoted argument counts
     EXPECT_EQ(SplitCommandLine("   "), Args{});
     EXPECT_EQ(SplitCommandLine("p  -i \"c d\"  -c copy"), (Args{"p", "-i", "c d", "-c", "copy"}));
 }
@@ -36,9 +36,21 @@ TEST(CommandLineQuote, LeavesOrdinaryPathsAsWritten)
 
 TEST(CommandLineQuote, HostileTextsSurviveTheRoundTrip)
 {
-    const Args hostile = {"/tmp/x y/\"quoted\" name.avi", "$(touch pwned)", "`id`", "%PATH%", "100%",
-                          "back\\slash\\", "\\\\server\\share\\", "ends with quote\"", "\\\"", "\"",
-                          "tab\there", "naïve Ünïcödé 日本語.mp4", "a;b|c&d>e<f", "'single'", "*?[]{}"};
+    const Args hostile = {"/tmp/x y/\"quoted\" name.avi",
+                          "$(touch pwned)",
+                          "`id`",
+                          "%PATH%",
+                          "100%",
+                          "back\\slash\\",
+                          "\\\\server\\share\\",
+                          "ends with quote\"",
+                          "\\\"",
+                          "\"",
+                          "tab\there",
+                          "naïve Ünïcödé 日本語.mp4",
+                          "a;b|c&d>e<f",
+                          "'single'",
+                          "*?[]{}"};
     for (const std::string& text : hostile) {
         const std::string line = "prog " + QuoteArgument(text) + " " + QuoteArgument(text) + " tail";
         EXPECT_EQ(SplitCommandLine(line), (Args{"prog", text, text, "tail"})) << text;
@@ -60,7 +72,8 @@ TEST(CommandLineQuote, RandomBytesSurviveTheRoundTrip)
         for (int a = 0; a < count; ++a) {
             std::string text;
             for (int i = length(random); i > 0; --i) {
-                char c = pick(random) == 0 ? static_cast<char>(anyByte(random)) : special[specialIndex(random)];
+                char c =
+                    pick(random) == 0 ? static_cast<char>(anyByte(random)) : special[specialIndex(random)];
                 if (c == '\n' || c == '\r')
                     c = '\\';
                 text.push_back(c);

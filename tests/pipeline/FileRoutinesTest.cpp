@@ -38,9 +38,12 @@ TEST(ExistenceTests, FilesFoldersAndMissingPaths)
     EXPECT_FALSE(IsFile(""));
 
     // Links are followed; a dangling link is nothing.
-    ASSERT_EQ(::symlink(QFile::encodeName(file).constData(), QFile::encodeName(folder.path() + "/link").constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(file).constData(),
+                        QFile::encodeName(folder.path() + "/link").constData()),
+              0);
     EXPECT_TRUE(IsFile(folder.path() + "/link"));
-    ASSERT_EQ(::symlink("/nonexistent/target", QFile::encodeName(folder.path() + "/dangling").constData()), 0);
+    ASSERT_EQ(::symlink("/nonexistent/target", QFile::encodeName(folder.path() + "/dangling").constData()),
+              0);
     EXPECT_FALSE(PathExists(folder.path() + "/dangling"));
 
     if (::geteuid() != 0) {  // root can open anything
@@ -117,7 +120,9 @@ TEST(KillFiles, RemovesALinkButNotWhatItPointsTo)
     QTemporaryDir elsewhere;
     const QString precious = elsewhere.path() + "/precious.avi";
     touch(precious);
-    ASSERT_EQ(::symlink(QFile::encodeName(precious).constData(), QFile::encodeName(folder.path() + "/link.avi").constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(precious).constData(),
+                        QFile::encodeName(folder.path() + "/link.avi").constData()),
+              0);
     KillFiles(folder.path() + "/*.*");
     EXPECT_FALSE(QFileInfo(folder.path() + "/link.avi").isSymLink());
     EXPECT_TRUE(QFile::exists(precious));

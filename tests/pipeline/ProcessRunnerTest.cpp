@@ -52,8 +52,10 @@ TEST(ShellAndWait, PassesHostileArgumentsUnchangedAndRunsNoShell)
 {
     QTemporaryDir folder;
     const QString dump = folder.path() + "/dump";
-    const QStringList hostile = {"my clip.avi", "$(touch " + folder.path() + "/pwned)", "\"quoted\"",
-                                 "%PATH%", "back\\slash\\", "`id`; rm -rf x", "Ünïcödé 日本.mp4", ""};
+    const QStringList hostile = {"my clip.avi",      "$(touch " + folder.path() + "/pwned)",
+                                 "\"quoted\"",       "%PATH%",
+                                 "back\\slash\\",    "`id`; rm -rf x",
+                                 "Ünïcödé 日本.mp4", ""};
     QString line = q(ArgDumpProgram()) + " " + q(dump);
     for (const QString& argument : hostile)
         line += " " + q(argument);
@@ -101,7 +103,8 @@ TEST(GShell, ResultCodesAndErrorStatus)
 {
     QTemporaryDir folder;
     ShellError error;
-    EXPECT_EQ(GShell(folder.path() + "/missing.bat", 0, "", folder.path(), "open", &error), kShellFileNotFound);
+    EXPECT_EQ(GShell(folder.path() + "/missing.bat", 0, "", folder.path(), "open", &error),
+              kShellFileNotFound);
     EXPECT_EQ(error.number, 53);
     EXPECT_EQ(error.description, "File not found");
     EXPECT_TRUE(error.source.endsWith(".GShell"));
@@ -118,7 +121,10 @@ TEST(GShell, ResultCodesAndErrorStatus)
 
     // Documents and folders go to the desktop's opener.
     QStringList opened;
-    SetDocumentOpener([&opened](const QString& path) { opened << path; return true; });
+    SetDocumentOpener([&opened](const QString& path) {
+        opened << path;
+        return true;
+    });
     EXPECT_EQ(GShell(folder.path(), 0, "", "", "open", &error), kShellSuccess);
     EXPECT_FALSE(error.isSet());
     writeFile(folder.path() + "/notes.txt", "x");
@@ -141,7 +147,8 @@ TEST(GShell, RunsABatchFileInItsFolderWithOrWithoutQuotes)
     const QString batch = folder + "/run.bat";
     const std::string dumpArg = tarnivo::EscapePercent(tarnivo::QuoteArgument("100% sure"));
     writeFile(batch, (tarnivo::EscapePercent(tarnivo::QuoteArgument(ArgDumpProgram().toStdString())) +
-                      " dump.bin " + dumpArg + " %%06d.jpg\r\ndel marker.tmp\r\n").c_str());
+                      " dump.bin " + dumpArg + " %%06d.jpg\r\ndel marker.tmp\r\n")
+                         .c_str());
     writeFile(folder + "/marker.tmp", "jpg2avi\r\n");
     int style = 0;
     EXPECT_EQ(ShellExecuteAndWait("\"" + batch + "\"", style, folder), 0);

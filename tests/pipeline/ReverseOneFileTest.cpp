@@ -104,11 +104,11 @@ TEST_F(ReverseOneFileTest, ReversesPictureAndSound)
 {
     // A tone that is silent in the first second and loud in the second.
     const QString source = sources.path() + "/fade in.avi";
-    const ToolResult made = RunTool(
-        "ffmpeg", {"-v", "error", "-f", "lavfi", "-i",
-                   "nullsrc=s=160x120:r=25,geq=lum='16+min(219,N*4)':cb=128:cr=128,format=yuv420p",
-                   "-f", "lavfi", "-i", "aevalsrc='if(gt(t,1),0.8*sin(2*PI*440*t),0)':s=44100",
-                   "-t", "2", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", source});
+    const ToolResult made =
+        RunTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i",
+                           "nullsrc=s=160x120:r=25,geq=lum='16+min(219,N*4)':cb=128:cr=128,format=yuv420p",
+                           "-f", "lavfi", "-i", "aevalsrc='if(gt(t,1),0.8*sin(2*PI*440*t),0)':s=44100", "-t",
+                           "2", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", source});
     ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
 
     ASSERT_TRUE(reverse(source));
@@ -184,15 +184,10 @@ TEST_F(ReverseOneFileTest, HostileSourcePathsReachTheToolsUnchanged)
 {
     ClipOptions options;
     options.frames = 5;
-    const QStringList names = {"with space.avi",
-                               "double \"quote\".avi",
-                               "$(touch pwned).avi",
-                               "`touch pwned`.avi",
-                               "%PATH% and 100%.avi",
-                               "back\\slash\\.avi",
-                               "trailing backslash\\",
-                               "naïve Ünïcödé 日本語.avi",
-                               "semi;colon & amp | pipe > gt.avi"};
+    const QStringList names = {
+        "with space.avi",       "double \"quote\".avi",     "$(touch pwned).avi",
+        "`touch pwned`.avi",    "%PATH% and 100%.avi",      "back\\slash\\.avi",
+        "trailing backslash\\", "naïve Ünïcödé 日本語.avi", "semi;colon & amp | pipe > gt.avi"};
     for (const QString& name : names) {
         const QString source = makeClip(name, options);
         ASSERT_TRUE(QFile::exists(source));
@@ -263,8 +258,8 @@ TEST_F(ReverseOneFileTest, RefusesAWorkingFolderOthersCanWrite)
 
 TEST(FrameOrder, FramesAreOrderedByNumberNotByText)
 {
-    const std::vector<Frame> frames =
-        FramesLastFirst("/w", {"000002.jpg", "1000000.jpg", "999999.jpg", "000010.jpg", "notes.jpg", "000001.jpg"});
+    const std::vector<Frame> frames = FramesLastFirst(
+        "/w", {"000002.jpg", "1000000.jpg", "999999.jpg", "000010.jpg", "notes.jpg", "000001.jpg"});
     std::vector<std::int64_t> numbers;
     for (const Frame& frame : frames)
         numbers.push_back(frame.number);

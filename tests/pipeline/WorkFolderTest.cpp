@@ -60,7 +60,9 @@ TEST(WorkFolder, RefusesAFolderOthersCanWriteOrALink)
 
     ASSERT_TRUE(QDir(temp.work()).removeRecursively());
     QTemporaryDir elsewhere;
-    ASSERT_EQ(::symlink(QFile::encodeName(elsewhere.path()).constData(), QFile::encodeName(temp.work()).constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(elsewhere.path()).constData(),
+                        QFile::encodeName(temp.work()).constData()),
+              0);
     EXPECT_TRUE(PrepareWorkFolder().contains("symbolic link"));
 
     ::unlink(QFile::encodeName(temp.work()).constData());

@@ -13,43 +13,52 @@ using tarnivo::ffmpeg_front_end::TranslateArguments;
 using Arguments = std::vector<std::string>;
 
 // Splits at single spaces; the cases below hold no argument with a space of its own.
-Arguments Args(const std::string& line) {
-  Arguments arguments;
-  std::istringstream words(line);
-  std::string word;
-  while (words >> word) arguments.push_back(word);
-  return arguments;
+Arguments Args(const std::string& line)
+{
+    Arguments arguments;
+    std::istringstream words(line);
+    std::string word;
+    while (words >> word)
+        arguments.push_back(word);
+    return arguments;
 }
 
 struct RuleCase {
-  std::string name;
-  std::string in;
-  std::string out;
+    std::string name;
+    std::string in;
+    std::string out;
 };
+
+// Test listings show the case's arguments rather than its bytes.
+void PrintTo(const RuleCase& rule, std::ostream* out)
+{
+    *out << rule.in;
+}
 
 class DialectRule : public testing::TestWithParam<RuleCase> {};
 
-TEST_P(DialectRule, TranslatesAsDocumented) {
-  EXPECT_EQ(TranslateArguments(Args(GetParam().in)), Args(GetParam().out));
+TEST_P(DialectRule, TranslatesAsDocumented)
+{
+    EXPECT_EQ(TranslateArguments(Args(GetParam().in)), Args(GetParam().out));
 }
 
 const char* const kEvenSourceSize = "scale=w='max(2,round(iw/2)*2)':h='max(2,round(ih/2)*2)'";
 const char* const kPalette = "split[tv_a][tv_b];[tv_a]palettegen[tv_p];[tv_b][tv_p]paletteuse";
 
-std::string With(const std::string& line, const std::string& filter) {
-  const size_t at = line.find("%F");
-  return line.substr(0, at) + filter + line.substr(at + 2);
+std::string With(const std::string& line, const std::string& filter)
+{
+    const size_t at = line.find("%F");
+    return line.substr(0, at) + filter + line.substr(at + 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Bitrates, DialectRule,
-    testing::Values(
-        RuleCase{"VideoInKiloBits", "-i a.avi -b 360 o.avi", "-i a.avi -b:v 360k o.avi"},
-        RuleCase{"AudioInKiloBits", "-i a.avi -ab 48 o.avi", "-i a.avi -b:a 48k o.avi"},
-        RuleCase{"RateControlInKiloBits", "-i a.avi -bt 60 -maxrate 1500 -bufsize 128 o.avi",
-                 "-i a.avi -bt 60k -maxrate 1500k -bufsize 128k o.avi"},
-        RuleCase{"ValuesWithUnitsKept", "-i a.avi -b 360k -ab 1M o.avi",
-                 "-i a.avi -b:v 360k -b:a 1M o.avi"}),
+    testing::Values(RuleCase{"VideoInKiloBits", "-i a.avi -b 360 o.avi", "-i a.avi -b:v 360k o.avi"},
+                    RuleCase{"AudioInKiloBits", "-i a.avi -ab 48 o.avi", "-i a.avi -b:a 48k o.avi"},
+                    RuleCase{"RateControlInKiloBits", "-i a.avi -bt 60 -maxrate 1500 -bufsize 128 o.avi",
+                             "-i a.avi -bt 60k -maxrate 1500k -bufsize 128k o.avi"},
+                    RuleCase{"ValuesWithUnitsKept", "-i a.avi -b 360k -ab 1M o.avi",
+                             "-i a.avi -b:v 360k -b:a 1M o.avi"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -57,11 +66,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RuleCase{"QuantiserWinsOverBitrate", "-i a.avi -b 360 -vcodec mpeg4 -sameq o.avi",
                  "-i a.avi -vcodec mpeg4 -q:v 2 o.avi"},
-        RuleCase{"RateFactorForH264", "-i a.avi -vcodec h264 -sameq o.mp4", With("-i a.avi -vcodec libx264 -crf 18 -vf %F o.mp4", kEvenSourceSize)},
-        RuleCase{"DroppedWithoutNamedCodec", "-i a.avi -b 360 -sameq o.mov",
-                 "-i a.avi -b:v 360k o.mov"},
-        RuleCase{"DroppedForGif", "-i a.avi -vcodec gif -sameq o.gif",
-                 "-i a.avi -vcodec gif o.gif"}),
+        RuleCase{"RateFactorForH264", "-i a.avi -vcodec h264 -sameq o.mp4",
+                 With("-i a.avi -vcodec libx264 -crf 18 -vf %F o.mp4", kEvenSourceSize)},
+        RuleCase{"DroppedWithoutNamedCodec", "-i a.avi -b 360 -sameq o.mov", "-i a.avi -b:v 360k o.mov"},
+        RuleCase{"DroppedForGif", "-i a.avi -vcodec gif -sameq o.gif", "-i a.avi -vcodec gif o.gif"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,22 +79,21 @@ INSTANTIATE_TEST_SUITE_P(
                  "-i a.avi -vcodec mpeg4 -vf yadif o.avi"},
         RuleCase{"DeinterlaceBeforeScale", "-i a.avi -s 320x240 -vcodec mpeg4 -deinterlace o.avi",
                  "-i a.avi -vcodec mpeg4 -vf yadif,scale=320:240 o.avi"},
-        RuleCase{"GifFormOfTheEngine",
-                 "-i a.avi -y -s 64x48 -f gif -pix_fmt rgb24 -loop_output 0 -r 2 o.gif",
+        RuleCase{"GifFormOfTheEngine", "-i a.avi -y -s 64x48 -f gif -pix_fmt rgb24 -loop_output 0 -r 2 o.gif",
                  With("-i a.avi -y -f gif -loop 0 -r 2 -vf scale=64:48,%F o.gif", kPalette)},
         RuleCase{"GifNamedWithoutDotGetsItsMuxer", "-i a.avi -pix_fmt rgb24 clipgif",
                  With("-i a.avi -f gif -vf %F clipgif", kPalette)},
         RuleCase{"ChainOrderYadifScalePalette",
                  "-i a.avi -s 64x48 -deinterlace -pix_fmt rgb24 -loop_output 0 o.gif",
                  With("-i a.avi -loop 0 -vf yadif,scale=64:48,%F o.gif", kPalette)},
-        RuleCase{"Rgb24KeptOutsideGif", "-i a.avi -pix_fmt rgb24 o.avi",
-                 "-i a.avi -pix_fmt rgb24 o.avi"}),
+        RuleCase{"Rgb24KeptOutsideGif", "-i a.avi -pix_fmt rgb24 o.avi", "-i a.avi -pix_fmt rgb24 o.avi"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     Codecs, DialectRule,
     testing::Values(
-        RuleCase{"XvidIsLibxvid", "-i a.avi -vcodec xvid o.avi", With("-i a.avi -vcodec libxvid -vf %F o.avi", kEvenSourceSize)},
+        RuleCase{"XvidIsLibxvid", "-i a.avi -vcodec xvid o.avi",
+                 With("-i a.avi -vcodec libxvid -vf %F o.avi", kEvenSourceSize)},
         RuleCase{"H263InFlvIsSorenson", "-i a.avi -s 352x288 -vcodec h263 o.flv",
                  "-i a.avi -vcodec flv -vf scale=352:288 o.flv"},
         RuleCase{"H263InForcedFlv", "-i a.avi -s 320x240 -vcodec h263 -f flv o",
@@ -100,33 +107,34 @@ INSTANTIATE_TEST_SUITE_P(
                  With("-i a.avi -vcodec libx264 -crf 51 -vf %F o.avi", kEvenSourceSize)},
         RuleCase{"UnreadableQscaleKept", "-i a.avi -vcodec h264 -qscale high -qscale 25 o.avi",
                  With("-i a.avi -vcodec libx264 -qscale high -crf 25 -vf %F o.avi", kEvenSourceSize)},
-        RuleCase{"EachCodecSwitchByItsOwnName", "-i a.avi -vcodec xvid -s 64x48 -vcodec mpeg4 -acodec mp3 -acodec aac o.mpg",
-                 "-i a.avi -vcodec libxvid -vcodec mpeg4 -acodec libmp3lame -acodec mp2 -vf scale=64:48 o.mpg"},
+        RuleCase{
+            "EachCodecSwitchByItsOwnName",
+            "-i a.avi -vcodec xvid -s 64x48 -vcodec mpeg4 -acodec mp3 -acodec aac o.mpg",
+            "-i a.avi -vcodec libxvid -vcodec mpeg4 -acodec libmp3lame -acodec mp2 -vf scale=64:48 o.mpg"},
         RuleCase{"QscaleKeptForQuantiserCodecs", "-i a.avi -vcodec mpeg4 -qscale 1 o.avi",
                  "-i a.avi -vcodec mpeg4 -qscale 1 o.avi"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     AmrNarrowBand, DialectRule,
-    testing::Values(
-        RuleCase{"RateChannelsAndNearestBitrate",
-                 "-i a.avi -acodec amr_nb -ab 48 -ar 22050 -ac 2 o.3gp",
-                 "-i a.avi -acodec libopencore_amrnb -b:a 12200 -ar 8000 -ac 1 o.3gp"},
-        RuleCase{"MissingRateAndChannelsAdded", "-i a.avi -acodec amr_nb -ab 5 o.3gp",
-                 "-i a.avi -acodec libopencore_amrnb -b:a 5150 -ar 8000 -ac 1 o.3gp"},
-        RuleCase{"DecimalKiloBits", "-i a.avi -acodec amr_nb -ab 7.4k -ar 8000 -ac 1 o.3gp",
-                 "-i a.avi -acodec libopencore_amrnb -b:a 7400 -ar 8000 -ac 1 o.3gp"}),
+    testing::Values(RuleCase{"RateChannelsAndNearestBitrate",
+                             "-i a.avi -acodec amr_nb -ab 48 -ar 22050 -ac 2 o.3gp",
+                             "-i a.avi -acodec libopencore_amrnb -b:a 12200 -ar 8000 -ac 1 o.3gp"},
+                    RuleCase{"MissingRateAndChannelsAdded", "-i a.avi -acodec amr_nb -ab 5 o.3gp",
+                             "-i a.avi -acodec libopencore_amrnb -b:a 5150 -ar 8000 -ac 1 o.3gp"},
+                    RuleCase{"DecimalKiloBits", "-i a.avi -acodec amr_nb -ab 7.4k -ar 8000 -ac 1 o.3gp",
+                             "-i a.avi -acodec libopencore_amrnb -b:a 7400 -ar 8000 -ac 1 o.3gp"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     Containers, DialectRule,
-    testing::Values(
-        RuleCase{"AacInMpegProgramStreamIsMp2", "-i a.avi -acodec aac -ab 64 o.mpg",
-                 "-i a.avi -acodec mp2 -b:a 64k o.mpg"},
-        RuleCase{"UpperCaseMpegName", "-i a.avi -acodec aac o.MPEG", "-i a.avi -acodec mp2 o.MPEG"},
-        RuleCase{"Mp3CarriedByMpegProgramStream", "-i a.avi -acodec mp3 o.mpg",
-                 "-i a.avi -acodec libmp3lame o.mpg"},
-        RuleCase{"AacKeptInMp4", "-i a.avi -acodec aac o.mp4", "-i a.avi -acodec aac o.mp4"}),
+    testing::Values(RuleCase{"AacInMpegProgramStreamIsMp2", "-i a.avi -acodec aac -ab 64 o.mpg",
+                             "-i a.avi -acodec mp2 -b:a 64k o.mpg"},
+                    RuleCase{"UpperCaseMpegName", "-i a.avi -acodec aac o.MPEG",
+                             "-i a.avi -acodec mp2 o.MPEG"},
+                    RuleCase{"Mp3CarriedByMpegProgramStream", "-i a.avi -acodec mp3 o.mpg",
+                             "-i a.avi -acodec libmp3lame o.mpg"},
+                    RuleCase{"AacKeptInMp4", "-i a.avi -acodec aac o.mp4", "-i a.avi -acodec aac o.mp4"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -170,7 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "-i /w/in.avi -an -qscale 1 %06d.jpg"},
         RuleCase{"Reassembly", "-f image2 -framerate 30/1 -i Renamed/image%d.jpg -vcodec mpeg4 /w/tvideo.avi",
                  "-f image2 -framerate 30/1 -i Renamed/image%d.jpg -vcodec mpeg4 /w/tvideo.avi"},
-        RuleCase{"Joining", "-i /w/tvideo.avi -i /w/reversed.wav -c copy -map 0:v:0 -map 1:a:0 -shortest /w/rvideo.avi",
+        RuleCase{"Joining",
+                 "-i /w/tvideo.avi -i /w/reversed.wav -c copy -map 0:v:0 -map 1:a:0 -shortest /w/rvideo.avi",
                  "-i /w/tvideo.avi -i /w/reversed.wav -c copy -map 0:v:0 -map 1:a:0 -shortest /w/rvideo.avi"},
         RuleCase{"SoundExtraction", "-i /w/in.avi -vn -ac 2 /w/audio.wav",
                  "-i /w/in.avi -vn -ac 2 /w/audio.wav"},
@@ -180,11 +189,12 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"NoInput", "-hide_banner -encoders", "-hide_banner -encoders"}),
     [](const auto& info) { return info.param.name; });
 
-TEST(DialectTranslation, PathsReachFfmpegUnchanged) {
-  const std::string source = "/tmp/my \"film\" $HOME %06d \\ \xC3\xBC -b.avi";
-  const std::string destination = "/out/it's 100% -s \xE6\x98\xA0.avi";
-  const Arguments translated = TranslateArguments({"-i", source, "-y", "-b", "360", destination});
-  EXPECT_EQ(translated, (Arguments{"-i", source, "-y", "-b:v", "360k", destination}));
+TEST(DialectTranslation, PathsReachFfmpegUnchanged)
+{
+    const std::string source = "/tmp/my \"film\" $HOME %06d \\ \xC3\xBC -b.avi";
+    const std::string destination = "/out/it's 100% -s \xE6\x98\xA0.avi";
+    const Arguments translated = TranslateArguments({"-i", source, "-y", "-b", "360", destination});
+    EXPECT_EQ(translated, (Arguments{"-i", source, "-y", "-b:v", "360k", destination}));
 }
 
 }  // namespace

@@ -23,35 +23,38 @@ using tarnivo::test::TemporaryFolder;
 using Arguments = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-std::string FrontEnd() { return ProgramFolder() + "/tarnivo-ffmpeg"; }
+std::string FrontEnd()
+{
+    return ProgramFolder() + "/tarnivo-ffmpeg";
+}
 
 // What the output file must hold; an empty codec means no stream of that kind.
 struct Expected {
-  const char* videoCodec;
-  int width;
-  int height;
-  const char* audioCodec;
-  int sampleRate;
-  int channels;
+    const char* videoCodec;
+    int width;
+    int height;
+    const char* audioCodec;
+    int sampleRate;
+    int channels;
 };
 
 // One row of the profile table: the values the profile puts into the conversion engine's
 // settings ("" for a setting it leaves empty). `further` holds the flags "sameq" and
 // "deinterlace" and the other settings as name=value.
 struct Profile {
-  const char* name;
-  const char* extension;
-  const char* videoCodec;
-  const char* size;
-  const char* videoBitrate;
-  const char* frameRate;
-  const char* audioCodec;
-  const char* audioBitrate;
-  const char* sampleRate;
-  const char* channels;
-  const char* format;
-  const char* further;
-  Expected expected;  // on a 320x240 source with 44100 Hz stereo sound
+    const char* name;
+    const char* extension;
+    const char* videoCodec;
+    const char* size;
+    const char* videoBitrate;
+    const char* frameRate;
+    const char* audioCodec;
+    const char* audioBitrate;
+    const char* sampleRate;
+    const char* channels;
+    const char* format;
+    const char* further;
+    Expected expected;  // on a 320x240 source with 44100 Hz stereo sound
 };
 
 const char* const kBoth = "sameq deinterlace";
@@ -59,313 +62,840 @@ const char* const kAvc = "g=250 qscale=25 maxrate=1500 bufsize=128";
 
 // Substitutes: libxvid writes "mpeg4"; the AVI container's default sound is mp3, ASF's
 // wmav2, RealMedia's ac3, MPEG-PS's mp2; AAC in MPEG-PS becomes mp2.
-const std::vector<Profile>& NamedProfiles() {
-  static const std::vector<Profile> profiles = {
-      {"AVI (MPEG4-DivX-Compatible)", ".avi", "mpeg4", "320x240", "360", "29.97", "", "48", "22050", "2", "", kBoth, {"mpeg4", 320, 240, "mp3", 22050, 2}},
-      {"AVI (MPEG4-DivX-Best Quality)", ".avi", "mpeg4", "320x240", "360", "29.97", "", "", "", "2", "", kBoth, {"mpeg4", 320, 240, "mp3", 44100, 2}},
-      {"AVI (MPEG4-XviD-Compatible)", ".avi", "xvid", "320x240", "360", "29.97", "", "48", "22050", "2", "", kBoth, {"mpeg4", 320, 240, "mp3", 22050, 2}},
-      {"AVI (MPEG4-XviD-Best Quality)", ".avi", "xvid", "320x240", "360", "29.97", "", "", "", "2", "", kBoth, {"mpeg4", 320, 240, "mp3", 44100, 2}},
-      {"Animated GIF (64x48) GIF", ".gif", "", "64x48", "", "", "", "", "", "", "gif", "", {"gif", 64, 48, "", 0, 0}},
-      {"Animated GIF (160x120) GIF", ".gif", "", "160x120", "", "", "", "", "", "", "gif", "", {"gif", 160, 120, "", 0, 0}},
-      {"Animated GIF (320x240) GIF", ".gif", "", "320x240", "", "", "", "", "", "", "gif", "", {"gif", 320, 240, "", 0, 0}},
-      {"Animated GIF (Same as Input) GIF", ".gif", "", "", "", "", "", "", "", "", "gif", "", {"gif", 320, 240, "", 0, 0}},
-      {"iPOD Video (320x240) MPEG4", ".mpg", "mpeg4", "320x240", "512", "", "aac", "64", "44100", "2", "", "aspect=4:3", {"mpeg4", 320, 240, "mp2", 44100, 2}},
-      {"iPOD Video2 (640x480) MPEG4", ".mpg", "mpeg4", "640x480", "1200", "", "aac", "80", "44100", "2", "", "aspect=4:3", {"mpeg4", 640, 480, "mp2", 44100, 2}},
-      {"iPhone Video", ".mpg", "mpeg4", "320x240", "1200", "", "aac", "80", "44100", "2", "", "aspect=4:3", {"mpeg4", 320, 240, "mp2", 44100, 2}},
-      {"iPOD Nano (MP3)", ".mp3", "", "", "", "", "mp3", "", "", "", "", "", {"", 0, 0, "mp3", 44100, 2}},
-      {"iPOD Mini (MP3)", ".mp3", "", "", "", "", "mp3", "", "", "", "", "", {"", 0, 0, "mp3", 44100, 2}},
-      {"iPOD Shuffle (MP3)", ".mp3", "", "", "", "", "mp3", "", "", "", "", "", {"", 0, 0, "mp3", 44100, 2}},
-      {"MPEG (Max Compatible)", ".mpg", "mpeg1video", "", "", "29.97", "", "", "44100", "2", "", kBoth, {"mpeg1video", 320, 240, "mp2", 44100, 2}},
-      {"MPEG (Best Quality)", ".mpg", "mpeg1video", "", "", "29.97", "", "", "", "2", "", kBoth, {"mpeg1video", 320, 240, "mp2", 44100, 2}},
-      {"WMV(WindowsMedia-Compatible)", ".wmv", "wmv2", "", "", "", "", "", "44100", "2", "", kBoth, {"wmv2", 320, 240, "wmav2", 44100, 2}},
-      {"WMV(WindowsMedia-Best Quality)", ".wmv", "wmv2", "", "", "", "", "", "", "2", "", kBoth, {"wmv2", 320, 240, "wmav2", 44100, 2}},
-      {"RM (RealONE/RealPlayer)", ".rm", "rv20", "", "", "", "", "", "44100", "2", "", kBoth, {"rv20", 320, 240, "ac3", 44100, 2}},
-      {"QuickTime MOV", ".mov", "", "320x240", "360", "29.97", "aac", "48", "44100", "2", "", kBoth, {"h264", 320, 240, "aac", 44100, 2}},
-      {"FLV (Flash Live Video)", ".flv", "h263", "352x288", "360", "25", "mp3", "64", "22050", "1", "", "", {"flv1", 352, 288, "mp3", 22050, 1}},
-      {"Sony PSP (Normal)", ".avi", "xvid", "368x208", "512", "29.97", "aac", "64", "24000", "2", "", "", {"mpeg4", 368, 208, "aac", 24000, 2}},
-      {"Sony PSP (Excellent Quality)", ".avi", "xvid", "368x208", "768", "29.97", "aac", "64", "24000", "2", "", "", {"mpeg4", 368, 208, "aac", 24000, 2}},
-      {"Sony PSP (Minimal Size)", ".avi", "xvid", "160x112", "216", "29.97", "aac", "64", "24000", "2", "", "", {"mpeg4", 160, 112, "aac", 24000, 2}},
-      {"Sony PSP (PSP AVC)", ".avi", "h264", "368x208", "400", "29.97", "aac", "128", "48000", "2", "", kAvc, {"h264", 368, 208, "aac", 48000, 2}},
-      {"Zune MPEG-4 Video", ".mp4", "mpeg4", "320x240", "1500", "29.97", "aac", "128", "48000", "2", "", "", {"mpeg4", 320, 240, "aac", 48000, 2}},
-      {"Zune MPEG-4 AVC", ".avi", "h264", "320x240", "1500", "29.97", "aac", "64", "48000", "2", "", kAvc, {"h264", 320, 240, "aac", 48000, 2}},
-      {"Zune WMV", ".wmv", "wmv2", "320x240", "1500", "29.97", "mp3", "128", "48000", "2", "", "", {"wmv2", 320, 240, "mp3", 48000, 2}},
-      {"3GP (for Mobile)", ".3gp", "h263", "176x144", "120", "11", "amr_nb", "48", "8000", "1", "", "bt=60", {"h263", 176, 144, "amr_nb", 8000, 1}},
-      {"3G2 (for Mobile)", ".3g2", "mpeg4", "176x144", "120", "11", "amr_nb", "48", "8000", "1", "", "bt=60", {"mpeg4", 176, 144, "amr_nb", 8000, 1}},
-      {"WAVE Sound (WAV)", ".wav", "", "", "", "", "pcm_s16le", "128", "41000", "2", "wav", "", {"", 0, 0, "pcm_s16le", 41000, 2}},
-      {"MP3 Sound (MP3)", ".mp3", "", "", "", "", "mp3", "128", "44100", "2", "mp3", "", {"", 0, 0, "mp3", 44100, 2}},
-  };
-  return profiles;
+const std::vector<Profile>& NamedProfiles()
+{
+    static const std::vector<Profile> profiles = {
+        {"AVI (MPEG4-DivX-Compatible)",
+         ".avi",
+         "mpeg4",
+         "320x240",
+         "360",
+         "29.97",
+         "",
+         "48",
+         "22050",
+         "2",
+         "",
+         kBoth,
+         {"mpeg4", 320, 240, "mp3", 22050, 2}},
+        {"AVI (MPEG4-DivX-Best Quality)",
+         ".avi",
+         "mpeg4",
+         "320x240",
+         "360",
+         "29.97",
+         "",
+         "",
+         "",
+         "2",
+         "",
+         kBoth,
+         {"mpeg4", 320, 240, "mp3", 44100, 2}},
+        {"AVI (MPEG4-XviD-Compatible)",
+         ".avi",
+         "xvid",
+         "320x240",
+         "360",
+         "29.97",
+         "",
+         "48",
+         "22050",
+         "2",
+         "",
+         kBoth,
+         {"mpeg4", 320, 240, "mp3", 22050, 2}},
+        {"AVI (MPEG4-XviD-Best Quality)",
+         ".avi",
+         "xvid",
+         "320x240",
+         "360",
+         "29.97",
+         "",
+         "",
+         "",
+         "2",
+         "",
+         kBoth,
+         {"mpeg4", 320, 240, "mp3", 44100, 2}},
+        {"Animated GIF (64x48) GIF",
+         ".gif",
+         "",
+         "64x48",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "gif",
+         "",
+         {"gif", 64, 48, "", 0, 0}},
+        {"Animated GIF (160x120) GIF",
+         ".gif",
+         "",
+         "160x120",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "gif",
+         "",
+         {"gif", 160, 120, "", 0, 0}},
+        {"Animated GIF (320x240) GIF",
+         ".gif",
+         "",
+         "320x240",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "gif",
+         "",
+         {"gif", 320, 240, "", 0, 0}},
+        {"Animated GIF (Same as Input) GIF",
+         ".gif",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "gif",
+         "",
+         {"gif", 320, 240, "", 0, 0}},
+        {"iPOD Video (320x240) MPEG4",
+         ".mpg",
+         "mpeg4",
+         "320x240",
+         "512",
+         "",
+         "aac",
+         "64",
+         "44100",
+         "2",
+         "",
+         "aspect=4:3",
+         {"mpeg4", 320, 240, "mp2", 44100, 2}},
+        {"iPOD Video2 (640x480) MPEG4",
+         ".mpg",
+         "mpeg4",
+         "640x480",
+         "1200",
+         "",
+         "aac",
+         "80",
+         "44100",
+         "2",
+         "",
+         "aspect=4:3",
+         {"mpeg4", 640, 480, "mp2", 44100, 2}},
+        {"iPhone Video",
+         ".mpg",
+         "mpeg4",
+         "320x240",
+         "1200",
+         "",
+         "aac",
+         "80",
+         "44100",
+         "2",
+         "",
+         "aspect=4:3",
+         {"mpeg4", 320, 240, "mp2", 44100, 2}},
+        {"iPOD Nano (MP3)", ".mp3", "", "", "", "", "mp3", "", "", "", "", "", {"", 0, 0, "mp3", 44100, 2}},
+        {"iPOD Mini (MP3)", ".mp3", "", "", "", "", "mp3", "", "", "", "", "", {"", 0, 0, "mp3", 44100, 2}},
+        {"iPOD Shuffle (MP3)",
+         ".mp3",
+         "",
+         "",
+         "",
+         "",
+         "mp3",
+         "",
+         "",
+         "",
+         "",
+         "",
+         {"", 0, 0, "mp3", 44100, 2}},
+        {"MPEG (Max Compatible)",
+         ".mpg",
+         "mpeg1video",
+         "",
+         "",
+         "29.97",
+         "",
+         "",
+         "44100",
+         "2",
+         "",
+         kBoth,
+         {"mpeg1video", 320, 240, "mp2", 44100, 2}},
+        {"MPEG (Best Quality)",
+         ".mpg",
+         "mpeg1video",
+         "",
+         "",
+         "29.97",
+         "",
+         "",
+         "",
+         "2",
+         "",
+         kBoth,
+         {"mpeg1video", 320, 240, "mp2", 44100, 2}},
+        {"WMV(WindowsMedia-Compatible)",
+         ".wmv",
+         "wmv2",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "44100",
+         "2",
+         "",
+         kBoth,
+         {"wmv2", 320, 240, "wmav2", 44100, 2}},
+        {"WMV(WindowsMedia-Best Quality)",
+         ".wmv",
+         "wmv2",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "2",
+         "",
+         kBoth,
+         {"wmv2", 320, 240, "wmav2", 44100, 2}},
+        {"RM (RealONE/RealPlayer)",
+         ".rm",
+         "rv20",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "44100",
+         "2",
+         "",
+         kBoth,
+         {"rv20", 320, 240, "ac3", 44100, 2}},
+        {"QuickTime MOV",
+         ".mov",
+         "",
+         "320x240",
+         "360",
+         "29.97",
+         "aac",
+         "48",
+         "44100",
+         "2",
+         "",
+         kBoth,
+         {"h264", 320, 240, "aac", 44100, 2}},
+        {"FLV (Flash Live Video)",
+         ".flv",
+         "h263",
+         "352x288",
+         "360",
+         "25",
+         "mp3",
+         "64",
+         "22050",
+         "1",
+         "",
+         "",
+         {"flv1", 352, 288, "mp3", 22050, 1}},
+        {"Sony PSP (Normal)",
+         ".avi",
+         "xvid",
+         "368x208",
+         "512",
+         "29.97",
+         "aac",
+         "64",
+         "24000",
+         "2",
+         "",
+         "",
+         {"mpeg4", 368, 208, "aac", 24000, 2}},
+        {"Sony PSP (Excellent Quality)",
+         ".avi",
+         "xvid",
+         "368x208",
+         "768",
+         "29.97",
+         "aac",
+         "64",
+         "24000",
+         "2",
+         "",
+         "",
+         {"mpeg4", 368, 208, "aac", 24000, 2}},
+        {"Sony PSP (Minimal Size)",
+         ".avi",
+         "xvid",
+         "160x112",
+         "216",
+         "29.97",
+         "aac",
+         "64",
+         "24000",
+         "2",
+         "",
+         "",
+         {"mpeg4", 160, 112, "aac", 24000, 2}},
+        {"Sony PSP (PSP AVC)",
+         ".avi",
+         "h264",
+         "368x208",
+         "400",
+         "29.97",
+         "aac",
+         "128",
+         "48000",
+         "2",
+         "",
+         kAvc,
+         {"h264", 368, 208, "aac", 48000, 2}},
+        {"Zune MPEG-4 Video",
+         ".mp4",
+         "mpeg4",
+         "320x240",
+         "1500",
+         "29.97",
+         "aac",
+         "128",
+         "48000",
+         "2",
+         "",
+         "",
+         {"mpeg4", 320, 240, "aac", 48000, 2}},
+        {"Zune MPEG-4 AVC",
+         ".avi",
+         "h264",
+         "320x240",
+         "1500",
+         "29.97",
+         "aac",
+         "64",
+         "48000",
+         "2",
+         "",
+         kAvc,
+         {"h264", 320, 240, "aac", 48000, 2}},
+        {"Zune WMV",
+         ".wmv",
+         "wmv2",
+         "320x240",
+         "1500",
+         "29.97",
+         "mp3",
+         "128",
+         "48000",
+         "2",
+         "",
+         "",
+         {"wmv2", 320, 240, "mp3", 48000, 2}},
+        {"3GP (for Mobile)",
+         ".3gp",
+         "h263",
+         "176x144",
+         "120",
+         "11",
+         "amr_nb",
+         "48",
+         "8000",
+         "1",
+         "",
+         "bt=60",
+         {"h263", 176, 144, "amr_nb", 8000, 1}},
+        {"3G2 (for Mobile)",
+         ".3g2",
+         "mpeg4",
+         "176x144",
+         "120",
+         "11",
+         "amr_nb",
+         "48",
+         "8000",
+         "1",
+         "",
+         "bt=60",
+         {"mpeg4", 176, 144, "amr_nb", 8000, 1}},
+        {"WAVE Sound (WAV)",
+         ".wav",
+         "",
+         "",
+         "",
+         "",
+         "pcm_s16le",
+         "128",
+         "41000",
+         "2",
+         "wav",
+         "",
+         {"", 0, 0, "pcm_s16le", 41000, 2}},
+        {"MP3 Sound (MP3)",
+         ".mp3",
+         "",
+         "",
+         "",
+         "",
+         "mp3",
+         "128",
+         "44100",
+         "2",
+         "mp3",
+         "",
+         {"", 0, 0, "mp3", 44100, 2}},
+    };
+    return profiles;
 }
 
-const Profile& NamedProfile(const std::string& name) {
-  for (const Profile& profile : NamedProfiles()) {
-    if (name == profile.name) return profile;
-  }
-  throw std::invalid_argument("no profile " + name);
+const Profile& NamedProfile(const std::string& name)
+{
+    for (const Profile& profile : NamedProfiles()) {
+        if (name == profile.name)
+            return profile;
+    }
+    throw std::invalid_argument("no profile " + name);
 }
 
-std::map<std::string, std::string> FurtherSettings(const std::string& further) {
-  std::map<std::string, std::string> settings;
-  std::istringstream words(further);
-  std::string word;
-  while (words >> word) {
-    const size_t equals = word.find('=');
-    settings[word.substr(0, equals)] = equals == std::string::npos ? "" : word.substr(equals + 1);
-  }
-  return settings;
+std::map<std::string, std::string> FurtherSettings(const std::string& further)
+{
+    std::map<std::string, std::string> settings;
+    std::istringstream words(further);
+    std::string word;
+    while (words >> word) {
+        const size_t equals = word.find('=');
+        settings[word.substr(0, equals)] = equals == std::string::npos ? "" : word.substr(equals + 1);
+    }
+    return settings;
 }
 
-std::string Lowered(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
+std::string Lowered(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 // The argument vector the conversion engine builds: after the source, "-y", then every
 // non-empty setting in the engine's fixed switch order, the GIF form's extra switches for a
 // destination ending in "gif", and the destination.
-Arguments EngineArguments(const Profile& profile, const std::string& source,
-                          const std::string& destination) {
-  const std::map<std::string, std::string> further = FurtherSettings(profile.further);
-  auto setting = [&](const char* name) {
-    const auto found = further.find(name);
-    return found == further.end() ? std::string() : found->second;
-  };
-  Arguments arguments = {"-i", source, "-y"};
-  auto add = [&](const char* option, const std::string& value) {
-    if (!value.empty()) arguments.insert(arguments.end(), {option, value});
-  };
-  add("-b", profile.videoBitrate);
-  add("-r", profile.frameRate);
-  add("-s", profile.size);
-  add("-vcodec", profile.videoCodec);
-  add("-aspect", setting("aspect"));
-  add("-bt", setting("bt"));
-  add("-f", profile.format);
-  add("-bufsize", setting("bufsize"));
-  add("-g", setting("g"));
-  add("-qscale", setting("qscale"));
-  add("-maxrate", setting("maxrate"));
-  if (further.count("deinterlace")) arguments.push_back("-deinterlace");
-  if (further.count("sameq")) arguments.push_back("-sameq");
-  add("-acodec", profile.audioCodec);
-  add("-ab", profile.audioBitrate);
-  add("-ar", profile.sampleRate);
-  add("-ac", profile.channels);
-  const std::string lowered = Lowered(destination);
-  if (lowered.size() >= 3 && lowered.compare(lowered.size() - 3, 3, "gif") == 0) {
-    arguments.insert(arguments.end(), {"-pix_fmt", "rgb24", "-loop_output", "0", "-r", "2"});
-  }
-  arguments.push_back(destination);
-  return arguments;
+Arguments EngineArguments(const Profile& profile, const std::string& source, const std::string& destination)
+{
+    const std::map<std::string, std::string> further = FurtherSettings(profile.further);
+    auto setting = [&](const char* name) {
+        const auto found = further.find(name);
+        return found == further.end() ? std::string() : found->second;
+    };
+    Arguments arguments = {"-i", source, "-y"};
+    auto add = [&](const char* option, const std::string& value) {
+        if (!value.empty())
+            arguments.insert(arguments.end(), {option, value});
+    };
+    add("-b", profile.videoBitrate);
+    add("-r", profile.frameRate);
+    add("-s", profile.size);
+    add("-vcodec", profile.videoCodec);
+    add("-aspect", setting("aspect"));
+    add("-bt", setting("bt"));
+    add("-f", profile.format);
+    add("-bufsize", setting("bufsize"));
+    add("-g", setting("g"));
+    add("-qscale", setting("qscale"));
+    add("-maxrate", setting("maxrate"));
+    if (further.count("deinterlace"))
+        arguments.push_back("-deinterlace");
+    if (further.count("sameq"))
+        arguments.push_back("-sameq");
+    add("-acodec", profile.audioCodec);
+    add("-ab", profile.audioBitrate);
+    add("-ar", profile.sampleRate);
+    add("-ac", profile.channels);
+    const std::string lowered = Lowered(destination);
+    if (lowered.size() >= 3 && lowered.compare(lowered.size() - 3, 3, "gif") == 0) {
+        arguments.insert(arguments.end(), {"-pix_fmt", "rgb24", "-loop_output", "0", "-r", "2"});
+    }
+    arguments.push_back(destination);
+    return arguments;
 }
 
-std::string Joined(const Arguments& arguments) {
-  std::string line;
-  for (const std::string& argument : arguments) line += (line.empty() ? "" : " ") + argument;
-  return line;
+std::string Joined(const Arguments& arguments)
+{
+    std::string line;
+    for (const std::string& argument : arguments)
+        line += (line.empty() ? "" : " ") + argument;
+    return line;
 }
 
-std::string SafeFileName(const std::string& name) {
-  std::string safe;
-  for (char c : name) safe += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  return safe;
+std::string SafeFileName(const std::string& name)
+{
+    std::string safe;
+    for (char c : name)
+        safe += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return safe;
 }
 
 // Runs the front end and checks that ffmpeg wrote a file that holds what `expected` says.
-void ConvertAndCheck(const Arguments& arguments, const std::string& destination,
-                     const Expected& expected) {
-  SCOPED_TRACE(Joined(arguments));
-  Arguments command = {FrontEnd(), "-nostdin", "-hide_banner", "-v", "error"};
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  const ProgramResult run = RunProgram(command);
-  ASSERT_EQ(run.exitStatus, 0) << run.standardError;
-  ASSERT_TRUE(fs::exists(destination));
-  const std::vector<MediaStream> streams = ProbeStreams(destination);
-  ASSERT_FALSE(streams.empty()) << "ffprobe cannot read " << destination;
+void ConvertAndCheck(const Arguments& arguments, const std::string& destination, const Expected& expected)
+{
+    SCOPED_TRACE(Joined(arguments));
+    Arguments command = {FrontEnd(), "-nostdin", "-hide_banner", "-v", "error"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const ProgramResult run = RunProgram(command);
+    ASSERT_EQ(run.exitStatus, 0) << run.standardError;
+    ASSERT_TRUE(fs::exists(destination));
+    const std::vector<MediaStream> streams = ProbeStreams(destination);
+    ASSERT_FALSE(streams.empty()) << "ffprobe cannot read " << destination;
 
-  std::vector<MediaStream> video;
-  std::vector<MediaStream> audio;
-  for (const MediaStream& stream : streams) {
-    (stream.type == "video" ? video : audio).push_back(stream);
-  }
-  ASSERT_EQ(video.size(), std::string(expected.videoCodec).empty() ? 0u : 1u);
-  ASSERT_EQ(audio.size(), std::string(expected.audioCodec).empty() ? 0u : 1u);
-  if (!video.empty()) {
-    EXPECT_EQ(video[0].codec, expected.videoCodec);
-    EXPECT_EQ(video[0].width, expected.width);
-    EXPECT_EQ(video[0].height, expected.height);
-  }
-  if (!audio.empty()) {
-    EXPECT_EQ(audio[0].codec, expected.audioCodec);
-    EXPECT_EQ(audio[0].sampleRate, expected.sampleRate);
-    EXPECT_EQ(audio[0].channels, expected.channels);
-  }
+    std::vector<MediaStream> video;
+    std::vector<MediaStream> audio;
+    for (const MediaStream& stream : streams) {
+        (stream.type == "video" ? video : audio).push_back(stream);
+    }
+    ASSERT_EQ(video.size(), std::string(expected.videoCodec).empty() ? 0u : 1u);
+    ASSERT_EQ(audio.size(), std::string(expected.audioCodec).empty() ? 0u : 1u);
+    if (!video.empty()) {
+        EXPECT_EQ(video[0].codec, expected.videoCodec);
+        EXPECT_EQ(video[0].width, expected.width);
+        EXPECT_EQ(video[0].height, expected.height);
+    }
+    if (!audio.empty()) {
+        EXPECT_EQ(audio[0].codec, expected.audioCodec);
+        EXPECT_EQ(audio[0].sampleRate, expected.sampleRate);
+        EXPECT_EQ(audio[0].channels, expected.channels);
+    }
 }
 
 class FfmpegFrontEnd : public testing::Test {
- protected:
-  static void SetUpTestSuite() { folder_ = new TemporaryFolder; }
-  static void TearDownTestSuite() {
-    delete folder_;
-    folder_ = nullptr;
-  }
-
-  // A two-second clip with a 440 Hz stereo tone, made like the reversed intermediate: an AVI
-  // with mpeg4 video and 16-bit PCM sound.
-  static std::string Clip(int width, int height) {
-    const std::string size = std::to_string(width) + "x" + std::to_string(height);
-    const std::string path = folder_->File("clip-" + size + ".avi");
-    if (!fs::exists(path)) {
-      const ProgramResult made = RunProgram(
-          {"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-           "testsrc=s=" + size + ":r=25:d=2", "-f", "lavfi", "-i", "sine=f=440:r=44100:d=2",
-           "-ac", "2", "-vcodec", "mpeg4", "-acodec", "pcm_s16le", path});
-      EXPECT_EQ(made.exitStatus, 0) << made.standardError;
+protected:
+    static void SetUpTestSuite() { folder_ = new TemporaryFolder; }
+    static void TearDownTestSuite()
+    {
+        delete folder_;
+        folder_ = nullptr;
     }
-    return path;
-  }
 
-  static std::string Output(const std::string& name) { return folder_->File(name); }
+    // A two-second clip with a 440 Hz stereo tone, made like the reversed intermediate: an AVI
+    // with mpeg4 video and 16-bit PCM sound.
+    static std::string Clip(int width, int height)
+    {
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        const std::string path = folder_->File("clip-" + size + ".avi");
+        if (!fs::exists(path)) {
+            const ProgramResult made = RunProgram({"ffmpeg",
+                                                   "-nostdin",
+                                                   "-v",
+                                                   "error",
+                                                   "-y",
+                                                   "-f",
+                                                   "lavfi",
+                                                   "-i",
+                                                   "testsrc=s=" + size + ":r=25:d=2",
+                                                   "-f",
+                                                   "lavfi",
+                                                   "-i",
+                                                   "sine=f=440:r=44100:d=2",
+                                                   "-ac",
+                                                   "2",
+                                                   "-vcodec",
+                                                   "mpeg4",
+                                                   "-acodec",
+                                                   "pcm_s16le",
+                                                   path});
+            EXPECT_EQ(made.exitStatus, 0) << made.standardError;
+        }
+        return path;
+    }
 
-  void ConvertWithProfile(const Profile& profile, const std::string& source,
-                          const Expected& expected) {
-    SCOPED_TRACE(profile.name);
-    const std::string destination = Output(SafeFileName(profile.name) + profile.extension);
-    ConvertAndCheck(EngineArguments(profile, source, destination), destination, expected);
-  }
+    static std::string Output(const std::string& name) { return folder_->File(name); }
 
-  static TemporaryFolder* folder_;
+    void ConvertWithProfile(const Profile& profile, const std::string& source, const Expected& expected)
+    {
+        SCOPED_TRACE(profile.name);
+        const std::string destination = Output(SafeFileName(profile.name) + profile.extension);
+        ConvertAndCheck(EngineArguments(profile, source, destination), destination, expected);
+    }
+
+    static TemporaryFolder* folder_;
 };
 
 TemporaryFolder* FfmpegFrontEnd::folder_ = nullptr;
 
-TEST_F(FfmpegFrontEnd, EveryNamedProfileWritesItsStreams) {
-  ASSERT_EQ(NamedProfiles().size(), 32u);
-  const std::string source = Clip(320, 240);
-  for (const Profile& profile : NamedProfiles()) {
-    ConvertWithProfile(profile, source, profile.expected);
-  }
+TEST_F(FfmpegFrontEnd, EveryNamedProfileWritesItsStreams)
+{
+    ASSERT_EQ(NamedProfiles().size(), 32u);
+    const std::string source = Clip(320, 240);
+    for (const Profile& profile : NamedProfiles()) {
+        ConvertWithProfile(profile, source, profile.expected);
+    }
 }
 
 // 722x406 is even but not a multiple of 4: rv20 must round it, the others keep it.
-TEST_F(FfmpegFrontEnd, ProfilesKeepingTheSourceSizeTakeAnAwkwardSize) {
-  const std::string source = Clip(722, 406);
-  const std::vector<std::pair<const char*, Expected>> cases = {
-      {"MPEG (Max Compatible)", {"mpeg1video", 722, 406, "mp2", 44100, 2}},
-      {"MPEG (Best Quality)", {"mpeg1video", 722, 406, "mp2", 44100, 2}},
-      {"WMV(WindowsMedia-Compatible)", {"wmv2", 722, 406, "wmav2", 44100, 2}},
-      {"WMV(WindowsMedia-Best Quality)", {"wmv2", 722, 406, "wmav2", 44100, 2}},
-      {"RM (RealONE/RealPlayer)", {"rv20", 724, 408, "ac3", 44100, 2}},
-      {"Animated GIF (Same as Input) GIF", {"gif", 722, 406, "", 0, 0}},
-  };
-  for (const auto& [name, expected] : cases) {
-    ConvertWithProfile(NamedProfile(name), source, expected);
-  }
+TEST_F(FfmpegFrontEnd, ProfilesKeepingTheSourceSizeTakeAnAwkwardSize)
+{
+    const std::string source = Clip(722, 406);
+    const std::vector<std::pair<const char*, Expected>> cases = {
+        {"MPEG (Max Compatible)", {"mpeg1video", 722, 406, "mp2", 44100, 2}},
+        {"MPEG (Best Quality)", {"mpeg1video", 722, 406, "mp2", 44100, 2}},
+        {"WMV(WindowsMedia-Compatible)", {"wmv2", 722, 406, "wmav2", 44100, 2}},
+        {"WMV(WindowsMedia-Best Quality)", {"wmv2", 722, 406, "wmav2", 44100, 2}},
+        {"RM (RealONE/RealPlayer)", {"rv20", 724, 408, "ac3", 44100, 2}},
+        {"Animated GIF (Same as Input) GIF", {"gif", 722, 406, "", 0, 0}},
+    };
+    for (const auto& [name, expected] : cases) {
+        ConvertWithProfile(NamedProfile(name), source, expected);
+    }
 }
 
 // Lines as "Custom Format" builds them (no -f; the container follows the extension).
-TEST_F(FfmpegFrontEnd, CustomFormatLinesTakeOddSizes) {
-  struct Custom {
-    int sourceWidth;
-    int sourceHeight;
-    Profile profile;
-  };
-  const std::vector<Custom> customs = {
-      {723, 405, {"xvid source size", ".avi", "xvid", "", "360", "29.97", "mp2", "128", "44100", "2", "", kBoth, {"mpeg4", 724, 406, "mp2", 44100, 2}}},
-      {723, 405, {"wmv2 odd size", ".wmv", "wmv2", "321x241", "360", "25", "mp2", "128", "44100", "1", "", "", {"wmv2", 322, 242, "mp2", 44100, 1}}},
-      {723, 405, {"rv20 odd size", ".rm", "rv20", "321x241", "360", "25", "ac3", "128", "44100", "2", "", "sameq", {"rv20", 320, 240, "ac3", 44100, 2}}},
-      {723, 405, {"h264 source size", ".mp4", "h264", "", "1000", "25", "aac", "128", "48000", "2", "", "sameq", {"h264", 724, 406, "aac", 48000, 2}}},
-      {723, 405, {"gif odd size", ".gif", "", "321x241", "", "11", "", "", "", "", "", "deinterlace", {"gif", 321, 241, "", 0, 0}}},
-      {723, 405, {"mpeg aac", ".mpg", "mpeg1video", "", "1000", "25", "aac", "128", "48000", "2", "", "", {"mpeg1video", 723, 405, "mp2", 48000, 2}}},
-      {320, 240, {"h263 custom size", ".3gp", "h263", "320x240", "360", "25", "amr_nb", "128", "44100", "2", "", "", {"h263", 352, 288, "amr_nb", 8000, 1}}},
-      {722, 406, {"h263 source size", ".avi", "h263", "", "512", "25", "mp3", "128", "44100", "2", "", "sameq", {"h263", 704, 576, "mp3", 44100, 2}}},
-      {723, 405, {"h263 small size", ".3gp", "h263", "160x120", "120", "11", "amr_nb", "48", "8000", "1", "", "", {"h263", 176, 144, "amr_nb", 8000, 1}}},
-  };
-  for (const Custom& custom : customs) {
-    ConvertWithProfile(custom.profile, Clip(custom.sourceWidth, custom.sourceHeight),
-                       custom.profile.expected);
-  }
+TEST_F(FfmpegFrontEnd, CustomFormatLinesTakeOddSizes)
+{
+    struct Custom {
+        int sourceWidth;
+        int sourceHeight;
+        Profile profile;
+    };
+    const std::vector<Custom> customs = {
+        {723,
+         405,
+         {"xvid source size",
+          ".avi",
+          "xvid",
+          "",
+          "360",
+          "29.97",
+          "mp2",
+          "128",
+          "44100",
+          "2",
+          "",
+          kBoth,
+          {"mpeg4", 724, 406, "mp2", 44100, 2}}},
+        {723,
+         405,
+         {"wmv2 odd size",
+          ".wmv",
+          "wmv2",
+          "321x241",
+          "360",
+          "25",
+          "mp2",
+          "128",
+          "44100",
+          "1",
+          "",
+          "",
+          {"wmv2", 322, 242, "mp2", 44100, 1}}},
+        {723,
+         405,
+         {"rv20 odd size",
+          ".rm",
+          "rv20",
+          "321x241",
+          "360",
+          "25",
+          "ac3",
+          "128",
+          "44100",
+          "2",
+          "",
+          "sameq",
+          {"rv20", 320, 240, "ac3", 44100, 2}}},
+        {723,
+         405,
+         {"h264 source size",
+          ".mp4",
+          "h264",
+          "",
+          "1000",
+          "25",
+          "aac",
+          "128",
+          "48000",
+          "2",
+          "",
+          "sameq",
+          {"h264", 724, 406, "aac", 48000, 2}}},
+        {723,
+         405,
+         {"gif odd size",
+          ".gif",
+          "",
+          "321x241",
+          "",
+          "11",
+          "",
+          "",
+          "",
+          "",
+          "",
+          "deinterlace",
+          {"gif", 321, 241, "", 0, 0}}},
+        {723,
+         405,
+         {"mpeg aac",
+          ".mpg",
+          "mpeg1video",
+          "",
+          "1000",
+          "25",
+          "aac",
+          "128",
+          "48000",
+          "2",
+          "",
+          "",
+          {"mpeg1video", 723, 405, "mp2", 48000, 2}}},
+        {320,
+         240,
+         {"h263 custom size",
+          ".3gp",
+          "h263",
+          "320x240",
+          "360",
+          "25",
+          "amr_nb",
+          "128",
+          "44100",
+          "2",
+          "",
+          "",
+          {"h263", 352, 288, "amr_nb", 8000, 1}}},
+        {722,
+         406,
+         {"h263 source size",
+          ".avi",
+          "h263",
+          "",
+          "512",
+          "25",
+          "mp3",
+          "128",
+          "44100",
+          "2",
+          "",
+          "sameq",
+          {"h263", 704, 576, "mp3", 44100, 2}}},
+        {723,
+         405,
+         {"h263 small size",
+          ".3gp",
+          "h263",
+          "160x120",
+          "120",
+          "11",
+          "amr_nb",
+          "48",
+          "8000",
+          "1",
+          "",
+          "",
+          {"h263", 176, 144, "amr_nb", 8000, 1}}},
+    };
+    for (const Custom& custom : customs) {
+        ConvertWithProfile(custom.profile, Clip(custom.sourceWidth, custom.sourceHeight),
+                           custom.profile.expected);
+    }
 }
 
 // The reversal's own command lines, with their paths made absolute, work through the front end.
-TEST_F(FfmpegFrontEnd, ReversalLinesRun) {
-  const std::string frames = Output("frames");
-  fs::create_directory(frames);
-  const std::string source = Clip(320, 240);
-  const std::string video = Output("tvideo.avi");
-  const std::string sound = Output("audio.wav");
-  const std::string joined = Output("rvideo.avi");
-  const std::vector<Arguments> lines = {
-      {"-i", source, "-an", "-qscale", "1", frames + "/%06d.jpg"},
-      {"-f", "image2", "-framerate", "30/1", "-i", frames + "/%06d.jpg", "-vcodec", "mpeg4", video},
-      {"-i", source, "-vn", "-ac", "2", sound},
-      {"-i", video, "-i", sound, "-c", "copy", "-map", "0:v:0", "-map", "1:a:0", "-shortest", joined},
-  };
-  for (const Arguments& line : lines) {
-    Arguments command = {FrontEnd(), "-nostdin", "-v", "error", "-y"};
-    command.insert(command.end(), line.begin(), line.end());
-    const ProgramResult run = RunProgram(command);
-    ASSERT_EQ(run.exitStatus, 0) << Joined(line) << "\n" << run.standardError;
-  }
-  EXPECT_TRUE(fs::exists(frames + "/000050.jpg"));
-  const std::vector<MediaStream> streams = ProbeStreams(joined);
-  ASSERT_EQ(streams.size(), 2u);
-  EXPECT_EQ(streams[0].codec, "mpeg4");
-  EXPECT_EQ(streams[1].codec, "pcm_s16le");
+TEST_F(FfmpegFrontEnd, ReversalLinesRun)
+{
+    const std::string frames = Output("frames");
+    fs::create_directory(frames);
+    const std::string source = Clip(320, 240);
+    const std::string video = Output("tvideo.avi");
+    const std::string sound = Output("audio.wav");
+    const std::string joined = Output("rvideo.avi");
+    const std::vector<Arguments> lines = {
+        {"-i", source, "-an", "-qscale", "1", frames + "/%06d.jpg"},
+        {"-f", "image2", "-framerate", "30/1", "-i", frames + "/%06d.jpg", "-vcodec", "mpeg4", video},
+        {"-i", source, "-vn", "-ac", "2", sound},
+        {"-i", video, "-i", sound, "-c", "copy", "-map", "0:v:0", "-map", "1:a:0", "-shortest", joined},
+    };
+    for (const Arguments& line : lines) {
+        Arguments command = {FrontEnd(), "-nostdin", "-v", "error", "-y"};
+        command.insert(command.end(), line.begin(), line.end());
+        const ProgramResult run = RunProgram(command);
+        ASSERT_EQ(run.exitStatus, 0) << Joined(line) << "\n" << run.standardError;
+    }
+    EXPECT_TRUE(fs::exists(frames + "/000050.jpg"));
+    const std::vector<MediaStream> streams = ProbeStreams(joined);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].codec, "mpeg4");
+    EXPECT_EQ(streams[1].codec, "pcm_s16le");
 }
 
-TEST_F(FfmpegFrontEnd, PathsWithOddCharactersReachFfmpeg) {
-  const std::string source = Output("my \"film\" $HOME %d \\ \xC3\xBC.avi");
-  fs::copy_file(Clip(320, 240), source, fs::copy_options::overwrite_existing);
-  const std::string destination = Output("it's 100% -s \xE6\x98\xA0 .mp3");
-  ConvertAndCheck(EngineArguments(NamedProfile("MP3 Sound (MP3)"), source, destination),
-                  destination, {"", 0, 0, "mp3", 44100, 2});
+TEST_F(FfmpegFrontEnd, PathsWithOddCharactersReachFfmpeg)
+{
+    const std::string source = Output("my \"film\" $HOME %d \\ \xC3\xBC.avi");
+    fs::copy_file(Clip(320, 240), source, fs::copy_options::overwrite_existing);
+    const std::string destination = Output("it's 100% -s \xE6\x98\xA0 .mp3");
+    ConvertAndCheck(EngineArguments(NamedProfile("MP3 Sound (MP3)"), source, destination), destination,
+                    {"", 0, 0, "mp3", 44100, 2});
 }
 
-TEST_F(FfmpegFrontEnd, ExitStatusIsFfmpegs) {
-  const Arguments line = {"-nostdin", "-i", Output("missing.avi"), "-y", "-b", "360", Output("x.avi")};
-  Arguments direct = {"ffmpeg"};
-  direct.insert(direct.end(), line.begin(), line.end());
-  Arguments throughFrontEnd = {FrontEnd()};
-  throughFrontEnd.insert(throughFrontEnd.end(), line.begin(), line.end());
+TEST_F(FfmpegFrontEnd, ExitStatusIsFfmpegs)
+{
+    const Arguments line = {"-nostdin", "-i", Output("missing.avi"), "-y", "-b", "360", Output("x.avi")};
+    Arguments direct = {"ffmpeg"};
+    direct.insert(direct.end(), line.begin(), line.end());
+    Arguments throughFrontEnd = {FrontEnd()};
+    throughFrontEnd.insert(throughFrontEnd.end(), line.begin(), line.end());
 
-  const int ffmpegStatus = RunProgram(direct).exitStatus;
-  EXPECT_NE(ffmpegStatus, 0);
-  EXPECT_EQ(RunProgram(throughFrontEnd).exitStatus, ffmpegStatus);
+    const int ffmpegStatus = RunProgram(direct).exitStatus;
+    EXPECT_NE(ffmpegStatus, 0);
+    EXPECT_EQ(RunProgram(throughFrontEnd).exitStatus, ffmpegStatus);
 }
 
-std::string ExecutableOf(pid_t pid) {
-  std::error_code error;
-  const fs::path executable = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
-  return error ? std::string() : executable.filename().string();
+std::string ExecutableOf(pid_t pid)
+{
+    std::error_code error;
+    const fs::path executable = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    return error ? std::string() : executable.filename().string();
 }
 
 // The front end replaces itself: the process Tarnivo started is ffmpeg, and ending it ends
 // ffmpeg the way ffmpeg ends on SIGTERM (it finishes the file and exits with 255).
-TEST_F(FfmpegFrontEnd, BecomesFfmpegAndStopsLikeIt) {
-  const std::string destination = Output("endless.avi");
-  const pid_t pid = tarnivo::test::StartProgram(
-      {FrontEnd(), "-nostdin", "-re", "-f", "lavfi", "-i", "testsrc=s=64x48:r=25:d=60", "-y",
-       "-b", "100", destination});
-  // ffmpeg catches SIGTERM from before it opens its output; wait for both signs.
-  std::string executable;
-  for (int attempt = 0; attempt < 400; ++attempt) {
-    executable = ExecutableOf(pid);
-    if (executable == "ffmpeg" && fs::exists(destination)) break;
-    usleep(25 * 1000);
-  }
-  EXPECT_EQ(executable, "ffmpeg");
-  kill(pid, SIGTERM);
-  EXPECT_EQ(tarnivo::test::WaitForProgram(pid), 255);
+TEST_F(FfmpegFrontEnd, BecomesFfmpegAndStopsLikeIt)
+{
+    const std::string destination = Output("endless.avi");
+    const pid_t pid =
+        tarnivo::test::StartProgram({FrontEnd(), "-nostdin", "-re", "-f", "lavfi", "-i",
+                                     "testsrc=s=64x48:r=25:d=60", "-y", "-b", "100", destination});
+    // ffmpeg catches SIGTERM from before it opens its output; wait for both signs.
+    std::string executable;
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        executable = ExecutableOf(pid);
+        if (executable == "ffmpeg" && fs::exists(destination))
+            break;
+        usleep(25 * 1000);
+    }
+    EXPECT_EQ(executable, "ffmpeg");
+    kill(pid, SIGTERM);
+    EXPECT_EQ(tarnivo::test::WaitForProgram(pid), 255);
 }
 
 // An "ffmpeg" on PATH that is the front end itself must not exec itself for ever.
-TEST_F(FfmpegFrontEnd, RefusesToRunItselfAsFfmpeg) {
-  const std::string bin = Output("loop-bin");
-  fs::create_directory(bin);
-  fs::create_symlink(FrontEnd(), bin + "/ffmpeg");
-  const ProgramResult run = RunProgram({FrontEnd(), "-version"}, {"PATH=" + bin});
-  EXPECT_EQ(run.exitStatus, 127);
+TEST_F(FfmpegFrontEnd, RefusesToRunItselfAsFfmpeg)
+{
+    const std::string bin = Output("loop-bin");
+    fs::create_directory(bin);
+    fs::create_symlink(FrontEnd(), bin + "/ffmpeg");
+    const ProgramResult run = RunProgram({FrontEnd(), "-version"}, {"PATH=" + bin});
+    EXPECT_EQ(run.exitStatus, 127);
 }
 
 }  // namespace

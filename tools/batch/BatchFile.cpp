@@ -55,8 +55,8 @@ int runProgram(const std::vector<std::string>& arguments)
     const std::string& program = arguments.front();
     const bool hasFolder = program.find('/') != std::string::npos;
     const int started = hasFolder
-        ? posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ)
-        : posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+                            ? posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ)
+                            : posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
     if (started != 0)
         return 127;
 

@@ -15,152 +15,171 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 
 struct FrameSize {
-  int width = 0;
-  int height = 0;
+    int width = 0;
+    int height = 0;
 };
 
 // The frame sizes an encoder takes: multiples of `multiple` in both directions, or, when
 // `fixedSizes` is not empty, only those sizes (listed from the smallest up).
 struct SizeRule {
-  int multiple = 1;
-  std::vector<FrameSize> fixedSizes;
+    int multiple = 1;
+    std::vector<FrameSize> fixedSizes;
 
-  bool TakesAnySize() const { return multiple == 1 && fixedSizes.empty(); }
+    bool TakesAnySize() const { return multiple == 1 && fixedSizes.empty(); }
 };
 
 // How an encoder does constant quality, which is what "-sameq" asked for.
 enum class QualityMode { None, Quantiser, RateFactor };
 
 struct VideoCodecRule {
-  const char* dialectName;  // the name the engine writes after "-vcodec"
-  const char* encoder;      // the encoder that the system's ffmpeg knows
-  SizeRule sizes;
-  QualityMode quality;
+    const char* dialectName;  // the name the engine writes after "-vcodec"
+    const char* encoder;      // the encoder that the system's ffmpeg knows
+    SizeRule sizes;
+    QualityMode quality;
 };
 
 // Video codecs whose name, size limits or quality switch need attention. Measured on
 // ffmpeg 5.1: every other codec name passes through, sizes unchanged.
-const std::vector<VideoCodecRule>& VideoCodecRules() {
-  static const SizeRule kAny{1, {}};
-  static const SizeRule kEven{2, {}};
-  static const SizeRule kMultipleOf4{4, {}};
-  static const SizeRule kMultipleOf16{16, {}};
-  static const SizeRule kH263{1, {{128, 96}, {176, 144}, {352, 288}, {704, 576}, {1408, 1152}}};
-  static const SizeRule kH261{1, {{176, 144}, {352, 288}}};
-  static const std::vector<VideoCodecRule> rules = {
-      {"mpeg4", "mpeg4", kAny, QualityMode::Quantiser},
-      {"xvid", "libxvid", kEven, QualityMode::Quantiser},
-      {"libxvid", "libxvid", kEven, QualityMode::Quantiser},
-      {"h264", "libx264", kEven, QualityMode::RateFactor},
-      {"libx264", "libx264", kEven, QualityMode::RateFactor},
-      {"h263", "h263", kH263, QualityMode::Quantiser},
-      {"h263p", "h263p", kMultipleOf4, QualityMode::Quantiser},
-      {"h261", "h261", kH261, QualityMode::Quantiser},
-      {"flv", "flv", kAny, QualityMode::Quantiser},
-      {"rv10", "rv10", kMultipleOf16, QualityMode::Quantiser},
-      {"rv20", "rv20", kMultipleOf4, QualityMode::Quantiser},
-      {"wmv1", "wmv1", kEven, QualityMode::Quantiser},
-      {"wmv2", "wmv2", kEven, QualityMode::Quantiser},
-      {"mpeg1video", "mpeg1video", kAny, QualityMode::Quantiser},
-      {"mpeg2video", "mpeg2video", kAny, QualityMode::Quantiser},
-      {"msmpeg4", "msmpeg4", kAny, QualityMode::Quantiser},
-      {"msmpeg4v2", "msmpeg4v2", kAny, QualityMode::Quantiser},
-      {"mjpeg", "mjpeg", kAny, QualityMode::Quantiser},
-      {"cinepak", "cinepak", kMultipleOf4, QualityMode::None},
-      {"roqvideo", "roqvideo", kMultipleOf16, QualityMode::None},
-      {"huffyuv", "huffyuv", kEven, QualityMode::None},
-      {"gif", "gif", kAny, QualityMode::None},
-  };
-  return rules;
+const std::vector<VideoCodecRule>& VideoCodecRules()
+{
+    static const SizeRule kAny{1, {}};
+    static const SizeRule kEven{2, {}};
+    static const SizeRule kMultipleOf4{4, {}};
+    static const SizeRule kMultipleOf16{16, {}};
+    static const SizeRule kH263{1, {{128, 96}, {176, 144}, {352, 288}, {704, 576}, {1408, 1152}}};
+    static const SizeRule kH261{1, {{176, 144}, {352, 288}}};
+    static const std::vector<VideoCodecRule> rules = {
+        {"mpeg4", "mpeg4", kAny, QualityMode::Quantiser},
+        {"xvid", "libxvid", kEven, QualityMode::Quantiser},
+        {"libxvid", "libxvid", kEven, QualityMode::Quantiser},
+        {"h264", "libx264", kEven, QualityMode::RateFactor},
+        {"libx264", "libx264", kEven, QualityMode::RateFactor},
+        {"h263", "h263", kH263, QualityMode::Quantiser},
+        {"h263p", "h263p", kMultipleOf4, QualityMode::Quantiser},
+        {"h261", "h261", kH261, QualityMode::Quantiser},
+        {"flv", "flv", kAny, QualityMode::Quantiser},
+        {"rv10", "rv10", kMultipleOf16, QualityMode::Quantiser},
+        {"rv20", "rv20", kMultipleOf4, QualityMode::Quantiser},
+        {"wmv1", "wmv1", kEven, QualityMode::Quantiser},
+        {"wmv2", "wmv2", kEven, QualityMode::Quantiser},
+        {"mpeg1video", "mpeg1video", kAny, QualityMode::Quantiser},
+        {"mpeg2video", "mpeg2video", kAny, QualityMode::Quantiser},
+        {"msmpeg4", "msmpeg4", kAny, QualityMode::Quantiser},
+        {"msmpeg4v2", "msmpeg4v2", kAny, QualityMode::Quantiser},
+        {"mjpeg", "mjpeg", kAny, QualityMode::Quantiser},
+        {"cinepak", "cinepak", kMultipleOf4, QualityMode::None},
+        {"roqvideo", "roqvideo", kMultipleOf16, QualityMode::None},
+        {"huffyuv", "huffyuv", kEven, QualityMode::None},
+        {"gif", "gif", kAny, QualityMode::None},
+    };
+    return rules;
 }
 
-const VideoCodecRule* FindVideoCodecRule(const std::string& dialectName) {
-  for (const VideoCodecRule& rule : VideoCodecRules()) {
-    if (dialectName == rule.dialectName) return &rule;
-  }
-  return nullptr;
+const VideoCodecRule* FindVideoCodecRule(const std::string& dialectName)
+{
+    for (const VideoCodecRule& rule : VideoCodecRules()) {
+        if (dialectName == rule.dialectName)
+            return &rule;
+    }
+    return nullptr;
 }
 
 // Audio codec names of the dialect that are encoder names no more.
-const char* AudioEncoderFor(const std::string& dialectName) {
-  if (dialectName == "mp3") return "libmp3lame";
-  if (dialectName == "amr_nb") return "libopencore_amrnb";
-  return nullptr;
+const char* AudioEncoderFor(const std::string& dialectName)
+{
+    if (dialectName == "mp3")
+        return "libmp3lame";
+    if (dialectName == "amr_nb")
+        return "libopencore_amrnb";
+    return nullptr;
 }
 
 // The MPEG program stream muxer takes only these audio encoders.
-bool MpegProgramStreamCarries(const std::string& audioEncoder) {
-  static const char* const kCarried[] = {"mp2",    "mp2fixed",  "libtwolame", "libmp3lame",
-                                         "ac3",    "ac3_fixed", "dca",        "pcm_dvd",
-                                         "pcm_s16be", "copy"};
-  return std::any_of(std::begin(kCarried), std::end(kCarried),
-                     [&](const char* name) { return audioEncoder == name; });
+bool MpegProgramStreamCarries(const std::string& audioEncoder)
+{
+    static const char* const kCarried[] = {"mp2",       "mp2fixed", "libtwolame", "libmp3lame", "ac3",
+                                           "ac3_fixed", "dca",      "pcm_dvd",    "pcm_s16be",  "copy"};
+    return std::any_of(std::begin(kCarried), std::end(kCarried),
+                       [&](const char* name) { return audioEncoder == name; });
 }
 
 // AMR-NB has eight modes; the encoder refuses everything else.
 const int kAmrBitrates[] = {4750, 5150, 5900, 6700, 7400, 7950, 10200, 12200};
 
-std::string AudioEncoderForOutput(const std::string& dialectName, bool mpegProgramStream) {
-  const char* renamed = AudioEncoderFor(dialectName);
-  const std::string encoder = renamed ? renamed : dialectName;
-  // MPEG-PS cannot carry AAC (nor most other audio codecs). The file name is fixed by the
-  // profile as ".mpg", so the container stays and the sound is written as MPEG audio layer II,
-  // the program stream's own audio codec: every stream is kept, the file is what its name
-  // says, and any player of .mpg files plays it. An MP4 container under a .mpg name would
-  // keep AAC but mislead every program that goes by the name.
-  if (mpegProgramStream && !MpegProgramStreamCarries(encoder)) return "mp2";
-  return encoder;
+std::string AudioEncoderForOutput(const std::string& dialectName, bool mpegProgramStream)
+{
+    const char* renamed = AudioEncoderFor(dialectName);
+    const std::string encoder = renamed ? renamed : dialectName;
+    // MPEG-PS cannot carry AAC (nor most other audio codecs). The file name is fixed by the
+    // profile as ".mpg", so the container stays and the sound is written as MPEG audio layer II,
+    // the program stream's own audio codec: every stream is kept, the file is what its name
+    // says, and any player of .mpg files plays it. An MP4 container under a .mpg name would
+    // keep AAC but mislead every program that goes by the name.
+    if (mpegProgramStream && !MpegProgramStreamCarries(encoder))
+        return "mp2";
+    return encoder;
 }
 
 // FLV carries H.263 only in its Sorenson form, the flv encoder.
-const VideoCodecRule* VideoCodecRuleFor(const std::string& dialectName, bool flvOutput) {
-  return FindVideoCodecRule(flvOutput && dialectName == "h263" ? "flv" : dialectName);
+const VideoCodecRule* VideoCodecRuleFor(const std::string& dialectName, bool flvOutput)
+{
+    return FindVideoCodecRule(flvOutput && dialectName == "h263" ? "flv" : dialectName);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Small text helpers
 // ---------------------------------------------------------------------------------------------
 
-bool IsBareNumber(const std::string& text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+bool IsBareNumber(const std::string& text)
+{
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-std::string Lowered(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
+std::string Lowered(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
-bool EndsWithIgnoringCase(const std::string& text, const std::string& ending) {
-  return text.size() >= ending.size() &&
-         Lowered(text.substr(text.size() - ending.size())) == ending;
+bool EndsWithIgnoringCase(const std::string& text, const std::string& ending)
+{
+    return text.size() >= ending.size() && Lowered(text.substr(text.size() - ending.size())) == ending;
 }
 
 // The dialect gives every rate in kbit/s as bare digits; today's ffmpeg reads bare digits as
 // bit/s, so they get the "k" suffix. Values with a unit of their own stay as they are.
-std::string KiloBits(const std::string& value) {
-  return IsBareNumber(value) ? value + "k" : value;
+std::string KiloBits(const std::string& value)
+{
+    return IsBareNumber(value) ? value + "k" : value;
 }
 
-std::optional<double> ParseNumber(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  char* end = nullptr;
-  const double number = std::strtod(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !std::isfinite(number)) return std::nullopt;
-  return number;
+std::optional<double> ParseNumber(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    const double number = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(number))
+        return std::nullopt;
+    return number;
 }
 
-std::optional<FrameSize> ParseFrameSize(const std::string& text) {
-  const size_t x = text.find('x');
-  if (x == std::string::npos) return std::nullopt;
-  const std::string width = text.substr(0, x);
-  const std::string height = text.substr(x + 1);
-  if (!IsBareNumber(width) || !IsBareNumber(height) || width.size() > 5 || height.size() > 5) {
-    return std::nullopt;
-  }
-  FrameSize size{std::stoi(width), std::stoi(height)};
-  if (size.width == 0 || size.height == 0) return std::nullopt;
-  return size;
+std::optional<FrameSize> ParseFrameSize(const std::string& text)
+{
+    const size_t x = text.find('x');
+    if (x == std::string::npos)
+        return std::nullopt;
+    const std::string width = text.substr(0, x);
+    const std::string height = text.substr(x + 1);
+    if (!IsBareNumber(width) || !IsBareNumber(height) || width.size() > 5 || height.size() > 5) {
+        return std::nullopt;
+    }
+    FrameSize size{std::stoi(width), std::stoi(height)};
+    if (size.width == 0 || size.height == 0)
+        return std::nullopt;
+    return size;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -178,67 +197,78 @@ std::optional<FrameSize> ParseFrameSize(const std::string& text) {
 
 // The nearest multiple of `multiple`, halves rounded up (as ffmpeg's round() does), and
 // never below one multiple.
-int RoundToMultiple(int value, int multiple) {
-  return std::max(multiple, (value + multiple / 2) / multiple * multiple);
+int RoundToMultiple(int value, int multiple)
+{
+    return std::max(multiple, (value + multiple / 2) / multiple * multiple);
 }
 
 // Between two neighbouring fixed sizes the choice flips at the geometric mean of their areas,
 // so the nearest size is the nearest in scale: 320x240 goes to 352x288, not down to 176x144.
-std::vector<long long> FixedSizeAreaThresholds(const std::vector<FrameSize>& sizes) {
-  std::vector<long long> thresholds;
-  for (size_t i = 0; i + 1 < sizes.size(); ++i) {
-    const double lower = double(sizes[i].width) * sizes[i].height;
-    const double upper = double(sizes[i + 1].width) * sizes[i + 1].height;
-    thresholds.push_back(static_cast<long long>(std::sqrt(lower * upper)));
-  }
-  return thresholds;
+std::vector<long long> FixedSizeAreaThresholds(const std::vector<FrameSize>& sizes)
+{
+    std::vector<long long> thresholds;
+    for (size_t i = 0; i + 1 < sizes.size(); ++i) {
+        const double lower = double(sizes[i].width) * sizes[i].height;
+        const double upper = double(sizes[i + 1].width) * sizes[i + 1].height;
+        thresholds.push_back(static_cast<long long>(std::sqrt(lower * upper)));
+    }
+    return thresholds;
 }
 
-FrameSize NearestFixedSize(const std::vector<FrameSize>& sizes, FrameSize size) {
-  const std::vector<long long> thresholds = FixedSizeAreaThresholds(sizes);
-  const long long area = static_cast<long long>(size.width) * size.height;
-  size_t index = 0;
-  while (index < thresholds.size() && area >= thresholds[index]) ++index;
-  return sizes[index];
+FrameSize NearestFixedSize(const std::vector<FrameSize>& sizes, FrameSize size)
+{
+    const std::vector<long long> thresholds = FixedSizeAreaThresholds(sizes);
+    const long long area = static_cast<long long>(size.width) * size.height;
+    size_t index = 0;
+    while (index < thresholds.size() && area >= thresholds[index])
+        ++index;
+    return sizes[index];
 }
 
-FrameSize SizeTheEncoderTakes(const SizeRule& rule, FrameSize size) {
-  if (!rule.fixedSizes.empty()) return NearestFixedSize(rule.fixedSizes, size);
-  return {RoundToMultiple(size.width, rule.multiple), RoundToMultiple(size.height, rule.multiple)};
+FrameSize SizeTheEncoderTakes(const SizeRule& rule, FrameSize size)
+{
+    if (!rule.fixedSizes.empty())
+        return NearestFixedSize(rule.fixedSizes, size);
+    return {RoundToMultiple(size.width, rule.multiple), RoundToMultiple(size.height, rule.multiple)};
 }
 
-std::string ScaleFilter(FrameSize size) {
-  return "scale=" + std::to_string(size.width) + ":" + std::to_string(size.height);
+std::string ScaleFilter(FrameSize size)
+{
+    return "scale=" + std::to_string(size.width) + ":" + std::to_string(size.height);
 }
 
 // if(lt(iw*ih,T1),V1,if(lt(iw*ih,T2),V2,...Vn)) with V the widths or the heights.
-std::string FixedSizeExpression(const std::vector<FrameSize>& sizes, bool width) {
-  const std::vector<long long> thresholds = FixedSizeAreaThresholds(sizes);
-  std::string expression;
-  for (size_t i = 0; i < thresholds.size(); ++i) {
-    const int value = width ? sizes[i].width : sizes[i].height;
-    expression += "if(lt(iw*ih," + std::to_string(thresholds[i]) + ")," + std::to_string(value) + ",";
-  }
-  expression += std::to_string(width ? sizes.back().width : sizes.back().height);
-  expression += std::string(thresholds.size(), ')');
-  return expression;
+std::string FixedSizeExpression(const std::vector<FrameSize>& sizes, bool width)
+{
+    const std::vector<long long> thresholds = FixedSizeAreaThresholds(sizes);
+    std::string expression;
+    for (size_t i = 0; i < thresholds.size(); ++i) {
+        const int value = width ? sizes[i].width : sizes[i].height;
+        expression += "if(lt(iw*ih," + std::to_string(thresholds[i]) + ")," + std::to_string(value) + ",";
+    }
+    expression += std::to_string(width ? sizes.back().width : sizes.back().height);
+    expression += std::string(thresholds.size(), ')');
+    return expression;
 }
 
-std::string MultipleExpression(const char* dimension, int multiple) {
-  const std::string m = std::to_string(multiple);
-  return "max(" + m + ",round(" + dimension + "/" + m + ")*" + m + ")";
+std::string MultipleExpression(const char* dimension, int multiple)
+{
+    const std::string m = std::to_string(multiple);
+    return "max(" + m + ",round(" + dimension + "/" + m + ")*" + m + ")";
 }
 
 // The scale filter that brings the source's own size, whatever it is, to one the encoder
 // takes; empty when the encoder takes any size.
-std::string SourceSizeFilter(const SizeRule& rule) {
-  if (rule.TakesAnySize()) return "";
-  if (!rule.fixedSizes.empty()) {
-    return "scale=w='" + FixedSizeExpression(rule.fixedSizes, true) + "':h='" +
-           FixedSizeExpression(rule.fixedSizes, false) + "'";
-  }
-  return "scale=w='" + MultipleExpression("iw", rule.multiple) + "':h='" +
-         MultipleExpression("ih", rule.multiple) + "'";
+std::string SourceSizeFilter(const SizeRule& rule)
+{
+    if (rule.TakesAnySize())
+        return "";
+    if (!rule.fixedSizes.empty()) {
+        return "scale=w='" + FixedSizeExpression(rule.fixedSizes, true) + "':h='" +
+               FixedSizeExpression(rule.fixedSizes, false) + "'";
+    }
+    return "scale=w='" + MultipleExpression("iw", rule.multiple) + "':h='" +
+           MultipleExpression("ih", rule.multiple) + "'";
 }
 
 // A palette made from the film itself gives a GIF its right colours.
@@ -249,141 +279,163 @@ const char* const kGifPaletteFilter = "split[tv_a][tv_b];[tv_a]palettegen[tv_p];
 // ---------------------------------------------------------------------------------------------
 
 struct OutputPlan {
-  bool gif = false;                 // an animated GIF is written
-  bool flv = false;                 // a Flash video file is written
-  bool mpegProgramStream = false;   // an MPEG-PS (.mpg) file is written
-  const VideoCodecRule* video = nullptr;  // the named video codec, when the table knows it
-  std::string audioEncoder;         // encoder for the named audio codec, "" when none is named
-  bool amrNarrowBand = false;
-  std::vector<std::string> sameQualityArguments;  // what "-sameq" becomes (may be nothing)
-  bool qscaleAsRateFactor = false;  // libx264 takes "-qscale N" as "-crf N"
-  bool qualityWinsOverBitrate = false;
-  bool hasFrameSize = false;
-  bool hasSampleRate = false;
-  bool hasChannels = false;
-  bool hasFormat = false;
-  bool hasDestination = false;
-  std::string destination;
+    bool gif = false;                       // an animated GIF is written
+    bool flv = false;                       // a Flash video file is written
+    bool mpegProgramStream = false;         // an MPEG-PS (.mpg) file is written
+    const VideoCodecRule* video = nullptr;  // the named video codec, when the table knows it
+    std::string audioEncoder;               // encoder for the named audio codec, "" when none is named
+    bool amrNarrowBand = false;
+    std::vector<std::string> sameQualityArguments;  // what "-sameq" becomes (may be nothing)
+    bool qscaleAsRateFactor = false;                // libx264 takes "-qscale N" as "-crf N"
+    bool qualityWinsOverBitrate = false;
+    bool hasFrameSize = false;
+    bool hasSampleRate = false;
+    bool hasChannels = false;
+    bool hasFormat = false;
+    bool hasDestination = false;
+    std::string destination;
 };
 
 // What a switch of the dialect becomes; filters from several switches are gathered and
 // written as one chain.
 struct Translation {
-  std::vector<std::string> arguments;
-  bool deinterlace = false;
-  std::string scale;
-  bool gifPalette = false;
+    std::vector<std::string> arguments;
+    bool deinterlace = false;
+    std::string scale;
+    bool gifPalette = false;
 };
 
 using RuleAction = void (*)(const OutputPlan&, const std::string& value, Translation&);
 
 struct SwitchRule {
-  const char* dialectSwitch;
-  bool takesValue;
-  RuleAction apply;
+    const char* dialectSwitch;
+    bool takesValue;
+    RuleAction apply;
 };
 
-void Emit(Translation& out, std::initializer_list<std::string> arguments) {
-  out.arguments.insert(out.arguments.end(), arguments);
+void Emit(Translation& out, std::initializer_list<std::string> arguments)
+{
+    out.arguments.insert(out.arguments.end(), arguments);
 }
 
-void VideoBitrate(const OutputPlan& plan, const std::string& value, Translation& out) {
-  if (!plan.qualityWinsOverBitrate) Emit(out, {"-b:v", KiloBits(value)});
+void VideoBitrate(const OutputPlan& plan, const std::string& value, Translation& out)
+{
+    if (!plan.qualityWinsOverBitrate)
+        Emit(out, {"-b:v", KiloBits(value)});
 }
 
-std::string NearestAmrBitrate(const std::string& value) {
-  std::string number = value;
-  if (!number.empty() && (number.back() == 'k' || number.back() == 'K')) number.pop_back();
-  const std::optional<double> kilobits = ParseNumber(number);
-  if (!kilobits) return KiloBits(value);
-  const double bits = *kilobits * 1000.0;
-  const int* nearest =
-      std::min_element(std::begin(kAmrBitrates), std::end(kAmrBitrates),
-                       [&](int a, int b) { return std::fabs(a - bits) < std::fabs(b - bits); });
-  return std::to_string(*nearest);
+std::string NearestAmrBitrate(const std::string& value)
+{
+    std::string number = value;
+    if (!number.empty() && (number.back() == 'k' || number.back() == 'K'))
+        number.pop_back();
+    const std::optional<double> kilobits = ParseNumber(number);
+    if (!kilobits)
+        return KiloBits(value);
+    const double bits = *kilobits * 1000.0;
+    const int* nearest =
+        std::min_element(std::begin(kAmrBitrates), std::end(kAmrBitrates),
+                         [&](int a, int b) { return std::fabs(a - bits) < std::fabs(b - bits); });
+    return std::to_string(*nearest);
 }
 
-void AudioBitrate(const OutputPlan& plan, const std::string& value, Translation& out) {
-  Emit(out, {"-b:a", plan.amrNarrowBand ? NearestAmrBitrate(value) : KiloBits(value)});
+void AudioBitrate(const OutputPlan& plan, const std::string& value, Translation& out)
+{
+    Emit(out, {"-b:a", plan.amrNarrowBand ? NearestAmrBitrate(value) : KiloBits(value)});
 }
 
-void RateInKiloBits(const char* modernSwitch, const std::string& value, Translation& out) {
-  Emit(out, {modernSwitch, KiloBits(value)});
+void RateInKiloBits(const char* modernSwitch, const std::string& value, Translation& out)
+{
+    Emit(out, {modernSwitch, KiloBits(value)});
 }
 
-void BitrateTolerance(const OutputPlan&, const std::string& value, Translation& out) {
-  RateInKiloBits("-bt", value, out);
+void BitrateTolerance(const OutputPlan&, const std::string& value, Translation& out)
+{
+    RateInKiloBits("-bt", value, out);
 }
 
-void MaximumBitrate(const OutputPlan&, const std::string& value, Translation& out) {
-  RateInKiloBits("-maxrate", value, out);
+void MaximumBitrate(const OutputPlan&, const std::string& value, Translation& out)
+{
+    RateInKiloBits("-maxrate", value, out);
 }
 
-void RateControlBuffer(const OutputPlan&, const std::string& value, Translation& out) {
-  RateInKiloBits("-bufsize", value, out);
+void RateControlBuffer(const OutputPlan&, const std::string& value, Translation& out)
+{
+    RateInKiloBits("-bufsize", value, out);
 }
 
-void SameQuality(const OutputPlan& plan, const std::string&, Translation& out) {
-  out.arguments.insert(out.arguments.end(), plan.sameQualityArguments.begin(),
-                       plan.sameQualityArguments.end());
+void SameQuality(const OutputPlan& plan, const std::string&, Translation& out)
+{
+    out.arguments.insert(out.arguments.end(), plan.sameQualityArguments.begin(),
+                         plan.sameQualityArguments.end());
 }
 
-void Deinterlace(const OutputPlan&, const std::string&, Translation& out) {
-  out.deinterlace = true;
+void Deinterlace(const OutputPlan&, const std::string&, Translation& out)
+{
+    out.deinterlace = true;
 }
 
-void LoopOutput(const OutputPlan&, const std::string& value, Translation& out) {
-  Emit(out, {"-loop", value});
+void LoopOutput(const OutputPlan&, const std::string& value, Translation& out)
+{
+    Emit(out, {"-loop", value});
 }
 
-void PixelFormat(const OutputPlan& plan, const std::string& value, Translation& out) {
-  if (plan.gif && value == "rgb24") {
-    out.gifPalette = true;
-  } else {
-    Emit(out, {"-pix_fmt", value});
-  }
+void PixelFormat(const OutputPlan& plan, const std::string& value, Translation& out)
+{
+    if (plan.gif && value == "rgb24") {
+        out.gifPalette = true;
+    } else {
+        Emit(out, {"-pix_fmt", value});
+    }
 }
 
 // "-s" becomes a scale filter inside the one chain: ffmpeg applies an output "-s" after the
 // "-vf" filters, which would rescale a GIF's palettised pictures and spoil their colours.
-void VideoFrameSize(const OutputPlan& plan, const std::string& value, Translation& out) {
-  const std::optional<FrameSize> size = ParseFrameSize(value);
-  if (!size) {
-    Emit(out, {"-s", value});  // a size name such as "vga": ffmpeg knows it
-    return;
-  }
-  out.scale = ScaleFilter(plan.video ? SizeTheEncoderTakes(plan.video->sizes, *size) : *size);
+void VideoFrameSize(const OutputPlan& plan, const std::string& value, Translation& out)
+{
+    const std::optional<FrameSize> size = ParseFrameSize(value);
+    if (!size) {
+        Emit(out, {"-s", value});  // a size name such as "vga": ffmpeg knows it
+        return;
+    }
+    out.scale = ScaleFilter(plan.video ? SizeTheEncoderTakes(plan.video->sizes, *size) : *size);
 }
 
-void VideoCodec(const OutputPlan& plan, const std::string& value, Translation& out) {
-  const VideoCodecRule* rule = VideoCodecRuleFor(value, plan.flv);
-  Emit(out, {"-vcodec", rule ? rule->encoder : value});
+void VideoCodec(const OutputPlan& plan, const std::string& value, Translation& out)
+{
+    const VideoCodecRule* rule = VideoCodecRuleFor(value, plan.flv);
+    Emit(out, {"-vcodec", rule ? rule->encoder : value});
 }
 
-void AudioCodec(const OutputPlan& plan, const std::string& value, Translation& out) {
-  Emit(out, {"-acodec", AudioEncoderForOutput(value, plan.mpegProgramStream)});
+void AudioCodec(const OutputPlan& plan, const std::string& value, Translation& out)
+{
+    Emit(out, {"-acodec", AudioEncoderForOutput(value, plan.mpegProgramStream)});
 }
 
-void QuantiserScale(const OutputPlan& plan, const std::string& value, Translation& out) {
-  const std::optional<double> quantiser = ParseNumber(value);
-  if (!plan.qscaleAsRateFactor || !quantiser) {
-    Emit(out, {"-qscale", value});
-    return;
-  }
-  const long rateFactor = std::lround(std::clamp(*quantiser, 0.0, 51.0));
-  Emit(out, {"-crf", std::to_string(rateFactor)});
+void QuantiserScale(const OutputPlan& plan, const std::string& value, Translation& out)
+{
+    const std::optional<double> quantiser = ParseNumber(value);
+    if (!plan.qscaleAsRateFactor || !quantiser) {
+        Emit(out, {"-qscale", value});
+        return;
+    }
+    const long rateFactor = std::lround(std::clamp(*quantiser, 0.0, 51.0));
+    Emit(out, {"-crf", std::to_string(rateFactor)});
 }
 
-void SampleRate(const OutputPlan& plan, const std::string& value, Translation& out) {
-  Emit(out, {"-ar", plan.amrNarrowBand ? "8000" : value});
+void SampleRate(const OutputPlan& plan, const std::string& value, Translation& out)
+{
+    Emit(out, {"-ar", plan.amrNarrowBand ? "8000" : value});
 }
 
-void Channels(const OutputPlan& plan, const std::string& value, Translation& out) {
-  Emit(out, {"-ac", plan.amrNarrowBand ? "1" : value});
+void Channels(const OutputPlan& plan, const std::string& value, Translation& out)
+{
+    Emit(out, {"-ac", plan.amrNarrowBand ? "1" : value});
 }
 
-void ContainerFormat(const OutputPlan&, const std::string& value, Translation& out) {
-  Emit(out, {"-f", value});
+void ContainerFormat(const OutputPlan&, const std::string& value, Translation& out)
+{
+    Emit(out, {"-f", value});
 }
 
 // The one table of the dialect. Each switch of an output is rewritten by its action; every
@@ -432,166 +484,190 @@ const SwitchRule kSwitchRules[] = {
     {"-f", true, ContainerFormat},
 };
 
-const SwitchRule* FindSwitchRule(const std::string& argument) {
-  for (const SwitchRule& rule : kSwitchRules) {
-    if (argument == rule.dialectSwitch) return &rule;
-  }
-  return nullptr;
+const SwitchRule* FindSwitchRule(const std::string& argument)
+{
+    for (const SwitchRule& rule : kSwitchRules) {
+        if (argument == rule.dialectSwitch)
+            return &rule;
+    }
+    return nullptr;
 }
 
 // The options of the output (dialect switch → its value; "" for switches without one) and
 // where they end: at the destination, or at the end when the line names none.
 struct OutputOptions {
-  std::map<std::string, std::string> switches;
-  size_t optionsEnd = 0;
+    std::map<std::string, std::string> switches;
+    size_t optionsEnd = 0;
 };
 
 // The last argument is the destination when it is a file name ("-" included) and not the
 // value of a switch.
-bool EndsWithDestination(const std::vector<std::string>& arguments) {
-  bool lastIsValue = false;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    lastIsValue = false;
-    const SwitchRule* rule = FindSwitchRule(arguments[i]);
-    if (rule && rule->takesValue && i + 1 < arguments.size()) {
-      ++i;
-      lastIsValue = true;
+bool EndsWithDestination(const std::vector<std::string>& arguments)
+{
+    bool lastIsValue = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        lastIsValue = false;
+        const SwitchRule* rule = FindSwitchRule(arguments[i]);
+        if (rule && rule->takesValue && i + 1 < arguments.size()) {
+            ++i;
+            lastIsValue = true;
+        }
     }
-  }
-  if (arguments.empty() || lastIsValue) return false;
-  return arguments.back() == "-" || arguments.back().rfind('-', 0) != 0;
+    if (arguments.empty() || lastIsValue)
+        return false;
+    return arguments.back() == "-" || arguments.back().rfind('-', 0) != 0;
 }
 
-OutputOptions ReadOutputOptions(const std::vector<std::string>& arguments) {
-  OutputOptions options;
-  options.optionsEnd = EndsWithDestination(arguments) ? arguments.size() - 1 : arguments.size();
-  for (size_t i = 0; i < options.optionsEnd; ++i) {
-    const SwitchRule* rule = FindSwitchRule(arguments[i]);
-    if (!rule) continue;
-    if (!rule->takesValue) {
-      options.switches[arguments[i]] = "";
-    } else if (i + 1 < options.optionsEnd) {
-      options.switches[arguments[i]] = arguments[i + 1];
-      ++i;
+OutputOptions ReadOutputOptions(const std::vector<std::string>& arguments)
+{
+    OutputOptions options;
+    options.optionsEnd = EndsWithDestination(arguments) ? arguments.size() - 1 : arguments.size();
+    for (size_t i = 0; i < options.optionsEnd; ++i) {
+        const SwitchRule* rule = FindSwitchRule(arguments[i]);
+        if (!rule)
+            continue;
+        if (!rule->takesValue) {
+            options.switches[arguments[i]] = "";
+        } else if (i + 1 < options.optionsEnd) {
+            options.switches[arguments[i]] = arguments[i + 1];
+            ++i;
+        }
     }
-  }
-  return options;
+    return options;
 }
 
-std::vector<std::string> SameQualityArguments(const VideoCodecRule* video) {
-  if (!video) return {};
-  switch (video->quality) {
+std::vector<std::string> SameQualityArguments(const VideoCodecRule* video)
+{
+    if (!video)
+        return {};
+    switch (video->quality) {
     case QualityMode::Quantiser:
-      return {"-q:v", "2"};
+        return {"-q:v", "2"};
     case QualityMode::RateFactor:
-      return {"-crf", "18"};
+        return {"-crf", "18"};
     case QualityMode::None:
-      break;
-  }
-  return {};
-}
-
-OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOptions& options) {
-  const auto& given = options.switches;
-  auto valueOf = [&](const char* name) {
-    const auto found = given.find(name);
-    return found == given.end() ? std::string() : found->second;
-  };
-  auto has = [&](const char* name) { return given.count(name) > 0; };
-
-  OutputPlan plan;
-  plan.hasDestination = options.optionsEnd < arguments.size();
-  if (plan.hasDestination) plan.destination = arguments.back();
-  const std::string format = valueOf("-f");
-  // The engine takes a destination ending in the three letters "gif" for an animated GIF.
-  plan.gif = format == "gif" || EndsWithIgnoringCase(plan.destination, "gif");
-  plan.flv = format == "flv" || EndsWithIgnoringCase(plan.destination, ".flv");
-  plan.mpegProgramStream = format == "mpeg" || format == "vob" ||
-                           EndsWithIgnoringCase(plan.destination, ".mpg") ||
-                           EndsWithIgnoringCase(plan.destination, ".mpeg") ||
-                           EndsWithIgnoringCase(plan.destination, ".vob");
-
-  if (has("-vcodec")) {
-    plan.video = VideoCodecRuleFor(valueOf("-vcodec"), plan.flv);
-  }
-  if (has("-acodec")) {
-    plan.audioEncoder = AudioEncoderForOutput(valueOf("-acodec"), plan.mpegProgramStream);
-    plan.amrNarrowBand = plan.audioEncoder == "libopencore_amrnb";
-  }
-  if (has("-sameq")) plan.sameQualityArguments = SameQualityArguments(plan.video);
-  plan.qscaleAsRateFactor = plan.video && std::string(plan.video->encoder) == "libx264" &&
-                            has("-qscale") && ParseNumber(valueOf("-qscale")).has_value();
-  plan.qualityWinsOverBitrate = !plan.sameQualityArguments.empty() || plan.qscaleAsRateFactor;
-  plan.hasFrameSize = has("-s");
-  plan.hasSampleRate = has("-ar");
-  plan.hasChannels = has("-ac");
-  plan.hasFormat = has("-f");
-  return plan;
-}
-
-std::string FilterChain(const Translation& translation) {
-  std::vector<std::string> filters;
-  if (translation.deinterlace) filters.push_back("yadif");
-  if (!translation.scale.empty()) filters.push_back(translation.scale);
-  if (translation.gifPalette) filters.push_back(kGifPaletteFilter);
-  std::string chain;
-  for (const std::string& filter : filters) chain += (chain.empty() ? "" : ",") + filter;
-  return chain;
-}
-
-void FinishOutput(const OutputPlan& plan, Translation& out) {
-  if (plan.video && !plan.hasFrameSize) out.scale = SourceSizeFilter(plan.video->sizes);
-  if (plan.amrNarrowBand && !plan.hasSampleRate) Emit(out, {"-ar", "8000"});
-  if (plan.amrNarrowBand && !plan.hasChannels) Emit(out, {"-ac", "1"});
-  // ffmpeg picks the container from the name; a GIF named without ".gif" needs it named.
-  if (plan.gif && !plan.hasFormat && !EndsWithIgnoringCase(plan.destination, ".gif")) {
-    Emit(out, {"-f", "gif"});
-  }
-  const std::string chain = FilterChain(out);
-  if (!chain.empty()) Emit(out, {"-vf", chain});
-}
-
-std::vector<std::string> TranslateOutputArguments(const std::vector<std::string>& arguments) {
-  const OutputOptions options = ReadOutputOptions(arguments);
-  const OutputPlan plan = PlanOutput(arguments, options);
-  Translation out;
-  for (size_t i = 0; i < options.optionsEnd; ++i) {
-    const SwitchRule* rule = FindSwitchRule(arguments[i]);
-    const bool valueMissing = rule && rule->takesValue && i + 1 >= options.optionsEnd;
-    if (!rule || valueMissing) {
-      out.arguments.push_back(arguments[i]);
-      continue;
+        break;
     }
-    const std::string value = rule->takesValue ? arguments[++i] : std::string();
-    rule->apply(plan, value, out);
-  }
-  FinishOutput(plan, out);
-  if (plan.hasDestination) out.arguments.push_back(plan.destination);
-  return out.arguments;
+    return {};
+}
+
+OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOptions& options)
+{
+    const auto& given = options.switches;
+    auto valueOf = [&](const char* name) {
+        const auto found = given.find(name);
+        return found == given.end() ? std::string() : found->second;
+    };
+    auto has = [&](const char* name) { return given.count(name) > 0; };
+
+    OutputPlan plan;
+    plan.hasDestination = options.optionsEnd < arguments.size();
+    if (plan.hasDestination)
+        plan.destination = arguments.back();
+    const std::string format = valueOf("-f");
+    // The engine takes a destination ending in the three letters "gif" for an animated GIF.
+    plan.gif = format == "gif" || EndsWithIgnoringCase(plan.destination, "gif");
+    plan.flv = format == "flv" || EndsWithIgnoringCase(plan.destination, ".flv");
+    plan.mpegProgramStream =
+        format == "mpeg" || format == "vob" || EndsWithIgnoringCase(plan.destination, ".mpg") ||
+        EndsWithIgnoringCase(plan.destination, ".mpeg") || EndsWithIgnoringCase(plan.destination, ".vob");
+
+    if (has("-vcodec")) {
+        plan.video = VideoCodecRuleFor(valueOf("-vcodec"), plan.flv);
+    }
+    if (has("-acodec")) {
+        plan.audioEncoder = AudioEncoderForOutput(valueOf("-acodec"), plan.mpegProgramStream);
+        plan.amrNarrowBand = plan.audioEncoder == "libopencore_amrnb";
+    }
+    if (has("-sameq"))
+        plan.sameQualityArguments = SameQualityArguments(plan.video);
+    plan.qscaleAsRateFactor = plan.video && std::string(plan.video->encoder) == "libx264" && has("-qscale") &&
+                              ParseNumber(valueOf("-qscale")).has_value();
+    plan.qualityWinsOverBitrate = !plan.sameQualityArguments.empty() || plan.qscaleAsRateFactor;
+    plan.hasFrameSize = has("-s");
+    plan.hasSampleRate = has("-ar");
+    plan.hasChannels = has("-ac");
+    plan.hasFormat = has("-f");
+    return plan;
+}
+
+std::string FilterChain(const Translation& translation)
+{
+    std::vector<std::string> filters;
+    if (translation.deinterlace)
+        filters.push_back("yadif");
+    if (!translation.scale.empty())
+        filters.push_back(translation.scale);
+    if (translation.gifPalette)
+        filters.push_back(kGifPaletteFilter);
+    std::string chain;
+    for (const std::string& filter : filters)
+        chain += (chain.empty() ? "" : ",") + filter;
+    return chain;
+}
+
+void FinishOutput(const OutputPlan& plan, Translation& out)
+{
+    if (plan.video && !plan.hasFrameSize)
+        out.scale = SourceSizeFilter(plan.video->sizes);
+    if (plan.amrNarrowBand && !plan.hasSampleRate)
+        Emit(out, {"-ar", "8000"});
+    if (plan.amrNarrowBand && !plan.hasChannels)
+        Emit(out, {"-ac", "1"});
+    // ffmpeg picks the container from the name; a GIF named without ".gif" needs it named.
+    if (plan.gif && !plan.hasFormat && !EndsWithIgnoringCase(plan.destination, ".gif")) {
+        Emit(out, {"-f", "gif"});
+    }
+    const std::string chain = FilterChain(out);
+    if (!chain.empty())
+        Emit(out, {"-vf", chain});
+}
+
+std::vector<std::string> TranslateOutputArguments(const std::vector<std::string>& arguments)
+{
+    const OutputOptions options = ReadOutputOptions(arguments);
+    const OutputPlan plan = PlanOutput(arguments, options);
+    Translation out;
+    for (size_t i = 0; i < options.optionsEnd; ++i) {
+        const SwitchRule* rule = FindSwitchRule(arguments[i]);
+        const bool valueMissing = rule && rule->takesValue && i + 1 >= options.optionsEnd;
+        if (!rule || valueMissing) {
+            out.arguments.push_back(arguments[i]);
+            continue;
+        }
+        const std::string value = rule->takesValue ? arguments[++i] : std::string();
+        rule->apply(plan, value, out);
+    }
+    FinishOutput(plan, out);
+    if (plan.hasDestination)
+        out.arguments.push_back(plan.destination);
+    return out.arguments;
 }
 
 // Options before an input belong to that input; the output's options start after the last
 // "-i" and its file.
-size_t OutputSectionStart(const std::vector<std::string>& arguments) {
-  size_t start = 0;
-  for (size_t i = 0; i + 1 < arguments.size(); ++i) {
-    if (arguments[i] == "-i") {
-      start = i + 2;
-      ++i;
+size_t OutputSectionStart(const std::vector<std::string>& arguments)
+{
+    size_t start = 0;
+    for (size_t i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "-i") {
+            start = i + 2;
+            ++i;
+        }
     }
-  }
-  return start;
+    return start;
 }
 
 }  // namespace
 
-std::vector<std::string> TranslateArguments(const std::vector<std::string>& arguments) {
-  const size_t start = OutputSectionStart(arguments);
-  std::vector<std::string> result(arguments.begin(), arguments.begin() + start);
-  const std::vector<std::string> output =
-      TranslateOutputArguments({arguments.begin() + start, arguments.end()});
-  result.insert(result.end(), output.begin(), output.end());
-  return result;
+std::vector<std::string> TranslateArguments(const std::vector<std::string>& arguments)
+{
+    const size_t start = OutputSectionStart(arguments);
+    std::vector<std::string> result(arguments.begin(), arguments.begin() + start);
+    const std::vector<std::string> output =
+        TranslateOutputArguments({arguments.begin() + start, arguments.end()});
+    result.insert(result.end(), output.begin(), output.end());
+    return result;
 }
 
 }  // namespace tarnivo::ffmpeg_front_end

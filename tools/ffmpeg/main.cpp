@@ -23,24 +23,25 @@ constexpr int kCannotRunFfmpeg = 127;  // as a shell reports a command it cannot
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (std::getenv(kStartedMarker) != nullptr) {
-    std::fprintf(stderr, "tarnivo-ffmpeg: \"ffmpeg\" on PATH is this front end itself\n");
+int main(int argc, char** argv)
+{
+    if (std::getenv(kStartedMarker) != nullptr) {
+        std::fprintf(stderr, "tarnivo-ffmpeg: \"ffmpeg\" on PATH is this front end itself\n");
+        return kCannotRunFfmpeg;
+    }
+    const std::vector<std::string> arguments =
+        tarnivo::ffmpeg_front_end::TranslateArguments({argv + 1, argv + argc});
+
+    std::vector<char*> ffmpegArgv;
+    static char programName[] = "ffmpeg";
+    ffmpegArgv.push_back(programName);
+    for (const std::string& argument : arguments) {
+        ffmpegArgv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    ffmpegArgv.push_back(nullptr);
+
+    setenv(kStartedMarker, "1", 1);
+    execvp("ffmpeg", ffmpegArgv.data());
+    std::fprintf(stderr, "tarnivo-ffmpeg: cannot run ffmpeg: %s\n", std::strerror(errno));
     return kCannotRunFfmpeg;
-  }
-  const std::vector<std::string> arguments =
-      tarnivo::ffmpeg_front_end::TranslateArguments({argv + 1, argv + argc});
-
-  std::vector<char*> ffmpegArgv;
-  static char programName[] = "ffmpeg";
-  ffmpegArgv.push_back(programName);
-  for (const std::string& argument : arguments) {
-    ffmpegArgv.push_back(const_cast<char*>(argument.c_str()));
-  }
-  ffmpegArgv.push_back(nullptr);
-
-  setenv(kStartedMarker, "1", 1);
-  execvp("ffmpeg", ffmpegArgv.data());
-  std::fprintf(stderr, "tarnivo-ffmpeg: cannot run ffmpeg: %s\n", std::strerror(errno));
-  return kCannotRunFfmpeg;
 }
