@@ -14,10 +14,7 @@ namespace tarnivo {
 
 namespace {
 
-bool CanBePassedOn(const QString& path)
-{
-    return CanBeCarriedOnCommandLine(path.toStdString());
-}
+bool CanBePassedOn(const QString& path) { return CanBeCarriedOnCommandLine(path.toStdString()); }
 
 // Animated GIF output is recognised by the last three characters of the destination alone.
 bool IsGifDestination(const QString& destination)
@@ -39,10 +36,7 @@ void AppendFlag(QString& options, const char* switchText, bool set)
 
 }  // namespace
 
-QString ConversionToolPath()
-{
-    return WorkFolder() + QStringLiteral("/ffmpeg.exe");
-}
+QString ConversionToolPath() { return WorkFolder() + QStringLiteral("/ffmpeg.exe"); }
 
 QString ProgramToken(const QString& toolPath)
 {
@@ -61,99 +55,30 @@ AVC::AVC(QTimer* tickSource, ProgressBarView* progressBar, QObject* parent)
         m_tickConnection = connect(tickSource, &QTimer::timeout, this, &AVC::OnTick);
 }
 
-AVC::~AVC()
-{
-    disconnect(m_tickConnection);
-}
+AVC::~AVC() { disconnect(m_tickConnection); }
 
-void AVC::RateControlBuffer(QString StrValue)
-{
-    m_RateControlBuffer = std::move(StrValue);
-}
-void AVC::VideoBitrateTolerance(QString StrValue)
-{
-    m_VideoBitrateTolerance = std::move(StrValue);
-}
-void AVC::TargetFormat(QString StrValue)
-{
-    m_TargetFormat = std::move(StrValue);
-}
-void AVC::GroupOfPictureSize(QString StrValue)
-{
-    m_GroupOfPictureSize = std::move(StrValue);
-}
-void AVC::VideoQuantiserScale(QString StrValue)
-{
-    m_VideoQuantiserScale = std::move(StrValue);
-}
-void AVC::MaxVideoBitrate(QString StrValue)
-{
-    m_MaxVideoBitrate = std::move(StrValue);
-}
-void AVC::SourceFile(QString StrValue)
-{
-    m_SourceFile = std::move(StrValue);
-}
-void AVC::DestFile(QString StrValue)
-{
-    m_DestFile = std::move(StrValue);
-}
-void AVC::DeInterlace(bool StrValue)
-{
-    m_DeInterlace = StrValue;
-}
-void AVC::SameQuality(bool StrValue)
-{
-    m_SameQuality = StrValue;
-}
-void AVC::VideoSize(QString StrValue)
-{
-    m_VideoSize = std::move(StrValue);
-}
-void AVC::VideoBitrate(QString StrValue)
-{
-    m_VideoBitrate = std::move(StrValue);
-}
-void AVC::VideoFrameRate(QString StrValue)
-{
-    m_VideoFrameRate = std::move(StrValue);
-}
-void AVC::VideoCodec(QString StrValue)
-{
-    m_VideoCodec = std::move(StrValue);
-}
-void AVC::VideoFourCCTag(QString StrValue)
-{
-    m_VideoFourCCTag = std::move(StrValue);
-}
-void AVC::VideoAspectRatio(QString StrValue)
-{
-    m_VideoAspectRatio = std::move(StrValue);
-}
-void AVC::ForceFormat(QString StrValue)
-{
-    m_ForceFormat = std::move(StrValue);
-}
-void AVC::AudioBitrate(QString StrValue)
-{
-    m_AudioBitrate = std::move(StrValue);
-}
-void AVC::AudioCodec(QString StrValue)
-{
-    m_AudioCodec = std::move(StrValue);
-}
-void AVC::AudioFourCCTag(QString StrValue)
-{
-    m_AudioFourCCTag = std::move(StrValue);
-}
-void AVC::AudioSamples(QString StrValue)
-{
-    m_AudioSamples = std::move(StrValue);
-}
-void AVC::AudioChannels(QString StrValue)
-{
-    m_AudioChannels = std::move(StrValue);
-}
+void AVC::RateControlBuffer(QString StrValue) { m_RateControlBuffer = std::move(StrValue); }
+void AVC::VideoBitrateTolerance(QString StrValue) { m_VideoBitrateTolerance = std::move(StrValue); }
+void AVC::TargetFormat(QString StrValue) { m_TargetFormat = std::move(StrValue); }
+void AVC::GroupOfPictureSize(QString StrValue) { m_GroupOfPictureSize = std::move(StrValue); }
+void AVC::VideoQuantiserScale(QString StrValue) { m_VideoQuantiserScale = std::move(StrValue); }
+void AVC::MaxVideoBitrate(QString StrValue) { m_MaxVideoBitrate = std::move(StrValue); }
+void AVC::SourceFile(QString StrValue) { m_SourceFile = std::move(StrValue); }
+void AVC::DestFile(QString StrValue) { m_DestFile = std::move(StrValue); }
+void AVC::DeInterlace(bool StrValue) { m_DeInterlace = StrValue; }
+void AVC::SameQuality(bool StrValue) { m_SameQuality = StrValue; }
+void AVC::VideoSize(QString StrValue) { m_VideoSize = std::move(StrValue); }
+void AVC::VideoBitrate(QString StrValue) { m_VideoBitrate = std::move(StrValue); }
+void AVC::VideoFrameRate(QString StrValue) { m_VideoFrameRate = std::move(StrValue); }
+void AVC::VideoCodec(QString StrValue) { m_VideoCodec = std::move(StrValue); }
+void AVC::VideoFourCCTag(QString StrValue) { m_VideoFourCCTag = std::move(StrValue); }
+void AVC::VideoAspectRatio(QString StrValue) { m_VideoAspectRatio = std::move(StrValue); }
+void AVC::ForceFormat(QString StrValue) { m_ForceFormat = std::move(StrValue); }
+void AVC::AudioBitrate(QString StrValue) { m_AudioBitrate = std::move(StrValue); }
+void AVC::AudioCodec(QString StrValue) { m_AudioCodec = std::move(StrValue); }
+void AVC::AudioFourCCTag(QString StrValue) { m_AudioFourCCTag = std::move(StrValue); }
+void AVC::AudioSamples(QString StrValue) { m_AudioSamples = std::move(StrValue); }
+void AVC::AudioChannels(QString StrValue) { m_AudioChannels = std::move(StrValue); }
 
 void AVC::ConvertMedia(bool OverWrite)
 {
@@ -273,10 +198,7 @@ void AVC::ClearSettings()
     m_SameQuality = false;
 }
 
-void AVC::CancelConvert()
-{
-    TerminateOwnConversionTools();
-}
+void AVC::CancelConvert() { TerminateOwnConversionTools(); }
 
 void AVC::OnTick()
 {

@@ -163,9 +163,6 @@ QString StripExtension(const QString& text)
     return text.left(dot);
 }
 
-QString FileNameOf(const QString& text)
-{
-    return text.mid(text.lastIndexOf(QLatin1Char('/')) + 1);
-}
+QString FileNameOf(const QString& text) { return text.mid(text.lastIndexOf(QLatin1Char('/')) + 1); }
 
 }  // namespace tarnivo

@@ -181,10 +181,7 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept
     return *this;
 }
 
-ChildProcess::~ChildProcess()
-{
-    release();
-}
+ChildProcess::~ChildProcess() { release(); }
 
 void ChildProcess::release()
 {
@@ -265,10 +262,7 @@ bool ChildProcess::reap(int options)
     return true;
 }
 
-bool ChildProcess::hasEnded()
-{
-    return reap(WNOHANG);
-}
+bool ChildProcess::hasEnded() { return reap(WNOHANG); }
 
 int ChildProcess::waitLettingEventsRun()
 {
@@ -407,10 +401,7 @@ int GShell(const QString& file, int windowStyle, const QString& parameters, cons
     return result;
 }
 
-void SetDocumentOpener(DocumentOpener opener)
-{
-    documentOpener() = std::move(opener);
-}
+void SetDocumentOpener(DocumentOpener opener) { documentOpener() = std::move(opener); }
 
 QString HelperProgramFolder()
 {
@@ -424,9 +415,6 @@ QString HelperProgramFolder()
 #endif
 }
 
-QString BatchRunnerPath()
-{
-    return HelperProgramFolder() + QStringLiteral("/tarnivo-batch");
-}
+QString BatchRunnerPath() { return HelperProgramFolder() + QStringLiteral("/tarnivo-batch"); }
 
 }  // namespace tarnivo

@@ -32,15 +32,9 @@ QString quotedForBatch(const QString& path)
     return QString::fromStdString(EscapePercent(QuoteArgument(path.toStdString())));
 }
 
-QString forBatch(const QString& text)
-{
-    return QString::fromStdString(EscapePercent(text.toStdString()));
-}
+QString forBatch(const QString& text) { return QString::fromStdString(EscapePercent(text.toStdString())); }
 
-bool canBeCarried(const QString& text)
-{
-    return CanBeCarriedOnCommandLine(text.toStdString());
-}
+bool canBeCarried(const QString& text) { return CanBeCarriedOnCommandLine(text.toStdString()); }
 
 // Errors of a step reach the user as the job's standard error report; the next step runs.
 void runStep(MessageSink& sink, int line, const std::function<void()>& step)

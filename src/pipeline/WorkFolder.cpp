@@ -30,10 +30,7 @@ QString privateTempRoot()
     return QDir::tempPath() + QStringLiteral("/tarnivo-") + QString::number(::getuid());
 }
 
-bool usingPrivateRoot()
-{
-    return qEnvironmentVariableIsEmpty("TEMP");
-}
+bool usingPrivateRoot() { return qEnvironmentVariableIsEmpty("TEMP"); }
 
 }  // namespace
 
@@ -46,15 +43,9 @@ QString TempRoot()
     return root;
 }
 
-QString WorkFolder()
-{
-    return TempRoot() + QStringLiteral("/temp");
-}
+QString WorkFolder() { return TempRoot() + QStringLiteral("/temp"); }
 
-QString RenameFolder()
-{
-    return WorkFolder() + QStringLiteral("/Renamed");
-}
+QString RenameFolder() { return WorkFolder() + QStringLiteral("/Renamed"); }
 
 QString CheckFolderIsPrivate(const QString& folder)
 {

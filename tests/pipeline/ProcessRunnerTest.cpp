@@ -15,10 +15,7 @@ using namespace tarnivo::test;
 
 namespace {
 
-QString q(const QString& text)
-{
-    return QString::fromStdString(QuoteArgument(text.toStdString()));
-}
+QString q(const QString& text) { return QString::fromStdString(QuoteArgument(text.toStdString())); }
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {

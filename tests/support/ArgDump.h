@@ -9,10 +9,7 @@
 
 namespace tarnivo::test {
 
-inline QString ArgDumpProgram()
-{
-    return HelperProgramFolder() + "/tarnivo-test-argdump";
-}
+inline QString ArgDumpProgram() { return HelperProgramFolder() + "/tarnivo-test-argdump"; }
 
 struct ArgDump {
     QString folder;

@@ -60,10 +60,7 @@ struct ClipOptions {
 // 440 Hz tone.
 // Returns false (with the tool's messages in *errors) when ffmpeg fails.
 // The full-range grey level of frame N of a clip from MakeClip.
-inline double ExpectedGrey(int n)
-{
-    return std::min(255.0, n * 4 * 255.0 / 219.0);
-}
+inline double ExpectedGrey(int n) { return std::min(255.0, n * 4 * 255.0 / 219.0); }
 
 bool MakeClip(const QString& path, const ClipOptions& options, QString* errors = nullptr);
 

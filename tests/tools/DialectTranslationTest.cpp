@@ -30,10 +30,7 @@ struct RuleCase {
 };
 
 // Test listings show the case's arguments rather than its bytes.
-void PrintTo(const RuleCase& rule, std::ostream* out)
-{
-    *out << rule.in;
-}
+void PrintTo(const RuleCase& rule, std::ostream* out) { *out << rule.in; }
 
 class DialectRule : public testing::TestWithParam<RuleCase> {};
 

@@ -118,10 +118,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector
     return result;
 }
 
-pid_t StartProgram(const std::vector<std::string>& argv)
-{
-    return Spawn(argv, {}, "/dev/null", "/dev/null");
-}
+pid_t StartProgram(const std::vector<std::string>& argv) { return Spawn(argv, {}, "/dev/null", "/dev/null"); }
 
 int WaitForProgram(pid_t pid)
 {
@@ -166,9 +163,6 @@ TemporaryFolder::~TemporaryFolder()
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string ProgramFolder()
-{
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
-}
+std::string ProgramFolder() { return std::filesystem::read_symlink("/proc/self/exe").parent_path().string(); }
 
 }  // namespace tarnivo::test

@@ -150,10 +150,7 @@ bool EndsWithIgnoringCase(const std::string& text, const std::string& ending)
 
 // The dialect gives every rate in kbit/s as bare digits; today's ffmpeg reads bare digits as
 // bit/s, so they get the "k" suffix. Values with a unit of their own stay as they are.
-std::string KiloBits(const std::string& value)
-{
-    return IsBareNumber(value) ? value + "k" : value;
-}
+std::string KiloBits(const std::string& value) { return IsBareNumber(value) ? value + "k" : value; }
 
 std::optional<double> ParseNumber(const std::string& text)
 {
@@ -370,10 +367,7 @@ void SameQuality(const OutputPlan& plan, const std::string&, Translation& out)
                          plan.sameQualityArguments.end());
 }
 
-void Deinterlace(const OutputPlan&, const std::string&, Translation& out)
-{
-    out.deinterlace = true;
-}
+void Deinterlace(const OutputPlan&, const std::string&, Translation& out) { out.deinterlace = true; }
 
 void LoopOutput(const OutputPlan&, const std::string& value, Translation& out)
 {
