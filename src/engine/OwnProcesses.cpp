@@ -1,5 +1,7 @@
 #include "OwnProcesses.h"
 
+#include "ProcessRunner.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -72,17 +74,6 @@ bool readEntry(pid_t pid, ProcessEntry* entry)
     return true;
 }
 
-int openPidFd(pid_t pid)
-{
-#ifdef SYS_pidfd_open
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    (void)pid;
-    errno = ENOSYS;
-    return -1;
-#endif
-}
-
 bool sendThroughPidFd(int pidFd, int signal)
 {
 #ifdef SYS_pidfd_send_signal
@@ -98,7 +89,7 @@ bool sendThroughPidFd(int pidFd, int signal)
 // reused since. With a pidfd the check and the signal concern the same process for certain.
 bool signalIfStillSame(const ProcessEntry& listed, int signal)
 {
-    const int pidFd = openPidFd(listed.pid);
+    const int pidFd = OpenPidFd(listed.pid);
     if (pidFd < 0 && errno != ENOSYS)
         return false;  // gone already
     ProcessEntry now;

@@ -37,17 +37,6 @@ DocumentOpener& documentOpener()
     return opener;
 }
 
-int openPidFd(pid_t pid)
-{
-#ifdef SYS_pidfd_open
-    const long fd = ::syscall(SYS_pidfd_open, pid, 0);
-    return fd >= 0 ? static_cast<int>(fd) : -1;
-#else
-    (void)pid;
-    return -1;
-#endif
-}
-
 // The program to start for a command line's first argument: as given when it holds a "/",
 // otherwise looked up on PATH.
 QString resolveProgram(const QString& program)
@@ -154,6 +143,18 @@ int openFile(const QString& file, const QString& parameters, const QString& curr
 
 }  // namespace
 
+int OpenPidFd(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    const long fd = ::syscall(SYS_pidfd_open, pid, 0);
+    return fd >= 0 ? static_cast<int>(fd) : -1;
+#else
+    (void)pid;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
 int ClampWindowStyle(int windowStyle)
 {
     return (windowStyle < 0 || windowStyle > 6) ? kDefaultWindowStyle : windowStyle;
@@ -161,7 +162,7 @@ int ClampWindowStyle(int windowStyle)
 
 // --- ChildProcess -----------------------------------------------------------------------
 
-ChildProcess::ChildProcess(pid_t pid) : m_pid(pid), m_pidFd(openPidFd(pid)) {}
+ChildProcess::ChildProcess(pid_t pid) : m_pid(pid), m_pidFd(OpenPidFd(pid)) {}
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
     : m_pid(std::exchange(other.m_pid, -1)), m_pidFd(std::exchange(other.m_pidFd, -1)),

@@ -24,6 +24,10 @@ constexpr qint32 kErrorBadCommand = 5;
 constexpr int kDefaultWindowStyle = 6;
 int ClampWindowStyle(int windowStyle);
 
+// A file descriptor that refers to the process for certain (it cannot be reused), or -1 with
+// errno set (ENOSYS where the kernel has no pidfds).
+int OpenPidFd(pid_t pid);
+
 // A child process started by this program. Waiting polls its end every 100 ms and lets the
 // application process its pending events between polls, without keeping a core busy.
 class ChildProcess {

@@ -7,7 +7,6 @@
 #include "ProcessRunner.h"
 #include "WorkFolder.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 #include <algorithm>
@@ -15,14 +14,12 @@
 #include <cstring>
 #include <functional>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace tarnivo {
 
 namespace {
 
 constexpr int kHidden = 0;
-constexpr int kMarkerPollMicroseconds = 10000;
 const char* const kJobModule = "Form1";
 const char* const kJobProcedure = "PushButton5_Click";
 
@@ -47,23 +44,14 @@ void runStep(MessageSink& sink, int line, const std::function<void()>& step)
     }
 }
 
-// The marker is deleted by the batch file's last line. The wait ends when it is gone or when
-// the batch process has ended without deleting it (it could not start, or was killed).
-void waitForMarkerGone(const QString& marker, const std::function<bool()>& batchRunning)
-{
-    while (IsFile(marker) && batchRunning()) {
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents();
-        ::usleep(kMarkerPollMicroseconds);
-    }
-}
-
-void runBatch(const QString& batchFile, const QString& workFolder, const QString& marker)
+// The marker is deleted by the batch file's last line, after its tool has ended. The wait for
+// it ends when it is gone or when the batch process has ended without deleting it (it could
+// not start, or was killed); ShellExecuteAndWait already waits for that end, letting the
+// application handle its events, so nothing is left to wait for once it returns.
+void runBatch(const QString& batchFile, const QString& workFolder)
 {
     int style = kHidden;
     ShellExecuteAndWait(batchFile, style, workFolder);
-    // ShellExecuteAndWait returns once the batch process has ended.
-    waitForMarkerGone(marker, [] { return false; });
 }
 
 void makePrivateFolder(const QString& folder)
@@ -106,7 +94,7 @@ void rebuildVideo(const QString& FQ, const QString& frameRate, const ReversalPat
     runStep(sink, 23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
     runStep(sink, 24,
             [&] { WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch); });
-    runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, paths.marker);
+    runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work);
 }
 
 }  // namespace
@@ -132,7 +120,7 @@ void ExtractFrames(const QString& S, const QString& FQ, const ReversalPaths& pat
 {
     runStep(sink, 2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
     runStep(sink, 3, [&] { WriteTextToFile(FrameExtractionBatch(FQ, S), paths.extractBatch); });
-    runBatch(paths.extractBatch, paths.work, paths.marker);
+    runBatch(paths.extractBatch, paths.work);
     KillFiles(paths.extractBatch);
 }
 
