@@ -19,6 +19,10 @@ namespace {
 struct PrintingSink : tarnivo::MessageSink {
     void ShowMessage(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
     void ShowErrorReport(const QString& text) override { std::printf("error: %s\n", qPrintable(text)); }
+    void ShowWarning(const QString& title, const QString& text) override
+    {
+        std::printf("%s: %s\n", qPrintable(title), qPrintable(text));
+    }
 };
 
 qint64 folderBytes(const QString& folder)
@@ -66,7 +70,9 @@ int main(int argc, char** argv)
     PrintingSink sink;
     QElapsedTimer clock;
     clock.start();
-    const bool made = tarnivo::ReverseOneFile(source, tarnivo::QuotedToolPath(tarnivo::WorkFolder()), sink);
+    const tarnivo::StepErrorReporter report(sink, "Form1", "PushButton5_Click");
+    const bool made =
+        tarnivo::ReverseOneFile(source, tarnivo::QuotedToolPath(tarnivo::WorkFolder()), report).made;
     const double elapsed = clock.elapsed() / 1000.0;
     sampler.stop();
 

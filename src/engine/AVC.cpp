@@ -3,7 +3,6 @@
 #include "CommandLine.h"
 #include "ConversionViews.h"
 #include "FileRoutines.h"
-#include "OwnProcesses.h"
 #include "ProcessRunner.h"
 #include "WorkFolder.h"
 
@@ -82,25 +81,32 @@ void AVC::AudioChannels(QString StrValue) { m_AudioChannels = std::move(StrValue
 
 void AVC::ConvertMedia(bool OverWrite)
 {
+    m_lastRun = RunRecord();
     if (m_SourceFile.isEmpty()) {
-        emit ErrorEvent(kNoSourceMessage);
+        Refuse(kNoSourceMessage);
         return;
     }
     if (m_DestFile.isEmpty()) {
-        emit ErrorEvent(kNoDestinationMessage);
+        Refuse(kNoDestinationMessage);
         return;
     }
     const QString unusable = UnusableFileName();
     if (!unusable.isEmpty()) {
-        emit ErrorEvent(kUnusableFileNameMessage + unusable);
+        Refuse(kUnusableFileNameMessage + unusable);
         return;
     }
     const QString commandLine = BuildCommandLine(OverWrite);
     if (!IsFile(ConversionToolPath())) {
-        emit ErrorEvent(kToolMissingMessage);
+        Refuse(kToolMissingMessage);
         return;
     }
     RunConversion(commandLine);
+}
+
+void AVC::Refuse(const QString& message)
+{
+    m_lastRun.refusal = message;
+    emit ErrorEvent(message);
 }
 
 QString AVC::UnusableFileName() const
@@ -163,11 +169,15 @@ void AVC::RunConversion(const QString& commandLine)
         timer->setInterval(kTickIntervalMs);
         timer->start();
     }
-    ShellAndWait(commandLine, kToolWindowStyle);
+    QStringList errorLines;
+    const int exitStatus = ShellAndWait(commandLine, kToolWindowStyle, &errorLines);
     if (timer)
         timer->stop();
     if (!self)
         return;
+    m_lastRun.ran = true;
+    m_lastRun.exitStatus = exitStatus;
+    m_lastRun.errorLines = errorLines;
     ClearSettings();
     emit Complete();
 }
@@ -198,7 +208,7 @@ void AVC::ClearSettings()
     m_SameQuality = false;
 }
 
-void AVC::CancelConvert() { TerminateOwnConversionTools(); }
+void AVC::CancelConvert() { CancelRunningTools(); }
 
 void AVC::OnTick()
 {

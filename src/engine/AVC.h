@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <cstdint>
@@ -75,9 +76,19 @@ public:
     // Returns after Complete or ErrorEvent has been emitted.
     void ConvertMedia(bool OverWrite);
 
-    // Ends the ffmpeg processes that this program started. Emits nothing and leaves the timer
-    // alone: the waiting ConvertMedia sees its tool end and completes as usual.
+    // Ends the tools that this program runs (SIGTERM, then SIGKILL after a grace period).
+    // Emits nothing and leaves the timer alone: the waiting ConvertMedia sees its tool end and
+    // completes as usual.
     void CancelConvert();
+
+    // How the last ConvertMedia call ended.
+    struct RunRecord {
+        bool ran = false;         // the tool was started (false after a refusal)
+        int exitStatus = 0;       // the tool's exit status when it ran
+        QStringList errorLines;   // the last lines the tool wrote to standard error
+        QString refusal;          // the ErrorEvent text when the call was refused
+    };
+    const RunRecord& LastRun() const { return m_lastRun; }
 
     // The command line ConvertMedia would run with the current settings.
     QString BuildCommandLine(bool OverWrite) const;
@@ -97,6 +108,9 @@ private:
     void ClearSettings();
     void OnTick();
 
+    void Refuse(const QString& message);
+
+    RunRecord m_lastRun;
     QPointer<QTimer> m_tickSource;
     ProgressBarView* m_progressBar;
     QMetaObject::Connection m_tickConnection;

@@ -12,6 +12,8 @@ public:
     virtual void ShowMessage(const QString& text) = 0;
     // The standard error report: a warning titled "Application Error" (see StandardErrorReportText).
     virtual void ShowErrorReport(const QString& text) = 0;
+    // A warning with an exclamation icon, an OK button and a title of its own ("Not Supported").
+    virtual void ShowWarning(const QString& title, const QString& text) = 0;
 };
 
 constexpr const char* kSupportAddress = "support@tarnivo.app";
@@ -19,5 +21,26 @@ constexpr const char* kSupportAddress = "support@tarnivo.app";
 // The text of the standard error report for an error in module.procedure at a line.
 QString StandardErrorReportText(const QString& description, const QString& module, const QString& procedure,
                                 int line);
+
+// Reports the errors of a procedure's steps with the standard error report at the procedure's
+// location ("Form1" and "PushButton5_Click" for the reverse job); the caller then goes on with
+// its next step.
+class StepErrorReporter {
+public:
+    StepErrorReporter(MessageSink& sink, QString module, QString procedure)
+        : m_sink(sink), m_module(std::move(module)), m_procedure(std::move(procedure))
+    {
+    }
+    void Report(const QString& description, int line) const
+    {
+        m_sink.ShowErrorReport(StandardErrorReportText(description, m_module, m_procedure, line));
+    }
+    MessageSink& Sink() const { return m_sink; }
+
+private:
+    MessageSink& m_sink;
+    QString m_module;
+    QString m_procedure;
+};
 
 }  // namespace tarnivo

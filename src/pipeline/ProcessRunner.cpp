@@ -4,14 +4,19 @@
 #include "FileRoutines.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <csignal>
+#include <memory>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -19,6 +24,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -28,7 +34,6 @@ namespace tarnivo {
 
 namespace {
 
-constexpr int kPollMilliseconds = 100;
 constexpr qint32 kUnexpectedResultBase = -2147220456;  // kFailureBase + 1048
 
 DocumentOpener& documentOpener()
@@ -62,10 +67,37 @@ qint32 errorNumberForStartFailure(int error)
     }
 }
 
-void letEventsRun()
+// The process groups of the children that run now (each child leads a group of its own).
+std::set<pid_t>& runningGroups()
 {
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
+    static std::set<pid_t> groups;
+    return groups;
+}
+
+void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+// Reads what is there without blocking; false at the end of the stream (or an error).
+bool readAvailable(int fd, QByteArray& into)
+{
+    char buffer[16384];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count > 0) {
+            into.append(buffer, static_cast<int>(count));
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        return count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+}
+
+// Keeps only the end of a tool's standard error: enough for its last lines.
+constexpr int kKeptErrorBytes = 16384;
+void keepTail(QByteArray& tail)
+{
+    if (tail.size() > 2 * kKeptErrorBytes)
+        tail = tail.right(kKeptErrorBytes);
 }
 
 QString withoutSurroundingQuotes(const QString& file)
@@ -102,7 +134,8 @@ int startAndKeep(const QString& program, const QStringList& arguments, const QSt
                  ChildProcess* started)
 {
     qint32 errorNumber = 0;
-    ChildProcess child = ChildProcess::Start(program, arguments, folder, &errorNumber);
+    ChildProcess child = ChildProcess::Start(program, arguments, folder, &errorNumber,
+                                             started ? ChildProcess::Output::Keep : ChildProcess::Output::Discard);
     if (!child.isValid())
         return shellResultForStartFailure(errorNumber);
     if (started)
@@ -162,11 +195,17 @@ int ClampWindowStyle(int windowStyle)
 
 // --- ChildProcess -----------------------------------------------------------------------
 
-ChildProcess::ChildProcess(pid_t pid) : m_pid(pid), m_pidFd(OpenPidFd(pid)) {}
+ChildProcess::ChildProcess(pid_t pid, int outputFd, int errorFd)
+    : m_pid(pid), m_pidFd(OpenPidFd(pid)), m_outputFd(outputFd), m_errorFd(errorFd)
+{
+    runningGroups().insert(pid);
+}
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
     : m_pid(std::exchange(other.m_pid, -1)), m_pidFd(std::exchange(other.m_pidFd, -1)),
-      m_ended(other.m_ended), m_exitStatus(other.m_exitStatus)
+      m_outputFd(std::exchange(other.m_outputFd, -1)), m_errorFd(std::exchange(other.m_errorFd, -1)),
+      m_ended(other.m_ended), m_exitStatus(other.m_exitStatus), m_output(std::move(other.m_output)),
+      m_errorTail(std::move(other.m_errorTail))
 {
 }
 
@@ -176,8 +215,12 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept
         release();
         m_pid = std::exchange(other.m_pid, -1);
         m_pidFd = std::exchange(other.m_pidFd, -1);
+        m_outputFd = std::exchange(other.m_outputFd, -1);
+        m_errorFd = std::exchange(other.m_errorFd, -1);
         m_ended = other.m_ended;
         m_exitStatus = other.m_exitStatus;
+        m_output = std::move(other.m_output);
+        m_errorTail = std::move(other.m_errorTail);
     }
     return *this;
 }
@@ -186,15 +229,43 @@ ChildProcess::~ChildProcess() { release(); }
 
 void ChildProcess::release()
 {
-    // A process still running is left alone; only our handle on it goes.
+    if (m_pid > 0 && !m_ended)
+        killAndReap();
+    closeOutputs();
     if (m_pidFd >= 0)
         ::close(m_pidFd);
     m_pidFd = -1;
+    m_pid = -1;
+}
+
+// The owner goes while the program runs: end the whole group and collect the status, so that
+// nothing keeps running unseen and no zombie is left.
+void ChildProcess::killAndReap()
+{
+    ::kill(-m_pid, SIGKILL);
+    reap(0);
+}
+
+void ChildProcess::closeOutputs()
+{
+    for (int* fd : {&m_outputFd, &m_errorFd}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
 }
 
 ChildProcess ChildProcess::Start(const QString& program, const QStringList& arguments,
-                                 const QString& workingFolder, qint32* errorNumber)
+                                 const QString& workingFolder, qint32* errorNumber, Output output)
 {
+    auto fail = [&](qint32 number) {
+        if (errorNumber)
+            *errorNumber = number;
+        return ChildProcess();
+    };
+    if (!workingFolder.isEmpty() && !FolderExists(workingFolder))
+        return fail(kErrorPathNotFound);
+
     const QByteArray programPath = QFile::encodeName(resolveProgram(program));
     std::vector<QByteArray> storage;
     storage.reserve(static_cast<size_t>(arguments.size()) + 1);
@@ -206,15 +277,29 @@ ChildProcess ChildProcess::Start(const QString& program, const QStringList& argu
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    int outputPipe[2] = {-1, -1};
+    int errorPipe[2] = {-1, -1};
+    if (output == Output::Keep && (::pipe2(outputPipe, O_CLOEXEC) != 0 || ::pipe2(errorPipe, O_CLOEXEC) != 0)) {
+        for (const int fd : {outputPipe[0], outputPipe[1], errorPipe[0], errorPipe[1]})
+            if (fd >= 0)
+                ::close(fd);
+        return fail(kErrorBadCommand);
+    }
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    // The tools' console output is never read: it goes nowhere, and nothing waits on input.
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    int actionResult = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output == Output::Keep) {
+        actionResult |= posix_spawn_file_actions_adddup2(&actions, outputPipe[1], 1);
+        actionResult |= posix_spawn_file_actions_adddup2(&actions, errorPipe[1], 2);
+    } else {
+        // Nobody reads this console output: it goes nowhere.
+        actionResult |= posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        actionResult |= posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
     const QByteArray folder = QFile::encodeName(workingFolder);
     if (!workingFolder.isEmpty())
-        posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
+        actionResult |= posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -226,20 +311,31 @@ ChildProcess ChildProcess::Start(const QString& program, const QStringList& argu
         sigaddset(&defaultSignals, signal);
     posix_spawnattr_setsigmask(&attributes, &noSignals);
     posix_spawnattr_setsigdefault(&attributes, &defaultSignals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // A group of its own: a cancel reaches every program it starts, and a Ctrl+C meant for
+    // Tarnivo's terminal does not reach the tools behind Tarnivo's back.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     pid_t pid = -1;
-    const int result =
-        posix_spawn(&pid, programPath.constData(), &actions, &attributes, argv.data(), environ);
+    int result = actionResult != 0 ? ENOMEM : 0;
+    if (result == 0)
+        result = posix_spawn(&pid, programPath.constData(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
+    for (const int fd : {outputPipe[1], errorPipe[1]})
+        if (fd >= 0)
+            ::close(fd);
 
     if (result != 0) {
-        if (errorNumber)
-            *errorNumber = errorNumberForStartFailure(result);
-        return ChildProcess();
+        for (const int fd : {outputPipe[0], errorPipe[0]})
+            if (fd >= 0)
+                ::close(fd);
+        return fail(errorNumberForStartFailure(result));
     }
-    return ChildProcess(pid);
+    for (const int fd : {outputPipe[0], errorPipe[0]})
+        if (fd >= 0)
+            setNonBlocking(fd);
+    return ChildProcess(pid, outputPipe[0], errorPipe[0]);
 }
 
 bool ChildProcess::reap(int options)
@@ -254,8 +350,9 @@ bool ChildProcess::reap(int options)
     if (result == 0)
         return false;
     m_ended = true;
+    runningGroups().erase(m_pid);
     if (result < 0)
-        m_exitStatus = 0;  // reaped elsewhere: nothing more can be learnt
+        m_exitStatus = kLostExitStatus;  // collected elsewhere: the outcome is unknown, so not a success
     else if (WIFEXITED(status))
         m_exitStatus = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))
@@ -265,20 +362,110 @@ bool ChildProcess::reap(int options)
 
 bool ChildProcess::hasEnded() { return reap(WNOHANG); }
 
-int ChildProcess::waitLettingEventsRun()
+void ChildProcess::readAvailableOutput()
 {
-    while (!hasEnded()) {
-        letEventsRun();
-        if (hasEnded())
-            break;
-        if (m_pidFd >= 0) {
-            pollfd readiness{m_pidFd, POLLIN, 0};
-            ::poll(&readiness, 1, kPollMilliseconds);
-        } else {
-            ::usleep(kPollMilliseconds * 1000);
+    if (m_outputFd >= 0 && !readAvailable(m_outputFd, m_output)) {
+        ::close(m_outputFd);
+        m_outputFd = -1;
+    }
+    if (m_errorFd >= 0) {
+        const bool open = readAvailable(m_errorFd, m_errorTail);
+        keepTail(m_errorTail);
+        if (!open) {
+            ::close(m_errorFd);
+            m_errorFd = -1;
         }
     }
+}
+
+int ChildProcess::waitLettingEventsRun()
+{
+    if (hasEnded()) {
+        readAvailableOutput();
+        return m_exitStatus;
+    }
+    if (!QCoreApplication::instance() || m_pidFd < 0) {
+        // No event loop to serve (or no pidfd): block until the end, still draining the outputs.
+        while (!hasEnded()) {
+            pollfd fds[2] = {{m_outputFd, POLLIN, 0}, {m_errorFd, POLLIN, 0}};
+            ::poll(fds, 2, m_pidFd < 0 ? 100 : -1);
+            readAvailableOutput();
+        }
+        readAvailableOutput();
+        return m_exitStatus;
+    }
+    QEventLoop loop;
+    QSocketNotifier ended(m_pidFd, QSocketNotifier::Read);
+    QObject::connect(&ended, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    std::vector<std::unique_ptr<QSocketNotifier>> outputs;
+    for (const int fd : {m_outputFd, m_errorFd}) {
+        if (fd < 0)
+            continue;
+        outputs.push_back(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read));
+        QSocketNotifier* notifier = outputs.back().get();
+        QObject::connect(notifier, &QSocketNotifier::activated, [this, notifier, fd] {
+            readAvailableOutput();
+            if (fd != m_outputFd && fd != m_errorFd)
+                notifier->setEnabled(false);  // that stream has ended
+        });
+    }
+    while (!hasEnded())
+        loop.exec();
+    readAvailableOutput();
     return m_exitStatus;
+}
+
+QStringList ChildProcess::lastErrorLines() const
+{
+    const QString text = QString::fromUtf8(m_errorTail);
+    QStringList lines = text.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts);
+    if (lines.size() > kKeptErrorLines)
+        lines = lines.mid(lines.size() - kKeptErrorLines);
+    return lines;
+}
+
+int CancelRunningTools()
+{
+    const std::set<pid_t> groups = runningGroups();
+    for (const pid_t group : groups)
+        ::kill(-group, SIGTERM);
+    if (!groups.empty()) {
+        // What has not stopped by then is killed. A group whose leader has been collected may
+        // still hold programs it started; the group id stays theirs while any of them lives.
+        QTimer::singleShot(kCancelGraceMilliseconds, [groups] {
+            for (const pid_t group : groups)
+                ::kill(-group, SIGKILL);
+        });
+    }
+    return static_cast<int>(groups.size());
+}
+
+ProgramRun RunProgramAndWait(const QString& program, const QStringList& arguments, const QString& workingFolder)
+{
+    ProgramRun run;
+    qint32 errorNumber = 0;
+    ChildProcess child =
+        ChildProcess::Start(program, arguments, workingFolder, &errorNumber, ChildProcess::Output::Keep);
+    if (!child.isValid()) {
+        run.exitStatus = kFailureBase + errorNumber;
+        return run;
+    }
+    run.exitStatus = child.waitLettingEventsRun();
+    run.output = child.standardOutput();
+    run.errorLines = child.lastErrorLines();
+    return run;
+}
+
+QString LastMeaningfulLine(const QStringList& errorLines)
+{
+    for (auto line = errorLines.crbegin(); line != errorLines.crend(); ++line) {
+        const QString text = line->trimmed();
+        if (text.isEmpty() || text.startsWith(QLatin1String("frame=")) || text.startsWith(QLatin1String("size=")) ||
+            text.startsWith(QLatin1String("video:")) || text.startsWith(QLatin1String("Press [q]")))
+            continue;
+        return text;
+    }
+    return QString();
 }
 
 // --- Runners -----------------------------------------------------------------------------
@@ -288,7 +475,7 @@ QString QuoteForCommandLine(const QString& text)
     return QString::fromStdString(QuoteArgument(text.toStdString()));
 }
 
-int ShellAndWait(const QString& commandLine, int windowStyle)
+int ShellAndWait(const QString& commandLine, int windowStyle, QStringList* errorLines)
 {
     (void)ClampWindowStyle(windowStyle);
     const std::vector<std::string> parts = SplitCommandLine(commandLine.toStdString());
@@ -298,15 +485,21 @@ int ShellAndWait(const QString& commandLine, int windowStyle)
     for (size_t i = 1; i < parts.size(); ++i)
         arguments << QString::fromStdString(parts[i]);
 
-    qint32 errorNumber = 0;
-    ChildProcess child =
-        ChildProcess::Start(QString::fromStdString(parts.front()), arguments, QString(), &errorNumber);
-    if (!child.isValid())
-        return kFailureBase + errorNumber;
-    return child.waitLettingEventsRun();
+    if (!errorLines) {
+        qint32 errorNumber = 0;
+        ChildProcess child =
+            ChildProcess::Start(QString::fromStdString(parts.front()), arguments, QString(), &errorNumber);
+        if (!child.isValid())
+            return kFailureBase + errorNumber;
+        return child.waitLettingEventsRun();
+    }
+    const ProgramRun run = RunProgramAndWait(QString::fromStdString(parts.front()), arguments);
+    *errorLines = run.errorLines;
+    return run.exitStatus;
 }
 
-int ShellExecuteAndWait(const QString& file, int& windowStyle, const QString& currentFolder)
+int ShellExecuteAndWait(const QString& file, int& windowStyle, const QString& currentFolder,
+                        QStringList* errorLines)
 {
     windowStyle = ClampWindowStyle(windowStyle);
     ShellError error;
@@ -318,7 +511,10 @@ int ShellExecuteAndWait(const QString& file, int& windowStyle, const QString& cu
     }
     if (!child.isValid())
         return 0;  // opened by another program: there is no process of ours to wait for
-    return child.waitLettingEventsRun();
+    const int status = child.waitLettingEventsRun();
+    if (errorLines)
+        *errorLines = child.lastErrorLines();
+    return status;
 }
 
 int ShowModeFor(const QString& file, int windowStyle)
@@ -406,14 +602,11 @@ void SetDocumentOpener(DocumentOpener opener) { documentOpener() = std::move(ope
 
 QString HelperProgramFolder()
 {
+    // Beside the program (a build), else in the libexec folder of the program's installation.
     const QString ownFolder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
     if (QFileInfo(ownFolder + QStringLiteral("/tarnivo-batch")).isExecutable())
         return ownFolder;
-#ifdef TARNIVO_HELPER_DIR
-    return QStringLiteral(TARNIVO_HELPER_DIR);
-#else
-    return ownFolder;
-#endif
+    return QDir::cleanPath(ownFolder + QStringLiteral("/../libexec/tarnivo"));
 }
 
 QString BatchRunnerPath() { return HelperProgramFolder() + QStringLiteral("/tarnivo-batch"); }

@@ -20,8 +20,6 @@ namespace tarnivo {
 namespace {
 
 constexpr int kHidden = 0;
-const char* const kJobModule = "Form1";
-const char* const kJobProcedure = "PushButton5_Click";
 
 // A path quoted for a batch file line: "%" is doubled on top of the quoting.
 QString quotedForBatch(const QString& path)
@@ -34,13 +32,12 @@ QString forBatch(const QString& text) { return QString::fromStdString(EscapePerc
 bool canBeCarried(const QString& text) { return CanBeCarriedOnCommandLine(text.toStdString()); }
 
 // Errors of a step reach the user as the job's standard error report; the next step runs.
-void runStep(MessageSink& sink, int line, const std::function<void()>& step)
+void runStep(const StepErrorReporter& report, int line, const std::function<void()>& step)
 {
     try {
         step();
     } catch (const std::exception& error) {
-        sink.ShowErrorReport(StandardErrorReportText(
-            QString::fromUtf8(error.what()), QLatin1String(kJobModule), QLatin1String(kJobProcedure), line));
+        report.Report(QString::fromUtf8(error.what()), line);
     }
 }
 
@@ -87,39 +84,39 @@ void extractAndReverseSound(const QString& S, const QString& FQ, const ReversalP
                  kHidden);
 }
 
-void rebuildVideo(const QString& FQ, const QString& frameRate, const ReversalPaths& paths, MessageSink& sink)
+void rebuildVideo(const QString& FQ, const QString& frameRate, const ReversalPaths& paths, const StepErrorReporter& report)
 {
     if (!IsFile(paths.renamed + QStringLiteral("/image1.jpg")))
         return;
-    runStep(sink, 23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
-    runStep(sink, 24,
+    runStep(report, 23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
+    runStep(report, 24,
             [&] { WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch); });
     runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work);
 }
 
 }  // namespace
 
-void RenumberFrames(const ReversalPaths& paths, MessageSink& sink)
+void RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report)
 {
     KillFiles(paths.renamed + QStringLiteral("/*.*"));
-    runStep(sink, 8, [&] {
+    runStep(report, 8, [&] {
         if (!FolderExists(paths.renamed))
             makePrivateFolder(paths.renamed);
     });
     const std::vector<Frame> frames =
         FramesLastFirst(paths.work, ListFiles(paths.work, QStringLiteral("*.jpg")));
     for (size_t k = 1; k <= frames.size(); ++k) {
-        runStep(sink, 15, [&] {
+        runStep(report, 15, [&] {
             moveFile(frames[k - 1].path,
                      paths.renamed + QStringLiteral("/image") + QString::number(k) + QStringLiteral(".jpg"));
         });
     }
 }
 
-void ExtractFrames(const QString& S, const QString& FQ, const ReversalPaths& paths, MessageSink& sink)
+void ExtractFrames(const QString& S, const QString& FQ, const ReversalPaths& paths, const StepErrorReporter& report)
 {
-    runStep(sink, 2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
-    runStep(sink, 3, [&] { WriteTextToFile(FrameExtractionBatch(FQ, S), paths.extractBatch); });
+    runStep(report, 2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
+    runStep(report, 3, [&] { WriteTextToFile(FrameExtractionBatch(FQ, S), paths.extractBatch); });
     runBatch(paths.extractBatch, paths.work);
     KillFiles(paths.extractBatch);
 }
@@ -191,20 +188,18 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
     return frames;
 }
 
-bool ReverseOneFile(const QString& S, const QString& FQ, MessageSink& sink)
+ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report)
 {
+    ReversalResult result;
     if (!canBeCarried(S)) {
-        sink.ShowMessage(QStringLiteral("The file name \"%1\" holds a line break, which cannot be passed "
-                                        "to ffmpeg. Please rename the file and add it again.")
-                             .arg(QString(S)
-                                      .replace(QLatin1Char('\n'), QLatin1Char(' '))
-                                      .replace(QLatin1Char('\r'), QLatin1Char(' '))));
-        return false;
+        result.failureReason = QStringLiteral("the file name holds a line break, which cannot be passed to "
+                                              "ffmpeg; please rename the file");
+        return result;
     }
     const QString problem = PrepareWorkFolder();
     if (!problem.isEmpty()) {
-        sink.ShowMessage(problem);
-        return false;
+        result.failureReason = problem;
+        return result;
     }
     const ReversalPaths paths = CurrentReversalPaths();
     // Leftovers of a run that was killed part-way would be mixed into this file.
@@ -213,16 +208,19 @@ bool ReverseOneFile(const QString& S, const QString& FQ, MessageSink& sink)
     KillFiles(paths.result);
 
     const QString frameRate = SourceFrameRate(S);
-    ExtractFrames(S, FQ, paths, sink);
-    RenumberFrames(paths, sink);
+    ExtractFrames(S, FQ, paths, report);
+    RenumberFrames(paths, report);
     extractAndReverseSound(S, FQ, paths);
-    rebuildVideo(FQ, frameRate, paths, sink);
+    rebuildVideo(FQ, frameRate, paths, report);
 
     const QString join = JoinCommandLine(FQ, paths, IsFile(paths.rebuilt), IsFile(paths.reversed));
     if (!join.isEmpty())
         ShellAndWait(join, kHidden);
     KillFiles(paths.renamed + QStringLiteral("/*.*"));
-    return IsFile(paths.result);
+    result.made = IsFile(paths.result);
+    if (!result.made)
+        result.failureReason = QStringLiteral("no reversed video could be made");
+    return result;
 }
 
 }  // namespace tarnivo

@@ -8,7 +8,7 @@
 
 namespace tarnivo {
 
-class MessageSink;
+class StepErrorReporter;
 
 // The files of the working folder that one reversal uses.
 struct ReversalPaths {
@@ -45,13 +45,20 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
 
 // The stages of a reversal, in the order ReverseOneFile runs them.
 // Frames of S as W/000001.jpg, W/000002.jpg, ... (through the extraction batch file).
-void ExtractFrames(const QString& S, const QString& FQ, const ReversalPaths& paths, MessageSink& sink);
+void ExtractFrames(const QString& S, const QString& FQ, const ReversalPaths& paths,
+                   const StepErrorReporter& report);
 // Frames W/000001.jpg ... become R/image1.jpg (the last frame) ... R/imageN.jpg (the first).
-void RenumberFrames(const ReversalPaths& paths, MessageSink& sink);
+void RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report);
 
-// Reverses source S with the tools in the working folder (FQ is the quoted tool path). Returns
-// true when W/rvideo.avi was made. Problems are told through sink; like the job around it, a
-// failing step is reported and the steps after it still run.
-bool ReverseOneFile(const QString& S, const QString& FQ, MessageSink& sink);
+// What one reversal gave.
+struct ReversalResult {
+    bool made = false;      // W/rvideo.avi was made
+    QString failureReason;  // when not made: why, in the words of the tool that failed if it said
+};
+
+// Reverses source S with the tools in the working folder (FQ is the quoted tool path). A failing
+// step is reported at the caller's location and the steps after it still run; messages for the
+// user go to report.Sink().
+ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report);
 
 }  // namespace tarnivo

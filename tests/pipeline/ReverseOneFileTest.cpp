@@ -23,6 +23,7 @@ struct RecordingSink : MessageSink {
     QStringList reports;
     void ShowMessage(const QString& text) override { messages << text; }
     void ShowErrorReport(const QString& text) override { reports << text; }
+    void ShowWarning(const QString& title, const QString& text) override { messages << title + ": " + text; }
 };
 
 class ReverseOneFileTest : public ::testing::Test {
@@ -44,12 +45,13 @@ protected:
         return path;
     }
 
-    bool reverse(const QString& source) { return ReverseOneFile(source, QuotedToolPath(WorkFolder()), sink); }
+    bool reverse(const QString& source) { return ReverseOneFile(source, QuotedToolPath(WorkFolder()), report).made; }
     QString result() const { return WorkFolder() + "/rvideo.avi"; }
 
     TempEnvironment temp;
     QTemporaryDir sources;
     RecordingSink sink;
+    StepErrorReporter report{sink, "Form1", "PushButton5_Click"};
 };
 
 // Mean sample magnitude of the first and the second half of a file's sound.
@@ -83,12 +85,12 @@ TEST_F(ReverseOneFileTest, RenumbersTheFramesLastFirst)
     options.frames = 12;
     const QString source = makeClip("twelve.avi", options);
     const ReversalPaths paths = CurrentReversalPaths();
-    ExtractFrames(source, QuotedToolPath(paths.work), paths, sink);
+    ExtractFrames(source, QuotedToolPath(paths.work), paths, report);
     EXPECT_EQ(ListFiles(paths.work, "*.jpg").size(), 12);
     EXPECT_FALSE(QFile::exists(paths.extractBatch));
     EXPECT_FALSE(QFile::exists(paths.marker));
 
-    RenumberFrames(paths, sink);
+    RenumberFrames(paths, report);
     EXPECT_TRUE(ListFiles(paths.work, "*.jpg").isEmpty());  // moved, not copied
     ASSERT_EQ(ListFiles(paths.renamed, "*.jpg").size(), 12);
     // Frame N of the source has a grey level of about 4N: image1 is the last frame (N = 11).
@@ -218,9 +220,9 @@ TEST_F(ReverseOneFileTest, ASourceWithALineBreakIsRefusedAndNothingRuns)
     ClipOptions options;
     options.frames = 3;
     const QString source = makeClip("two\nlines.avi", options);
-    EXPECT_FALSE(reverse(source));
-    ASSERT_EQ(sink.messages.size(), 1);
-    EXPECT_TRUE(sink.messages[0].contains("line break"));
+    const ReversalResult outcome = ReverseOneFile(source, QuotedToolPath(WorkFolder()), report);
+    EXPECT_FALSE(outcome.made);
+    EXPECT_TRUE(outcome.failureReason.contains("line break")) << outcome.failureReason.toStdString();
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/avi2jpg.bat"));
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/jpg2avi.tmp"));
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/audio.wav"));
@@ -251,8 +253,9 @@ TEST_F(ReverseOneFileTest, RefusesAWorkingFolderOthersCanWrite)
     ::chmod(QFile::encodeName(WorkFolder()).constData(), 0777);
     ClipOptions options;
     options.frames = 3;
-    EXPECT_FALSE(reverse(makeClip("clip.avi", options)));
-    ASSERT_EQ(sink.messages.size(), 1);
+    const ReversalResult outcome = ReverseOneFile(makeClip("clip.avi", options), QuotedToolPath(WorkFolder()), report);
+    EXPECT_FALSE(outcome.made);
+    EXPECT_TRUE(outcome.failureReason.contains("other users")) << outcome.failureReason.toStdString();
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/avi2jpg.bat"));
 }
 

@@ -1,5 +1,7 @@
 #include "BatchFile.h"
 
+#include <csignal>
+
 #include "CommandLine.h"
 
 #include <cctype>
@@ -51,12 +53,23 @@ int runProgram(const std::vector<std::string>& arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
+    // The runner ignores SIGTERM and SIGINT (see RunBatchCommands); its programs take them as usual.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaultSignals;
+    sigemptyset(&defaultSignals);
+    sigaddset(&defaultSignals, SIGTERM);
+    sigaddset(&defaultSignals, SIGINT);
+    posix_spawnattr_setsigdefault(&attributes, &defaultSignals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
     pid_t pid = -1;
     const std::string& program = arguments.front();
     const bool hasFolder = program.find('/') != std::string::npos;
     const int started = hasFolder
-                            ? posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ)
-                            : posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+                            ? posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ)
+                            : posix_spawnp(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     if (started != 0)
         return 127;
 
@@ -90,6 +103,10 @@ std::vector<BatchCommand> ParseBatchText(const std::string& text)
 
 int RunBatchCommands(const std::vector<BatchCommand>& commands)
 {
+    // A cancel signals the runner's whole process group. The runner stays until its program has
+    // ended on that signal, so that whoever waits for the runner knows the program is gone too.
+    std::signal(SIGTERM, SIG_IGN);
+    std::signal(SIGINT, SIG_IGN);
     int lastStatus = 0;
     for (const BatchCommand& command : commands) {
         if (command.isDelete) {

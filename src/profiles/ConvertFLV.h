@@ -1,0 +1,48 @@
+// Applying an output profile: the profile's engine settings, a free output name in the output
+// folder, and the conversion itself.
+#pragma once
+
+#include <QString>
+
+namespace tarnivo {
+
+class AVC;
+class MessageSink;
+
+// The custom-format panel as it stands, handed over as plain values.
+struct CustomFormatValues {
+    QString extension;       // Combo9, with its leading "." as typed (or without)
+    QString videoSize;       // Combo8
+    QString videoFrameRate;  // Combo7
+    QString videoBitrate;    // Combo3
+    QString videoCodec;      // Combo2
+    QString audioCodec;      // Combo4
+    QString audioBitrate;    // Combo5
+    QString audioSamples;    // Combo6
+    int sameQualityState = 0;  // Check1: 0 clear, 1 checked, 2 greyed
+    int deInterlaceState = 0;  // Check2
+    bool mono = false;         // Option1
+    bool stereo = true;        // Option2
+};
+
+// What one ConvertFLV call did.
+struct ConversionAttempt {
+    enum class Result {
+        Started,            // the engine was asked to convert (its own events tell the rest)
+        ProfileNotDefined,  // "Not Supported" was shown; nothing was converted
+        NoFreeName,         // every name up to the last number was taken; nothing was converted
+    };
+    Result result = Result::ProfileNotDefined;
+    QString destination;  // the DestFile handed to the engine; empty when nothing was started
+};
+
+// Converts SourcePath (the reversed intermediate) into ProfileName in the output folder, under
+// a name made from InputPath's file name that no existing file has. outputFolderText is the
+// folder as the user typed or picked it; "/" is put between it and the name when it does not
+// end in one. The engine starts from empty settings on every call. Returns after the engine
+// has emitted Complete or ErrorEvent (or at once when nothing was started).
+ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
+                             const QString& InputPath, const QString& outputFolderText,
+                             const CustomFormatValues& custom, MessageSink& sink);
+
+}  // namespace tarnivo
