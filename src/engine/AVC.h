@@ -90,6 +90,9 @@ public:
     };
     const RunRecord& LastRun() const { return m_lastRun; }
 
+    // Every setting back to empty (the two switches to false), as after a run.
+    void ClearSettings();
+
     // The command line ConvertMedia would run with the current settings.
     QString BuildCommandLine(bool OverWrite) const;
 
@@ -105,7 +108,6 @@ private:
     QString OptionText(bool OverWrite) const;
     QString UnusableFileName() const;
     void RunConversion(const QString& commandLine);
-    void ClearSettings();
     void OnTick();
 
     void Refuse(const QString& message);
