@@ -6,10 +6,10 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "ProfileTable.h"
 #include "ProgramRun.h"
 
 namespace {
@@ -35,90 +35,58 @@ struct Expected {
     int channels;
 };
 
-// One row of the profile table: the values the profile puts into the conversion engine's
-// settings ("" for a setting it leaves empty). `further` holds the flags "sameq" and
-// "deinterlace" and the other settings as name=value.
-struct Profile {
-    const char* name;
-    const char* extension;
-    const char* videoCodec;
-    const char* size;
-    const char* videoBitrate;
-    const char* frameRate;
-    const char* audioCodec;
-    const char* audioBitrate;
-    const char* sampleRate;
-    const char* channels;
-    const char* format;
-    const char* further;
-    Expected expected;  // on a 320x240 source with 44100 Hz stereo sound
-};
+using tarnivo::ProfileRow;
 
-const char* const kBoth = "sameq deinterlace";
-const char* const kAvc = "g=250 qscale=25 maxrate=1500 bufsize=128";
-
+// What each named profile writes from a 320x240 source with 44100 Hz stereo sound.
 // Substitutes: libxvid writes "mpeg4"; the AVI container's default sound is mp3, ASF's
 // wmav2, RealMedia's ac3, MPEG-PS's mp2; AAC in MPEG-PS becomes mp2.
-const std::vector<Profile>& NamedProfiles()
+const std::map<std::string, Expected>& ExpectedOfNamedProfiles()
 {
     // clang-format off
-    static const std::vector<Profile> profiles = {
-            {"AVI (MPEG4-DivX-Compatible)", ".avi", "mpeg4", "320x240", "360", "29.97", "", "48", "22050", "2", "", kBoth, {"mpeg4", 320, 240, "mp3", 22050, 2}},
-            {"AVI (MPEG4-DivX-Best Quality)", ".avi", "mpeg4", "320x240", "360", "29.97", "", "", "", "2", "", kBoth, {"mpeg4", 320, 240, "mp3", 44100, 2}},
-            {"AVI (MPEG4-XviD-Compatible)", ".avi", "xvid", "320x240", "360", "29.97", "", "48", "22050", "2", "", kBoth, {"mpeg4", 320, 240, "mp3", 22050, 2}},
-            {"AVI (MPEG4-XviD-Best Quality)", ".avi", "xvid", "320x240", "360", "29.97", "", "", "", "2", "", kBoth, {"mpeg4", 320, 240, "mp3", 44100, 2}},
-            {"Animated GIF (64x48) GIF", ".gif", "", "64x48", "", "", "", "", "", "", "gif", "", {"gif", 64, 48, "", 0, 0}},
-            {"Animated GIF (160x120) GIF", ".gif", "", "160x120", "", "", "", "", "", "", "gif", "", {"gif", 160, 120, "", 0, 0}},
-            {"Animated GIF (320x240) GIF", ".gif", "", "320x240", "", "", "", "", "", "", "gif", "", {"gif", 320, 240, "", 0, 0}},
-            {"Animated GIF (Same as Input) GIF", ".gif", "", "", "", "", "", "", "", "", "gif", "", {"gif", 320, 240, "", 0, 0}},
-            {"iPOD Video (320x240) MPEG4", ".mpg", "mpeg4", "320x240", "512", "", "aac", "64", "44100", "2", "", "aspect=4:3", {"mpeg4", 320, 240, "mp2", 44100, 2}},
-            {"iPOD Video2 (640x480) MPEG4", ".mpg", "mpeg4", "640x480", "1200", "", "aac", "80", "44100", "2", "", "aspect=4:3", {"mpeg4", 640, 480, "mp2", 44100, 2}},
-            {"iPhone Video", ".mpg", "mpeg4", "320x240", "1200", "", "aac", "80", "44100", "2", "", "aspect=4:3", {"mpeg4", 320, 240, "mp2", 44100, 2}},
-            {"iPOD Nano (MP3)", ".mp3", "", "", "", "", "mp3", "", "", "", "", "", {"", 0, 0, "mp3", 44100, 2}},
-            {"iPOD Mini (MP3)", ".mp3", "", "", "", "", "mp3", "", "", "", "", "", {"", 0, 0, "mp3", 44100, 2}},
-            {"iPOD Shuffle (MP3)", ".mp3", "", "", "", "", "mp3", "", "", "", "", "", {"", 0, 0, "mp3", 44100, 2}},
-            {"MPEG (Max Compatible)", ".mpg", "mpeg1video", "", "", "29.97", "", "", "44100", "2", "", kBoth, {"mpeg1video", 320, 240, "mp2", 44100, 2}},
-            {"MPEG (Best Quality)", ".mpg", "mpeg1video", "", "", "29.97", "", "", "", "2", "", kBoth, {"mpeg1video", 320, 240, "mp2", 44100, 2}},
-            {"WMV(WindowsMedia-Compatible)", ".wmv", "wmv2", "", "", "", "", "", "44100", "2", "", kBoth, {"wmv2", 320, 240, "wmav2", 44100, 2}},
-            {"WMV(WindowsMedia-Best Quality)", ".wmv", "wmv2", "", "", "", "", "", "", "2", "", kBoth, {"wmv2", 320, 240, "wmav2", 44100, 2}},
-            {"RM (RealONE/RealPlayer)", ".rm", "rv20", "", "", "", "", "", "44100", "2", "", kBoth, {"rv20", 320, 240, "ac3", 44100, 2}},
-            {"QuickTime MOV", ".mov", "", "320x240", "360", "29.97", "aac", "48", "44100", "2", "", kBoth, {"h264", 320, 240, "aac", 44100, 2}},
-            {"FLV (Flash Live Video)", ".flv", "h263", "352x288", "360", "25", "mp3", "64", "22050", "1", "", "", {"flv1", 352, 288, "mp3", 22050, 1}},
-            {"Sony PSP (Normal)", ".avi", "xvid", "368x208", "512", "29.97", "aac", "64", "24000", "2", "", "", {"mpeg4", 368, 208, "aac", 24000, 2}},
-            {"Sony PSP (Excellent Quality)", ".avi", "xvid", "368x208", "768", "29.97", "aac", "64", "24000", "2", "", "", {"mpeg4", 368, 208, "aac", 24000, 2}},
-            {"Sony PSP (Minimal Size)", ".avi", "xvid", "160x112", "216", "29.97", "aac", "64", "24000", "2", "", "", {"mpeg4", 160, 112, "aac", 24000, 2}},
-            {"Sony PSP (PSP AVC)", ".avi", "h264", "368x208", "400", "29.97", "aac", "128", "48000", "2", "", kAvc, {"h264", 368, 208, "aac", 48000, 2}},
-            {"Zune MPEG-4 Video", ".mp4", "mpeg4", "320x240", "1500", "29.97", "aac", "128", "48000", "2", "", "", {"mpeg4", 320, 240, "aac", 48000, 2}},
-            {"Zune MPEG-4 AVC", ".avi", "h264", "320x240", "1500", "29.97", "aac", "64", "48000", "2", "", kAvc, {"h264", 320, 240, "aac", 48000, 2}},
-            {"Zune WMV", ".wmv", "wmv2", "320x240", "1500", "29.97", "mp3", "128", "48000", "2", "", "", {"wmv2", 320, 240, "mp3", 48000, 2}},
-            {"3GP (for Mobile)", ".3gp", "h263", "176x144", "120", "11", "amr_nb", "48", "8000", "1", "", "bt=60", {"h263", 176, 144, "amr_nb", 8000, 1}},
-            {"3G2 (for Mobile)", ".3g2", "mpeg4", "176x144", "120", "11", "amr_nb", "48", "8000", "1", "", "bt=60", {"mpeg4", 176, 144, "amr_nb", 8000, 1}},
-            {"WAVE Sound (WAV)", ".wav", "", "", "", "", "pcm_s16le", "128", "41000", "2", "wav", "", {"", 0, 0, "pcm_s16le", 41000, 2}},
-            {"MP3 Sound (MP3)", ".mp3", "", "", "", "", "mp3", "128", "44100", "2", "mp3", "", {"", 0, 0, "mp3", 44100, 2}},
+    static const std::map<std::string, Expected> expected = {
+        {"AVI (MPEG4-DivX-Compatible)", {"mpeg4", 320, 240, "mp3", 22050, 2}},
+        {"AVI (MPEG4-DivX-Best Quality)", {"mpeg4", 320, 240, "mp3", 44100, 2}},
+        {"AVI (MPEG4-XviD-Compatible)", {"mpeg4", 320, 240, "mp3", 22050, 2}},
+        {"AVI (MPEG4-XviD-Best Quality)", {"mpeg4", 320, 240, "mp3", 44100, 2}},
+        {"Animated GIF (64x48) GIF", {"gif", 64, 48, "", 0, 0}},
+        {"Animated GIF (160x120) GIF", {"gif", 160, 120, "", 0, 0}},
+        {"Animated GIF (320x240) GIF", {"gif", 320, 240, "", 0, 0}},
+        {"Animated GIF (Same as Input) GIF", {"gif", 320, 240, "", 0, 0}},
+        {"iPOD Video (320x240) MPEG4", {"mpeg4", 320, 240, "mp2", 44100, 2}},
+        {"iPOD Video2 (640x480) MPEG4", {"mpeg4", 640, 480, "mp2", 44100, 2}},
+        {"iPhone Video", {"mpeg4", 320, 240, "mp2", 44100, 2}},
+        {"iPOD Nano (MP3)", {"", 0, 0, "mp3", 44100, 2}},
+        {"iPOD Mini (MP3)", {"", 0, 0, "mp3", 44100, 2}},
+        {"iPOD Shuffle (MP3)", {"", 0, 0, "mp3", 44100, 2}},
+        {"MPEG (Max Compatible)", {"mpeg1video", 320, 240, "mp2", 44100, 2}},
+        {"MPEG (Best Quality)", {"mpeg1video", 320, 240, "mp2", 44100, 2}},
+        {"WMV(WindowsMedia-Compatible)", {"wmv2", 320, 240, "wmav2", 44100, 2}},
+        {"WMV(WindowsMedia-Best Quality)", {"wmv2", 320, 240, "wmav2", 44100, 2}},
+        {"RM (RealONE/RealPlayer)", {"rv20", 320, 240, "ac3", 44100, 2}},
+        {"QuickTime MOV", {"h264", 320, 240, "aac", 44100, 2}},
+        {"FLV (Flash Live Video)", {"flv1", 352, 288, "mp3", 22050, 1}},
+        {"Sony PSP (Normal)", {"mpeg4", 368, 208, "aac", 24000, 2}},
+        {"Sony PSP (Excellent Quality)", {"mpeg4", 368, 208, "aac", 24000, 2}},
+        {"Sony PSP (Minimal Size)", {"mpeg4", 160, 112, "aac", 24000, 2}},
+        {"Sony PSP (PSP AVC)", {"h264", 368, 208, "aac", 48000, 2}},
+        {"Zune MPEG-4 Video", {"mpeg4", 320, 240, "aac", 48000, 2}},
+        {"Zune MPEG-4 AVC", {"h264", 320, 240, "aac", 48000, 2}},
+        {"Zune WMV", {"wmv2", 320, 240, "mp3", 48000, 2}},
+        {"3GP (for Mobile)", {"h263", 176, 144, "amr_nb", 8000, 1}},
+        {"3G2 (for Mobile)", {"mpeg4", 176, 144, "amr_nb", 8000, 1}},
+        {"WAVE Sound (WAV)", {"", 0, 0, "pcm_s16le", 41000, 2}},
+        {"MP3 Sound (MP3)", {"", 0, 0, "mp3", 44100, 2}},
     };
     // clang-format on
-    return profiles;
+    return expected;
 }
 
-const Profile& NamedProfile(const std::string& name)
+const ProfileRow& NamedProfile(const std::string& name)
 {
-    for (const Profile& profile : NamedProfiles()) {
-        if (name == profile.name)
-            return profile;
-    }
-    throw std::invalid_argument("no profile " + name);
-}
-
-std::map<std::string, std::string> FurtherSettings(const std::string& further)
-{
-    std::map<std::string, std::string> settings;
-    std::istringstream words(further);
-    std::string word;
-    while (words >> word) {
-        const size_t equals = word.find('=');
-        settings[word.substr(0, equals)] = equals == std::string::npos ? "" : word.substr(equals + 1);
-    }
-    return settings;
+    const ProfileRow* row = tarnivo::FindProfileRow(name);
+    if (!row)
+        throw std::invalid_argument("no profile " + name);
+    return *row;
 }
 
 std::string Lowered(std::string text)
@@ -131,37 +99,33 @@ std::string Lowered(std::string text)
 // The argument vector the conversion engine builds: after the source, "-y", then every
 // non-empty setting in the engine's fixed switch order, the GIF form's extra switches for a
 // destination ending in "gif", and the destination.
-Arguments EngineArguments(const Profile& profile, const std::string& source, const std::string& destination)
+Arguments EngineArguments(const ProfileRow& profile, const std::string& source,
+                          const std::string& destination)
 {
-    const std::map<std::string, std::string> further = FurtherSettings(profile.further);
-    auto setting = [&](const char* name) {
-        const auto found = further.find(name);
-        return found == further.end() ? std::string() : found->second;
-    };
     Arguments arguments = {"-i", source, "-y"};
     auto add = [&](const char* option, const std::string& value) {
         if (!value.empty())
             arguments.insert(arguments.end(), {option, value});
     };
     add("-b", profile.videoBitrate);
-    add("-r", profile.frameRate);
-    add("-s", profile.size);
+    add("-r", profile.videoFrameRate);
+    add("-s", profile.videoSize);
     add("-vcodec", profile.videoCodec);
-    add("-aspect", setting("aspect"));
-    add("-bt", setting("bt"));
-    add("-f", profile.format);
-    add("-bufsize", setting("bufsize"));
-    add("-g", setting("g"));
-    add("-qscale", setting("qscale"));
-    add("-maxrate", setting("maxrate"));
-    if (further.count("deinterlace"))
+    add("-aspect", profile.videoAspectRatio);
+    add("-bt", profile.videoBitrateTolerance);
+    add("-f", profile.forceFormat);
+    add("-bufsize", profile.rateControlBuffer);
+    add("-g", profile.groupOfPictureSize);
+    add("-qscale", profile.videoQuantiserScale);
+    add("-maxrate", profile.maxVideoBitrate);
+    if (profile.deInterlace)
         arguments.push_back("-deinterlace");
-    if (further.count("sameq"))
+    if (profile.sameQuality)
         arguments.push_back("-sameq");
     add("-acodec", profile.audioCodec);
     add("-ab", profile.audioBitrate);
-    add("-ar", profile.sampleRate);
-    add("-ac", profile.channels);
+    add("-ar", profile.audioSamples);
+    add("-ac", profile.audioChannels);
     const std::string lowered = Lowered(destination);
     if (lowered.size() >= 3 && lowered.compare(lowered.size() - 3, 3, "gif") == 0) {
         arguments.insert(arguments.end(), {"-pix_fmt", "rgb24", "-loop_output", "0", "-r", "2"});
@@ -246,7 +210,7 @@ protected:
 
     static std::string Output(const std::string& name) { return folder_->File(name); }
 
-    void ConvertWithProfile(const Profile& profile, const std::string& source, const Expected& expected)
+    void ConvertWithProfile(const ProfileRow& profile, const std::string& source, const Expected& expected)
     {
         SCOPED_TRACE(profile.name);
         const std::string destination = Output(SafeFileName(profile.name) + profile.extension);
@@ -260,10 +224,10 @@ TemporaryFolder* FfmpegFrontEnd::folder_ = nullptr;
 
 TEST_F(FfmpegFrontEnd, EveryNamedProfileWritesItsStreams)
 {
-    ASSERT_EQ(NamedProfiles().size(), 32u);
+    ASSERT_EQ(tarnivo::NamedProfileRows().size(), 32u);
     const std::string source = Clip(320, 240);
-    for (const Profile& profile : NamedProfiles()) {
-        ConvertWithProfile(profile, source, profile.expected);
+    for (const ProfileRow& profile : tarnivo::NamedProfileRows()) {
+        ConvertWithProfile(profile, source, ExpectedOfNamedProfiles().at(profile.name));
     }
 }
 
@@ -290,24 +254,24 @@ TEST_F(FfmpegFrontEnd, CustomFormatLinesTakeOddSizes)
     struct Custom {
         int sourceWidth;
         int sourceHeight;
-        Profile profile;
+        ProfileRow profile;
+        Expected expected;
     };
     // clang-format off
     const std::vector<Custom> customs = {
-            {723, 405, {"xvid source size", ".avi", "xvid", "", "360", "29.97", "mp2", "128", "44100", "2", "", kBoth, {"mpeg4", 724, 406, "mp2", 44100, 2}}},
-            {723, 405, {"wmv2 odd size", ".wmv", "wmv2", "321x241", "360", "25", "mp2", "128", "44100", "1", "", "", {"wmv2", 322, 242, "mp2", 44100, 1}}},
-            {723, 405, {"rv20 odd size", ".rm", "rv20", "321x241", "360", "25", "ac3", "128", "44100", "2", "", "sameq", {"rv20", 320, 240, "ac3", 44100, 2}}},
-            {723, 405, {"h264 source size", ".mp4", "h264", "", "1000", "25", "aac", "128", "48000", "2", "", "sameq", {"h264", 724, 406, "aac", 48000, 2}}},
-            {723, 405, {"gif odd size", ".gif", "", "321x241", "", "11", "", "", "", "", "", "deinterlace", {"gif", 321, 241, "", 0, 0}}},
-            {723, 405, {"mpeg aac", ".mpg", "mpeg1video", "", "1000", "25", "aac", "128", "48000", "2", "", "", {"mpeg1video", 723, 405, "mp2", 48000, 2}}},
-            {320, 240, {"h263 custom size", ".3gp", "h263", "320x240", "360", "25", "amr_nb", "128", "44100", "2", "", "", {"h263", 352, 288, "amr_nb", 8000, 1}}},
-            {722, 406, {"h263 source size", ".avi", "h263", "", "512", "25", "mp3", "128", "44100", "2", "", "sameq", {"h263", 704, 576, "mp3", 44100, 2}}},
-            {723, 405, {"h263 small size", ".3gp", "h263", "160x120", "120", "11", "amr_nb", "48", "8000", "1", "", "", {"h263", 176, 144, "amr_nb", 8000, 1}}},
+            {723, 405, {"xvid source size", ".avi", "xvid", "", "360", "29.97", "mp2", "128", "44100", "2", "", true, true}, {"mpeg4", 724, 406, "mp2", 44100, 2}},
+            {723, 405, {"wmv2 odd size", ".wmv", "wmv2", "321x241", "360", "25", "mp2", "128", "44100", "1", "", false, false}, {"wmv2", 322, 242, "mp2", 44100, 1}},
+            {723, 405, {"rv20 odd size", ".rm", "rv20", "321x241", "360", "25", "ac3", "128", "44100", "2", "", true, false}, {"rv20", 320, 240, "ac3", 44100, 2}},
+            {723, 405, {"h264 source size", ".mp4", "h264", "", "1000", "25", "aac", "128", "48000", "2", "", true, false}, {"h264", 724, 406, "aac", 48000, 2}},
+            {723, 405, {"gif odd size", ".gif", "", "321x241", "", "11", "", "", "", "", "", false, true}, {"gif", 321, 241, "", 0, 0}},
+            {723, 405, {"mpeg aac", ".mpg", "mpeg1video", "", "1000", "25", "aac", "128", "48000", "2", "", false, false}, {"mpeg1video", 723, 405, "mp2", 48000, 2}},
+            {320, 240, {"h263 custom size", ".3gp", "h263", "320x240", "360", "25", "amr_nb", "128", "44100", "2", "", false, false}, {"h263", 352, 288, "amr_nb", 8000, 1}},
+            {722, 406, {"h263 source size", ".avi", "h263", "", "512", "25", "mp3", "128", "44100", "2", "", true, false}, {"h263", 704, 576, "mp3", 44100, 2}},
+            {723, 405, {"h263 small size", ".3gp", "h263", "160x120", "120", "11", "amr_nb", "48", "8000", "1", "", false, false}, {"h263", 176, 144, "amr_nb", 8000, 1}},
     };
     // clang-format on
     for (const Custom& custom : customs) {
-        ConvertWithProfile(custom.profile, Clip(custom.sourceWidth, custom.sourceHeight),
-                           custom.profile.expected);
+        ConvertWithProfile(custom.profile, Clip(custom.sourceWidth, custom.sourceHeight), custom.expected);
     }
 }
 
