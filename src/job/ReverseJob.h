@@ -19,6 +19,8 @@ namespace tarnivo {
 
 class AVC;
 class MessageSink;
+class StepErrorReporter;
+class WorkFolderLock;
 
 // The rows of the job list, read when they are needed (rows count from 1).
 class JobListSource {
@@ -92,6 +94,12 @@ signals:
     void Finished(const tarnivo::JobSummary& summary);  // after the final message was shown
 
 private:
+    bool PassesChecks();
+    bool Prepare(WorkFolderLock& lock);
+    FileOutcome ProcessRow(int i, const QString& FQ, const StepErrorReporter& report);
+    void Convert(const QString& V, const QString& S, FileOutcome& outcome);
+    void CleanWorkFolder();
+
     AVC& m_engine;
     const JobListSource& m_list;
     const JobChoices& m_choices;

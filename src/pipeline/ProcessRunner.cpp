@@ -74,6 +74,18 @@ std::set<pid_t>& runningGroups()
     return groups;
 }
 
+bool& toolStartsRefused()
+{
+    static bool refused = false;
+    return refused;
+}
+
+int& descriptorInheritedByTools()
+{
+    static int fd = -1;
+    return fd;
+}
+
 void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
 
 // Reads what is there without blocking; false at the end of the stream (or an error).
@@ -263,6 +275,8 @@ ChildProcess ChildProcess::Start(const QString& program, const QStringList& argu
             *errorNumber = number;
         return ChildProcess();
     };
+    if (toolStartsRefused())
+        return fail(kErrorCancelled);
     if (!workingFolder.isEmpty() && !FolderExists(workingFolder))
         return fail(kErrorPathNotFound);
 
@@ -296,6 +310,11 @@ ChildProcess ChildProcess::Start(const QString& program, const QStringList& argu
         // Nobody reads this console output: it goes nowhere.
         actionResult |= posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         actionResult |= posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    if (descriptorInheritedByTools() >= 0) {
+        // A dup2 onto itself clears close-on-exec in the child only.
+        const int fd = descriptorInheritedByTools();
+        actionResult |= posix_spawn_file_actions_adddup2(&actions, fd, fd);
     }
     const QByteArray folder = QFile::encodeName(workingFolder);
     if (!workingFolder.isEmpty())
@@ -439,6 +458,10 @@ int CancelRunningTools()
     }
     return static_cast<int>(groups.size());
 }
+
+void SetDescriptorInheritedByTools(int fd) { descriptorInheritedByTools() = fd; }
+
+void SetToolStartsRefused(bool refused) { toolStartsRefused() = refused; }
 
 ProgramRun RunProgramAndWait(const QString& program, const QStringList& arguments, const QString& workingFolder)
 {

@@ -19,6 +19,7 @@ constexpr qint32 kErrorFileNotFound = 53;
 constexpr qint32 kErrorPathFileAccess = 75;
 constexpr qint32 kErrorBadCommand = 5;
 constexpr qint32 kErrorPathNotFound = 76;
+constexpr qint32 kErrorCancelled = 18;  // no program is started while a cancelled job winds down
 
 // Window styles 0..6; anything else becomes 6. There are no console windows here, so the
 // style changes nothing about how a program runs, but callers' values are still clamped.
@@ -97,6 +98,14 @@ private:
 // groups were asked.
 int CancelRunningTools();
 constexpr int kCancelGraceMilliseconds = 3000;
+
+// A descriptor (or -1 for none) that every program started from now on inherits, for a lock
+// that must stay held while any tool of a job runs. Everything else is closed on exec.
+void SetDescriptorInheritedByTools(int fd);
+
+// While refused, no program is started (ChildProcess::Start fails with kErrorCancelled): a
+// cancelled job's remaining steps then run nothing.
+void SetToolStartsRefused(bool refused);
 
 // What a program run by RunProgramAndWait did.
 struct ProgramRun {
