@@ -1,0 +1,186 @@
+// ConvertFLV with the real engine: the output names it finds in a real folder, the settings it
+// hands over, its refusals, and real conversions through the deployed ffmpeg front end.
+#include "AVC.h"
+#include "ConvertFLV.h"
+#include "MediaTestSupport.h"
+#include "MessageSink.h"
+#include "ProcessRunner.h"
+#include "WorkFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace tarnivo {
+namespace {
+
+using Result = ConversionAttempt::Result;
+
+class RecordingSink : public MessageSink {
+public:
+    void ShowMessage(const QString& text) override { entries << "message:" + text; }
+    void ShowErrorReport(const QString& text) override { entries << "error:" + text; }
+    void ShowWarning(const QString& title, const QString& text) override
+    {
+        entries << "warning:" + title + "|" + text;
+    }
+    QStringList entries;
+};
+
+// The custom panel with all eight boxes empty, no option and no check selected.
+CustomFormatValues EmptyPanel()
+{
+    CustomFormatValues panel;
+    panel.stereo = false;
+    return panel;
+}
+
+// The first-start panel with the extension typed without its dot, SameQuality greyed (not set)
+// and DeInterlace checked.
+CustomFormatValues AviPanelWithoutDot()
+{
+    return {"avi", "320x240", "29.97", "360", "mpeg4", "mp2", "128", "44100", 2, 1, false, true};
+}
+
+enum Tools { NoTools, DeployedTools };
+
+struct Case {
+    const char* what;
+    const char* profile;
+    const char* inputName;  // file name of the list entry
+    CustomFormatValues custom;
+    std::vector<const char*> filesBefore;  // empty files already in the output folder
+    std::vector<const char*> foldersBefore;
+    bool allNumbersTaken;  // clip.avi and clip0.avi to clip32767.avi exist
+    bool folderEndsInSlash;
+    Tools tools;  // without them the engine refuses and keeps its settings to look at
+    Result result;
+    const char* output;   // DestFile's name in the output folder ("" when nothing was started)
+    const char* options;  // the command line's switches when the engine refused (nullptr: not checked)
+    const char* message;  // what the user was told, "{out}" standing for the folder ("" for nothing)
+};
+
+const char* const kXvidBest = "AVI (MPEG4-XviD-Best Quality)";
+
+// One engine serves every row in turn, as in a job: the custom row right after the refused
+// xvid row shows that nothing of the refused call is left.
+// clang-format off
+const std::vector<Case> kCases = {
+    {"xvid best quality", kXvidBest, "clip.mp4", {}, {}, {}, false, true, NoTools, Result::Started, "clip.avi",
+     "-y -b 360 -r 29.97 -s 320x240 -vcodec xvid -deinterlace -sameq -ac 2 ", ""},
+    {"custom, empty boxes", "Custom Format", "clip.mp4", EmptyPanel(), {}, {}, false, true, NoTools, Result::Started, "clip", "-y ", ""},
+    {"custom avi without dot", "Custom Format", "clip.mp4", AviPanelWithoutDot(), {}, {}, false, true, NoTools, Result::Started, "clipavi",
+     "-y -b 360 -r 29.97 -s 320x240 -vcodec mpeg4 -deinterlace -acodec mp2 -ab 128 -ar 44100 -ac 2 ", ""},
+    {"clip and clip0 taken", kXvidBest, "clip.mp4", {}, {"clip.avi", "clip0.avi"}, {}, false, true, DeployedTools, Result::Started, "clip1.avi", nullptr, ""},
+    {"a folder does not block", kXvidBest, "clip.mp4", {}, {}, {"clip.avi"}, false, true, NoTools, Result::Started, "clip.avi", nullptr, ""},
+    {"last extension only", "MP3 Sound (MP3)", "my.holiday.clip.mov", {}, {}, {}, false, true, DeployedTools, Result::Started, "my.holiday.clip.mp3", nullptr, ""},
+    {"outer spaces trimmed", kXvidBest, "  clip  .mp4", {}, {}, {}, false, true, NoTools, Result::Started, "clip.avi", nullptr, ""},
+    {"name without dot", kXvidBest, "clip", {}, {}, {}, false, true, NoTools, Result::Started, "clip.avi", nullptr, ""},
+    {"folder without slash", kXvidBest, "clip.mp4", {}, {}, {}, false, false, DeployedTools, Result::Started, "clip.avi", nullptr, ""},
+    {"wrong letter case", "avi (mpeg4-xvid-best quality)", "clip.mp4", {}, {}, {}, false, true, DeployedTools, Result::ProfileNotDefined, "", nullptr,
+     "warning:Not Supported|Error: avi (mpeg4-xvid-best quality) is not defined."},
+    {"empty profile name", "", "clip.mp4", {}, {}, {}, false, true, DeployedTools, Result::ProfileNotDefined, "", nullptr,
+     "warning:Not Supported|Error:  is not defined."},
+    {"every number taken", kXvidBest, "clip.mp4", {}, {}, {}, true, true, DeployedTools, Result::NoFreeName, "", nullptr,
+     "message:No free output name is left in the folder \"{out}/\": \"clip.avi\" and \"clip0.avi\" to "
+     "\"clip32767.avi\" all exist. Nothing was converted."},
+};
+// clang-format on
+
+void MakeEmptyFile(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+}
+
+// The output folder's entries with their sizes ("clip.avi:0", "clip.avi/" for a folder).
+QStringList FolderContents(const QString& folder)
+{
+    QStringList contents;
+    for (const QFileInfo& entry : QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot))
+        contents << entry.fileName() + (entry.isDir() ? "/" : ":" + QString::number(entry.size()));
+    contents.sort();
+    return contents;
+}
+
+TEST(ConvertFLV, NamesSettingsAndRefusals)
+{
+    QTemporaryDir media;
+    const QString source = media.path() + "/rvideo.avi";
+    test::ClipOptions clip;
+    clip.frames = 10;
+    ASSERT_TRUE(test::MakeClip(source, clip));
+
+    AVC engine(nullptr, nullptr);
+    int engineEvents = 0;
+    QObject::connect(&engine, &AVC::Complete, [&] { ++engineEvents; });
+    QObject::connect(&engine, &AVC::ErrorEvent, [&] { ++engineEvents; });
+
+    for (const Case& row : kCases) {
+        SCOPED_TRACE(row.what);
+        test::TempEnvironment environment;
+        if (row.tools == DeployedTools)
+            test::InstallToolsInto(WorkFolder());
+        // The folder's name holds a space, a quote and a non-ASCII letter: they reach ffmpeg as they are.
+        const QString out = environment.root() + QString::fromUtf8("/out 'f\xc3\xbcr' me");
+        ASSERT_TRUE(QDir().mkpath(out));
+        for (const char* name : row.filesBefore)
+            MakeEmptyFile(out + "/" + name);
+        for (const char* name : row.foldersBefore)
+            ASSERT_TRUE(QDir().mkpath(out + "/" + name));
+        if (row.allNumbersTaken) {
+            MakeEmptyFile(out + "/clip.avi");
+            for (int number = 0; number <= 32767; ++number)
+                MakeEmptyFile(out + "/clip" + QString::number(number) + ".avi");
+        }
+        const QStringList contentsBefore = FolderContents(out);
+
+        RecordingSink sink;
+        engineEvents = 0;
+        const ConversionAttempt attempt = ConvertFLV(
+            engine, source, QString::fromUtf8(row.profile), "/in/" + QString::fromUtf8(row.inputName),
+            row.folderEndsInSlash ? out + "/" : out, row.custom, sink);
+
+        EXPECT_EQ(attempt.result, row.result);
+        const QString expectedMessage = QString::fromUtf8(row.message).replace("{out}", out);
+        EXPECT_EQ(sink.entries, expectedMessage.isEmpty() ? QStringList() : QStringList{expectedMessage});
+        if (row.result != Result::Started) {
+            EXPECT_EQ(engineEvents, 0);
+            EXPECT_TRUE(attempt.destination.isEmpty());
+            EXPECT_EQ(FolderContents(out), contentsBefore);
+            continue;
+        }
+        const QString destination = out + "/" + row.output;
+        EXPECT_EQ(attempt.destination, destination);
+        EXPECT_EQ(engineEvents, 1);
+        if (row.tools == NoTools) {
+            EXPECT_EQ(engine.LastRun().refusal, kToolMissingMessage);
+            if (row.options) {
+                EXPECT_EQ(engine.BuildCommandLine(true), ProgramToken(ConversionToolPath()) + " -i " +
+                                                             QuoteForCommandLine(source) + " " + row.options +
+                                                             QuoteForCommandLine(destination));
+            }
+            EXPECT_EQ(FolderContents(out), contentsBefore);
+        } else {
+            EXPECT_EQ(engine.LastRun().exitStatus, 0) << engine.LastRun().errorLines.join("\n").toStdString();
+            EXPECT_FALSE(test::StreamEntry(destination, "a:0", "codec_name").isEmpty());
+            // Nothing else appeared or changed beside the new output.
+            QStringList contents = FolderContents(out);
+            contents.removeIf(
+                [&](const QString& entry) { return entry.startsWith(QString(row.output) + ":"); });
+            EXPECT_EQ(contents, contentsBefore);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarnivo
