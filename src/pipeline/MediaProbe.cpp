@@ -1,66 +1,101 @@
 #include "MediaProbe.h"
 
-#include <QCoreApplication>
-#include <QProcess>
+#include "ProcessRunner.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
-#include <QStandardPaths>
+
+#include <algorithm>
 
 namespace tarnivo {
 
 namespace {
 
-constexpr int kProbePollMilliseconds = 100;
-constexpr int kProbeTimeLimitMilliseconds = 60000;
+const QString kFileProtocol = QStringLiteral("file:");
 
-QString runProbe(const QString& source)
+double secondsOf(const QJsonObject& object)
 {
-    const QString ffprobe = QStandardPaths::findExecutable(QStringLiteral("ffprobe"));
-    if (ffprobe.isEmpty())
-        return QString();
-    QProcess probe;
-    probe.setStandardInputFile(QProcess::nullDevice());
-    probe.setStandardErrorFile(QProcess::nullDevice());
-    probe.start(ffprobe, {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
-                          QStringLiteral("v:0"), QStringLiteral("-show_entries"),
-                          QStringLiteral("stream=avg_frame_rate"), QStringLiteral("-of"),
-                          QStringLiteral("csv=p=0"), QStringLiteral("file:") + source});
-    if (!probe.waitForStarted())
-        return QString();
-    int waited = 0;
-    while (!probe.waitForFinished(kProbePollMilliseconds)) {
-        if (probe.state() == QProcess::NotRunning)
-            break;
-        waited += kProbePollMilliseconds;
-        if (waited >= kProbeTimeLimitMilliseconds) {
-            probe.kill();
-            probe.waitForFinished();
-            return QString();
-        }
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents();
-    }
-    return QString::fromUtf8(probe.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0).trimmed();
+    bool ok = false;
+    const double seconds = object.value(QStringLiteral("start_time")).toString().toDouble(&ok);
+    return ok ? seconds : 0.0;
+}
+
+bool isCoverPicture(const QJsonObject& stream)
+{
+    return stream.value(QStringLiteral("disposition"))
+               .toObject()
+               .value(QStringLiteral("attached_pic"))
+               .toInt() == 1;
+}
+
+// ffprobe names the file as it was given ("file:/path"); the user knows it without the prefix.
+QString reasonFrom(const QStringList& errorLines)
+{
+    QString reason = LastMeaningfulLine(errorLines);
+    if (reason.startsWith(kFileProtocol))
+        reason.remove(0, kFileProtocol.size());
+    return reason;
 }
 
 }  // namespace
 
-bool IsUsableFrameRate(const QString& rate)
+double FrameRateValue(const QString& rate)
 {
     static const QRegularExpression form(
         QStringLiteral("^([0-9]+(?:\\.[0-9]+)?)(?:/([0-9]+(?:\\.[0-9]+)?))?$"));
     const QRegularExpressionMatch match = form.match(rate);
     if (!match.hasMatch())
-        return false;
-    if (match.captured(1).toDouble() <= 0)
-        return false;
-    return match.captured(2).isEmpty() || match.captured(2).toDouble() > 0;
+        return 0;
+    const double numerator = match.captured(1).toDouble();
+    const double denominator = match.captured(2).isEmpty() ? 1.0 : match.captured(2).toDouble();
+    return denominator > 0 ? numerator / denominator : 0;
 }
 
-QString SourceFrameRate(const QString& source)
+QString ChooseFrameRate(const QString& nominal, const QString& average)
 {
+    for (const QString& rate : {nominal, average}) {
+        const double value = FrameRateValue(rate);
+        if (value > 0 && value <= kHighestSensibleFrameRate)
+            return rate;
+    }
+    return QString::fromLatin1(kDefaultFrameRate);
+}
+
+SourceFacts ProbeSource(const QString& source)
+{
+    SourceFacts facts;
     // "file:" keeps a source whose name looks like a protocol ("http:...") a plain file.
-    const QString rate = runProbe(source);
-    return IsUsableFrameRate(rate) ? rate : QString::fromLatin1(kDefaultFrameRate);
+    const ProgramRun probe = RunProgramAndWait(
+        QStringLiteral("ffprobe"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+         QStringLiteral("stream=codec_type,r_frame_rate,avg_frame_rate,start_time:stream_disposition="
+                        "attached_pic:format=start_time"),
+         QStringLiteral("-of"), QStringLiteral("json"), kFileProtocol + source});
+    const QJsonObject root = QJsonDocument::fromJson(probe.output).object();
+    if (probe.exitStatus != 0 || !root.contains(QStringLiteral("format"))) {
+        facts.problem = reasonFrom(probe.errorLines);
+        if (facts.problem.isEmpty())
+            facts.problem =
+                QStringLiteral("ffprobe could not read the file (exit status %1)").arg(probe.exitStatus);
+        return facts;
+    }
+    facts.readable = true;
+    const double fileStart = secondsOf(root.value(QStringLiteral("format")).toObject());
+    for (const QJsonValue& value : root.value(QStringLiteral("streams")).toArray()) {
+        const QJsonObject stream = value.toObject();
+        const QString type = stream.value(QStringLiteral("codec_type")).toString();
+        if (type == QLatin1String("audio")) {
+            facts.hasSound = true;
+        } else if (type == QLatin1String("video") && !facts.hasPicture && !isCoverPicture(stream)) {
+            facts.hasPicture = true;
+            facts.frameRate = ChooseFrameRate(stream.value(QStringLiteral("r_frame_rate")).toString(),
+                                              stream.value(QStringLiteral("avg_frame_rate")).toString());
+            facts.pictureStart = std::max(0.0, secondsOf(stream) - fileStart);
+        }
+    }
+    return facts;
 }
 
 }  // namespace tarnivo

@@ -1,4 +1,4 @@
-// What Tarnivo needs to know about a source before it rebuilds it.
+// What Tarnivo needs to know about a source before it reverses it, read with ffprobe.
 #pragma once
 
 #include <QString>
@@ -6,12 +6,27 @@
 namespace tarnivo {
 
 constexpr const char* kDefaultFrameRate = "25";
+// Nominal rates above this are timestamp resolutions rather than frame rates (a variable-rate
+// film often states 90000/1 or 1000/1).
+constexpr double kHighestSensibleFrameRate = 120.0;
 
-// The average frame rate of the first video stream as ffprobe states it ("30/1",
-// "30000/1001"), or "25" when there is no video stream or the rate cannot be read.
-QString SourceFrameRate(const QString& source);
+struct SourceFacts {
+    bool readable = false;    // ffprobe could open the file
+    QString problem;          // when not readable: ffprobe's reason
+    bool hasPicture = false;  // a video stream that is not just a cover picture
+    bool hasSound = false;
+    QString frameRate = QString::fromLatin1(kDefaultFrameRate);  // the rate R, as "30/1" or "30000/1001"
+    double pictureStart = 0;  // seconds from the file's start to the picture's first frame
+};
 
-// True for a frame rate text that ffmpeg takes: a positive number or a fraction of two.
-bool IsUsableFrameRate(const QString& rate);
+// Reads the streams of a source (the first picture stream and the first sound stream).
+SourceFacts ProbeSource(const QString& source);
+
+// The rate both extraction and rebuild use: the nominal rate when it is sensible, else the
+// average rate, else 25. Both are ffprobe's fractions ("30/1", "0/0").
+QString ChooseFrameRate(const QString& nominal, const QString& average);
+
+// The value of a rate given as "N", "N.M" or "N/D"; 0 when it is not a usable rate.
+double FrameRateValue(const QString& rate);
 
 }  // namespace tarnivo

@@ -10,6 +10,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -45,11 +46,13 @@ void runStep(const StepErrorReporter& report, int line, const std::function<void
 // it ends when it is gone or when the batch process has ended without deleting it (it could
 // not start, or was killed); ShellExecuteAndWait already waits for that end, letting the
 // application handle its events, so nothing is left to wait for once it returns.
-void runBatch(const QString& batchFile, const QString& workFolder)
+void runBatch(const QString& batchFile, const QString& workFolder, QStringList* errorLines)
 {
     int style = kHidden;
-    ShellExecuteAndWait(batchFile, style, workFolder);
+    ShellExecuteAndWait(batchFile, style, workFolder, errorLines);
 }
+
+QString seconds(double value) { return QString::number(value, 'f', 6); }
 
 void makePrivateFolder(const QString& folder)
 {
@@ -71,32 +74,56 @@ bool isFrameNumber(const QString& text)
     });
 }
 
-void extractAndReverseSound(const QString& S, const QString& FQ, const ReversalPaths& paths)
+// The reason a tool's run gives the user: its own last word, else a sentence of ours.
+QString toolReason(const QStringList& errorLines, const QString& fallback)
+{
+    const QString line = LastMeaningfulLine(errorLines);
+    return line.isEmpty() ? fallback : line;
+}
+
+// A and then B; returns the reason when no reversed sound was made.
+QString extractAndReverseSound(const QString& S, const QString& FQ, const ReversalPaths& paths,
+                               const ReversalSpan* span)
 {
     KillFiles(paths.audio);
     KillFiles(paths.reversed);
-    ShellAndWait(FQ + QStringLiteral(" -i ") + QuoteForCommandLine(S) + QStringLiteral(" -vn -ac 2 ") +
-                     QuoteForCommandLine(paths.audio),
-                 kHidden);
+    QStringList errors;
+    ShellAndWait(SoundExtractionCommandLine(FQ, S, paths.audio, span), kHidden, &errors);
+    if (!IsFile(paths.audio))
+        return toolReason(errors, QStringLiteral("ffmpeg could not read the sound of this file."));
     ShellAndWait(QuoteForCommandLine(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') +
                      QuoteForCommandLine(paths.audio) + QLatin1Char(' ') +
                      QuoteForCommandLine(paths.reversed) + QStringLiteral(" reverse"),
-                 kHidden);
+                 kHidden, &errors);
+    if (!IsFile(paths.reversed))
+        return toolReason(errors, QStringLiteral("SoX could not reverse the sound of this file."));
+    return QString();
 }
 
-void rebuildVideo(const QString& FQ, const QString& frameRate, const ReversalPaths& paths, const StepErrorReporter& report)
+// T from the renumbered frames; returns the reason when it was not made.
+QString rebuildVideo(const QString& FQ, const QString& frameRate, const ReversalPaths& paths,
+                     const StepErrorReporter& report)
 {
-    if (!IsFile(paths.renamed + QStringLiteral("/image1.jpg")))
-        return;
     runStep(report, 23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
     runStep(report, 24,
             [&] { WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch); });
-    runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work);
+    QStringList errors;
+    runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, &errors);
+    if (!IsFile(paths.rebuilt))
+        return toolReason(errors, QStringLiteral("ffmpeg could not rebuild the video from its frames."));
+    return QString();
+}
+
+ReversalResult failure(const QString& reason)
+{
+    ReversalResult result;
+    result.failureReason = reason;
+    return result;
 }
 
 }  // namespace
 
-void RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report)
+int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report)
 {
     KillFiles(paths.renamed + QStringLiteral("/*.*"));
     runStep(report, 8, [&] {
@@ -111,14 +138,24 @@ void RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report)
                      paths.renamed + QStringLiteral("/image") + QString::number(k) + QStringLiteral(".jpg"));
         });
     }
+    return static_cast<int>(frames.size());
 }
 
-void ExtractFrames(const QString& S, const QString& FQ, const ReversalPaths& paths, const StepErrorReporter& report)
+QStringList ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
+                          const ReversalPaths& paths, const StepErrorReporter& report)
 {
     runStep(report, 2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
-    runStep(report, 3, [&] { WriteTextToFile(FrameExtractionBatch(FQ, S), paths.extractBatch); });
-    runBatch(paths.extractBatch, paths.work);
+    runStep(report, 3, [&] { WriteTextToFile(FrameExtractionBatch(FQ, S, span), paths.extractBatch); });
+    QStringList errors;
+    runBatch(paths.extractBatch, paths.work, &errors);
     KillFiles(paths.extractBatch);
+    return errors;
+}
+
+double SpanStart(const QString& frameRate, double pictureStart)
+{
+    const double rate = FrameRateValue(frameRate);
+    return rate > 0 ? std::round(pictureStart * rate) / rate : pictureStart;
 }
 
 ReversalPaths CurrentReversalPaths()
@@ -141,21 +178,42 @@ QString QuotedToolPath(const QString& workFolder)
     return QuoteForCommandLine(workFolder + QStringLiteral("/ffmpeg.exe"));
 }
 
-QString FrameExtractionBatch(const QString& quotedTool, const QString& source)
+QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span)
 {
-    const QString X =
-        QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an -qscale 1 %%06d.jpg");
+    // The fps filter places the first frame at the span's start (padding or trimming there) and
+    // fills every slot of the rate from the source's frames.
+    const QString frames = QStringLiteral("fps=fps=") + forBatch(span.frameRate) +
+                           QStringLiteral(":start_time=") + seconds(span.start);
+    const QString X = QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an -qscale 1 -vf ") +
+                      frames + QStringLiteral(" %%06d.jpg");
     return forBatch(quotedTool) + QLatin1Char(' ') + X + QStringLiteral("\r\n") +
            QStringLiteral("del jpg2avi.tmp");
 }
 
 QString FrameRebuildBatch(const QString& quotedTool, const QString& frameRate, const QString& rebuilt)
 {
-    // The frames are read at the source's own rate, so picture and sound keep their length.
+    // Read back at the rate they were written at, the frames last exactly as long as the
+    // picture; copied as they are, they lose nothing more on the way to the conversion.
     const QString Y = QStringLiteral("-f image2 ") + QStringLiteral(" -framerate ") + forBatch(frameRate) +
-                      QStringLiteral(" -i Renamed/image%%d.jpg -vcodec mpeg4 ") + quotedForBatch(rebuilt);
+                      QStringLiteral(" -i Renamed/image%%d.jpg -vcodec copy ") + quotedForBatch(rebuilt);
     return forBatch(quotedTool) + QLatin1Char(' ') + Y + QStringLiteral("\r\n") +
            QStringLiteral("del jpg2avi.tmp");
+}
+
+QString SoundExtractionCommandLine(const QString& quotedTool, const QString& source, const QString& audio,
+                                   const ReversalSpan* span)
+{
+    QString spanFilter;
+    if (span) {
+        // The sound is first laid on the source's timeline from its start (silence before a
+        // late sound, priming samples dropped), then cut and padded to the span.
+        const QString length = seconds(span->length);
+        spanFilter = QStringLiteral("-af aresample=async=1:first_pts=0,atrim=start=") + seconds(span->start) +
+                     QStringLiteral(":duration=") + length + QStringLiteral(",apad=whole_dur=") + length +
+                     QStringLiteral(",asetpts=PTS-STARTPTS ");
+    }
+    return quotedTool + QStringLiteral(" -i ") + QuoteForCommandLine(source) + QStringLiteral(" -vn -ac 2 ") +
+           spanFilter + QuoteForCommandLine(audio);
 }
 
 QString JoinCommandLine(const QString& quotedTool, const ReversalPaths& paths, bool haveVideo, bool haveSound)
@@ -190,37 +248,54 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
 
 ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report)
 {
-    ReversalResult result;
-    if (!canBeCarried(S)) {
-        result.failureReason = QStringLiteral("the file name holds a line break, which cannot be passed to "
-                                              "ffmpeg; please rename the file");
-        return result;
-    }
+    if (!canBeCarried(S))
+        return failure(QStringLiteral("the file name holds a line break, which cannot be passed to "
+                                      "ffmpeg; please rename the file"));
     const QString problem = PrepareWorkFolder();
-    if (!problem.isEmpty()) {
-        result.failureReason = problem;
-        return result;
-    }
+    if (!problem.isEmpty())
+        return failure(problem);
     const ReversalPaths paths = CurrentReversalPaths();
     // Leftovers of a run that was killed part-way would be mixed into this file.
     KillFiles(paths.work + QStringLiteral("/*.jpg"));
     KillFiles(paths.rebuilt);
     KillFiles(paths.result);
 
-    const QString frameRate = SourceFrameRate(S);
-    ExtractFrames(S, FQ, paths, report);
-    RenumberFrames(paths, report);
-    extractAndReverseSound(S, FQ, paths);
-    rebuildVideo(FQ, frameRate, paths, report);
+    const SourceFacts source = ProbeSource(S);
+    if (!source.readable)
+        return failure(source.problem);
+    if (!source.hasPicture && !source.hasSound)
+        return failure(
+            QStringLiteral("the file holds neither a picture nor a sound that could be reversed."));
 
-    const QString join = JoinCommandLine(FQ, paths, IsFile(paths.rebuilt), IsFile(paths.reversed));
-    if (!join.isEmpty())
-        ShellAndWait(join, kHidden);
+    ReversalSpan span;
+    span.frameRate = source.frameRate;
+    span.start = SpanStart(source.frameRate, source.pictureStart);
+    if (source.hasPicture) {
+        const QStringList extractionErrors = ExtractFrames(S, FQ, span, paths, report);
+        const int frames = RenumberFrames(paths, report);
+        if (frames == 0) {
+            KillFiles(paths.renamed + QStringLiteral("/*.*"));
+            return failure(toolReason(extractionErrors,
+                                      QStringLiteral("ffmpeg could not read any picture of this file.")));
+        }
+        span.length = frames / FrameRateValue(span.frameRate);
+    }
+    QString reason;
+    if (source.hasSound)
+        reason = extractAndReverseSound(S, FQ, paths, source.hasPicture ? &span : nullptr);
+    if (reason.isEmpty() && source.hasPicture)
+        reason = rebuildVideo(FQ, span.frameRate, paths, report);
+    if (reason.isEmpty()) {
+        QStringList errors;
+        ShellAndWait(JoinCommandLine(FQ, paths, source.hasPicture, source.hasSound), kHidden, &errors);
+        if (!IsFile(paths.result))
+            reason =
+                toolReason(errors, QStringLiteral("ffmpeg could not join the reversed picture and sound."));
+    }
     KillFiles(paths.renamed + QStringLiteral("/*.*"));
-    result.made = IsFile(paths.result);
-    if (!result.made)
-        result.failureReason = QStringLiteral("no reversed video could be made");
-    return result;
+    if (!reason.isEmpty())
+        return failure(reason);
+    return ReversalResult{true, QString()};
 }
 
 }  // namespace tarnivo

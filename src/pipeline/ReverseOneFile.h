@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -27,9 +28,28 @@ ReversalPaths CurrentReversalPaths();
 // The quoted tool path FQ for a working folder: W + "/ffmpeg.exe" between double quotes.
 QString QuotedToolPath(const QString& workFolder);
 
-// Texts of the two batch files (without the final CR LF that writing adds).
-QString FrameExtractionBatch(const QString& quotedTool, const QString& source);
+// The stretch of the source that picture and sound are both reversed about: the picture's,
+// from its first frame to the end of its last, on the timeline ffmpeg gives the source (its
+// start at 0). The sound is cut to it, and padded with silence where it is shorter, so that a
+// moment of the picture and the same moment of the sound stay together when both are reversed.
+struct ReversalSpan {
+    QString frameRate;  // R: frames are written and read back at this one constant rate
+    double start = 0;   // seconds; a whole number of frames at R
+    double length = 0;  // seconds; the frames extracted, at R
+};
+// The span's start for a picture starting at pictureStart (on the frame grid of the rate).
+double SpanStart(const QString& frameRate, double pictureStart);
+
+// Texts of the two batch files (without the final CR LF that writing adds). The frames are
+// written at the span's rate from its start, duplicated or dropped evenly where the source's
+// timing varies, and read back at the same rate, carried into the AVI as they are.
+QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span);
 QString FrameRebuildBatch(const QString& quotedTool, const QString& frameRate, const QString& rebuilt);
+
+// The sound extraction command line; with a span the sound is cut and padded to it, without
+// one (a source with no picture) the whole sound is kept.
+QString SoundExtractionCommandLine(const QString& quotedTool, const QString& source, const QString& audio,
+                                   const ReversalSpan* span);
 
 // The joining command line for the streams present (empty when neither is).
 QString JoinCommandLine(const QString& quotedTool, const ReversalPaths& paths, bool haveVideo,
@@ -44,11 +64,13 @@ struct Frame {
 std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& names);
 
 // The stages of a reversal, in the order ReverseOneFile runs them.
-// Frames of S as W/000001.jpg, W/000002.jpg, ... (through the extraction batch file).
-void ExtractFrames(const QString& S, const QString& FQ, const ReversalPaths& paths,
-                   const StepErrorReporter& report);
+// Frames of S as W/000001.jpg, W/000002.jpg, ... (through the extraction batch file). Returns
+// the last lines ffmpeg wrote to standard error.
+QStringList ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
+                          const ReversalPaths& paths, const StepErrorReporter& report);
 // Frames W/000001.jpg ... become R/image1.jpg (the last frame) ... R/imageN.jpg (the first).
-void RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report);
+// Returns N.
+int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report);
 
 // What one reversal gave.
 struct ReversalResult {
@@ -56,9 +78,11 @@ struct ReversalResult {
     QString failureReason;  // when not made: why, in the words of the tool that failed if it said
 };
 
-// Reverses source S with the tools in the working folder (FQ is the quoted tool path). A failing
-// step is reported at the caller's location and the steps after it still run; messages for the
-// user go to report.Sink().
+// Reverses source S with the tools in the working folder (FQ is the quoted tool path). A step
+// that cannot write its files is reported at the caller's location and the steps after it
+// still run. A tool that fails ends the reversal: nothing is made, and the failure reason is
+// the tool's own last word. A source with a picture from which no frame could be read fails;
+// a source with no picture at all gives its sound alone.
 ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report);
 
 }  // namespace tarnivo

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace tarnivo;
@@ -45,7 +46,10 @@ protected:
         return path;
     }
 
-    bool reverse(const QString& source) { return ReverseOneFile(source, QuotedToolPath(WorkFolder()), report).made; }
+    bool reverse(const QString& source)
+    {
+        return ReverseOneFile(source, QuotedToolPath(WorkFolder()), report).made;
+    }
     QString result() const { return WorkFolder() + "/rvideo.avi"; }
 
     TempEnvironment temp;
@@ -68,6 +72,35 @@ std::pair<double, double> soundHalves(const QString& path)
     return {first / std::max(1, count / 2), second / std::max(1, count - count / 2)};
 }
 
+// When the sound first rises above a whisper, in seconds.
+double firstLoudSecond(const QString& path)
+{
+    const ToolResult decoded = RunTool("ffmpeg", {"-v", "error", "-i", path, "-map", "0:a:0", "-ac", "1",
+                                                  "-ar", "44100", "-f", "s16le", "-"});
+    const auto* samples = reinterpret_cast<const qint16*>(decoded.output.constData());
+    const int count = decoded.output.size() / 2;
+    for (int i = 0; i < count; ++i) {
+        if (std::abs(samples[i]) > 3000)
+            return i / 44100.0;
+    }
+    return -1;
+}
+
+// The average PSNR of a film's pictures (after the filters, e.g. "reverse,") against a reference.
+double psnrAgainst(const QString& film, const QString& reference, const QString& filters)
+{
+    const ToolResult run =
+        RunTool("ffmpeg", {"-i", film, "-i", reference, "-lavfi",
+                           "[0:v]" + filters + "format=yuv420p[a];[1:v]format=yuv420p[b];[a][b]psnr", "-f",
+                           "null", "-"});
+    const QString errors = QString::fromUtf8(run.errors);
+    const int at = errors.lastIndexOf("average:");
+    if (at < 0)
+        return -1;
+    const QString value = errors.mid(at + 8).section(' ', 0, 0);
+    return value == "inf" ? 100.0 : value.toDouble();
+}
+
 bool isDescending(const std::vector<double>& values)
 {
     for (size_t i = 1; i < values.size(); ++i) {
@@ -85,12 +118,12 @@ TEST_F(ReverseOneFileTest, RenumbersTheFramesLastFirst)
     options.frames = 12;
     const QString source = makeClip("twelve.avi", options);
     const ReversalPaths paths = CurrentReversalPaths();
-    ExtractFrames(source, QuotedToolPath(paths.work), paths, report);
+    ExtractFrames(source, QuotedToolPath(paths.work), {"25", 0, 0}, paths, report);
     EXPECT_EQ(ListFiles(paths.work, "*.jpg").size(), 12);
     EXPECT_FALSE(QFile::exists(paths.extractBatch));
     EXPECT_FALSE(QFile::exists(paths.marker));
 
-    RenumberFrames(paths, report);
+    EXPECT_EQ(RenumberFrames(paths, report), 12);
     EXPECT_TRUE(ListFiles(paths.work, "*.jpg").isEmpty());  // moved, not copied
     ASSERT_EQ(ListFiles(paths.renamed, "*.jpg").size(), 12);
     // Frame N of the source has a grey level of about 4N: image1 is the last frame (N = 11).
@@ -131,23 +164,87 @@ TEST_F(ReverseOneFileTest, ReversesPictureAndSound)
     EXPECT_TRUE(IsFile(WorkFolder() + "/tvideo.avi"));
 }
 
-TEST_F(ReverseOneFileTest, KeepsTheSourcesFrameRateSoPictureAndSoundLastAsLong)
-{
-    ClipOptions options;
-    options.frameRate = "30";
-    options.seconds = 2;
-    const QString source = makeClip("thirty.avi", options);
-    EXPECT_EQ(SourceFrameRate(source), "30/1");
-    ASSERT_TRUE(reverse(source));
-    EXPECT_NEAR(DecodedDuration(result(), "v:0"), 2.0, 1.0 / 30 + 0.001);
-    EXPECT_NEAR(DecodedDuration(result(), "a:0"), 2.0, 1.0 / 30 + 0.001);
-    EXPECT_EQ(MeanGreyPerFrame(result()).size(), 60u);
+// A white flash and a 1 kHz beep at the same moment of the source (1.0 s to 1.1 s) must stay
+// together in the reversed film, and the film must keep its whole picture, whatever the rate,
+// the timing or the lengths of the two streams.
+struct SyncSource {
+    const char* name;
+    const char* file;
+    QString rate;  // the source's frame rate, as the reversal must keep it
+    double pictureSeconds;
+    double soundSeconds;
+    QStringList extra;  // further arguments of the source's ffmpeg line (before the output)
+};
 
-    options.frameRate = "30000/1001";
-    const QString ntsc = makeClip("ntsc.avi", options);
-    EXPECT_EQ(SourceFrameRate(ntsc), "30000/1001");
-    ASSERT_TRUE(reverse(ntsc));
-    EXPECT_NEAR(DecodedDuration(result(), "v:0"), DecodedDuration(ntsc, "v:0"), 1.0 / 30);
+TEST_F(ReverseOneFileTest, FlashAndBeepStayTogether)
+{
+    const std::vector<SyncSource> cases = {
+        {"60 fps", "sixty.avi", "60", 3, 3, {"-c:v", "mpeg4", "-q:v", "3", "-c:a", "pcm_s16le"}},
+        {"NTSC rate", "ntsc.avi", "30000/1001", 3, 3, {"-c:v", "mpeg4", "-c:a", "pcm_s16le"}},
+        // Every tenth frame of three is dropped: nominal 30/1, average 630/29.
+        {"variable rate",
+         "phone.mp4",
+         "30",
+         2.9,
+         3.5,
+         {"-vf", "select='lt(mod(n,10),7)'", "-fps_mode", "vfr", "-c:v", "libx264", "-c:a", "aac"}},
+        {"sound longer", "long sound.mp4", "25", 2.0, 3.0, {"-c:v", "libx264", "-c:a", "aac"}},
+        {"picture longer", "long picture.mkv", "25", 3.0, 1.8, {"-c:v", "mpeg4", "-c:a", "flac"}},
+    };
+    for (const SyncSource& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString source = sources.path() + "/" + c.file;
+        QStringList arguments{
+            "-v",
+            "error",
+            "-y",
+            "-f",
+            "lavfi",
+            "-i",
+            QString("color=c=0x202020:s=160x120:r=%1:d=%2,drawbox=enable='between(t,1.0,1.0999)'"
+                    ":c=white:t=fill")
+                .arg(c.rate)
+                .arg(c.pictureSeconds),
+            "-f",
+            "lavfi",
+            "-i",
+            QString("aevalsrc='if(between(t,1.0,1.1),0.5*sin(2*PI*1000*t),0)':s=44100:d=%1")
+                .arg(c.soundSeconds)};
+        const ToolResult made = RunTool("ffmpeg", arguments + c.extra + QStringList{source});
+        ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
+
+        ASSERT_TRUE(reverse(source));
+        const double frame = 1.0 / FrameRateValue(c.rate);
+        const std::vector<double> grey = MeanGreyPerFrame(result());
+        const auto flash = std::find_if(grey.begin(), grey.end(), [](double g) { return g > 150; });
+        ASSERT_NE(flash, grey.end());
+        const double flashAt = (flash - grey.begin()) * frame;
+        EXPECT_NEAR(flashAt, c.pictureSeconds - 1.1, frame);  // the picture kept its whole span
+        EXPECT_NEAR(firstLoudSecond(result()), flashAt, frame);
+        EXPECT_NEAR(DecodedDuration(result(), "v:0"), c.pictureSeconds, frame);
+        EXPECT_NEAR(DecodedDuration(result(), "a:0"), c.pictureSeconds, frame);
+        EXPECT_TRUE(sink.reports.isEmpty());
+    }
+}
+
+// The intermediate that every profile converts from loses nothing beyond the JPEG frames.
+TEST_F(ReverseOneFileTest, TheIntermediateIsAsGoodAsItsFrames)
+{
+    const QString source = sources.path() + "/detailed.avi";
+    const ToolResult made =
+        RunTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc2=s=320x240:r=25:d=1", "-vf",
+                           "noise=alls=12:allf=t", "-c:v", "ffv1", source});
+    ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
+    ASSERT_TRUE(reverse(source));
+    EXPECT_EQ(StreamEntry(result(), "v:0", "codec_name"), "mjpeg");
+    const double intermediate = psnrAgainst(result(), source, "reverse,");
+    const QString frames = sources.path() + "/frames.avi";
+    ASSERT_EQ(
+        RunTool("ffmpeg", {"-v", "error", "-i", source, "-c:v", "mjpeg", "-qscale", "1", frames}).exitCode,
+        0);
+    const double jpeg = psnrAgainst(frames, source, "");
+    EXPECT_GT(jpeg, 30);
+    EXPECT_GT(intermediate, jpeg - 1.0);
 }
 
 TEST_F(ReverseOneFileTest, SourcesWithOnlyOneKindOfStream)
@@ -177,9 +274,23 @@ TEST_F(ReverseOneFileTest, SourcesWithOnlyOneKindOfStream)
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write("this is not a video");
     junk.close();
-    EXPECT_FALSE(reverse(empty));
+    const ReversalResult unreadable = ReverseOneFile(empty, QuotedToolPath(WorkFolder()), report);
+    EXPECT_FALSE(unreadable.made);
+    EXPECT_EQ(unreadable.failureReason, empty + ": Invalid data found when processing input");
     EXPECT_FALSE(QFile::exists(result()));
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/tvideo.avi"));
+
+    // A picture stream that gives no frame fails with ffmpeg's word, rather than passing off
+    // the sound alone as the reversed film.
+    const QString noPicture = sources.path() + "/no picture.mkv";
+    const ToolResult made = RunTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "sine=d=1", "-f", "lavfi",
+                                               "-i", "color=s=64x48:d=1", "-map", "0", "-map", "1", "-frames:v",
+                                               "0", "-c:v", "mpeg4", noPicture});
+    ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
+    const ReversalResult pictureless = ReverseOneFile(noPicture, QuotedToolPath(WorkFolder()), report);
+    EXPECT_FALSE(pictureless.made);
+    EXPECT_FALSE(pictureless.failureReason.isEmpty());
+    EXPECT_FALSE(QFile::exists(result()));
 }
 
 TEST_F(ReverseOneFileTest, HostileSourcePathsReachTheToolsUnchanged)
@@ -253,7 +364,8 @@ TEST_F(ReverseOneFileTest, RefusesAWorkingFolderOthersCanWrite)
     ::chmod(QFile::encodeName(WorkFolder()).constData(), 0777);
     ClipOptions options;
     options.frames = 3;
-    const ReversalResult outcome = ReverseOneFile(makeClip("clip.avi", options), QuotedToolPath(WorkFolder()), report);
+    const ReversalResult outcome =
+        ReverseOneFile(makeClip("clip.avi", options), QuotedToolPath(WorkFolder()), report);
     EXPECT_FALSE(outcome.made);
     EXPECT_TRUE(outcome.failureReason.contains("other users")) << outcome.failureReason.toStdString();
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/avi2jpg.bat"));
@@ -270,25 +382,25 @@ TEST(FrameOrder, FramesAreOrderedByNumberNotByText)
     EXPECT_EQ(frames.front().path, "/w/1000000.jpg");
 }
 
-TEST(FrameRate, OnlyUsableRatesArePassedOn)
+TEST(FrameRate, NominalWhenSensibleElseAverageElse25)
 {
-    EXPECT_TRUE(IsUsableFrameRate("30/1"));
-    EXPECT_TRUE(IsUsableFrameRate("30000/1001"));
-    EXPECT_TRUE(IsUsableFrameRate("29.97"));
-    EXPECT_FALSE(IsUsableFrameRate("0/0"));
-    EXPECT_FALSE(IsUsableFrameRate(""));
-    EXPECT_FALSE(IsUsableFrameRate("30/0"));
-    EXPECT_FALSE(IsUsableFrameRate("N/A"));
-    EXPECT_EQ(SourceFrameRate("/no/such/file.avi"), "25");
+    EXPECT_EQ(ChooseFrameRate("30000/1001", "2997/100"), "30000/1001");
+    EXPECT_EQ(ChooseFrameRate("90000/1", "400/19"), "400/19");
+    EXPECT_EQ(ChooseFrameRate("0/0", "0/0"), "25");
+    EXPECT_EQ(ChooseFrameRate("N/A", "30/0"), "25");
+    EXPECT_DOUBLE_EQ(SpanStart("25", 0.53), 0.52);
 }
 
 TEST(BatchTexts, AreTheDesignedLinesWithPathsEscaped)
 {
-    EXPECT_EQ(FrameExtractionBatch("\"/tmp/w/temp/ffmpeg.exe\"", "/in/clip.avi"),
-              "\"/tmp/w/temp/ffmpeg.exe\" -i \"/in/clip.avi\" -an -qscale 1 %%06d.jpg\r\ndel jpg2avi.tmp");
+    EXPECT_EQ(FrameExtractionBatch("\"/tmp/w/temp/ffmpeg.exe\"", "/in/clip.avi", {"30000/1001", 0.5005, 2}),
+              "\"/tmp/w/temp/ffmpeg.exe\" -i \"/in/clip.avi\" -an -qscale 1 -vf "
+              "fps=fps=30000/1001:start_time=0.500500 %%06d.jpg\r\ndel jpg2avi.tmp");
     EXPECT_EQ(FrameRebuildBatch("\"/tmp/w/temp/ffmpeg.exe\"", "30/1", "/tmp/w/temp/tvideo.avi"),
-              "\"/tmp/w/temp/ffmpeg.exe\" -f image2  -framerate 30/1 -i Renamed/image%%d.jpg -vcodec mpeg4 "
+              "\"/tmp/w/temp/ffmpeg.exe\" -f image2  -framerate 30/1 -i Renamed/image%%d.jpg -vcodec copy "
               "\"/tmp/w/temp/tvideo.avi\"\r\ndel jpg2avi.tmp");
-    EXPECT_EQ(FrameExtractionBatch("\"/w/ffmpeg.exe\"", "/in/50% \"off\".avi"),
-              "\"/w/ffmpeg.exe\" -i \"/in/50%% \\\"off\\\".avi\" -an -qscale 1 %%06d.jpg\r\ndel jpg2avi.tmp");
+    EXPECT_EQ(
+        FrameExtractionBatch("\"/w/ffmpeg.exe\"", "/in/50% \"off\".avi", {"25", 0, 0}),
+        "\"/w/ffmpeg.exe\" -i \"/in/50%% \\\"off\\\".avi\" -an -qscale 1 -vf fps=fps=25:start_time=0.000000 "
+        "%%06d.jpg\r\ndel jpg2avi.tmp");
 }
