@@ -13,6 +13,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -189,7 +190,7 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
     if (parser.isSet(profile))
         usage.choices.profileName = parser.value(profile);
     if (parser.isSet(out))
-        usage.choices.outputFolder = parser.value(out);
+        usage.choices.outputFolder = QDir::current().absoluteFilePath(parser.value(out));
     usage.files = parser.positionalArguments();
 
     *exit = kExitUsage;

@@ -1,0 +1,233 @@
+// The reverse job as a user meets it from the command line: tarnivo-reverse on generated clips,
+// with the real ffmpeg and SoX, a private TEMP and a private settings store.
+#include "MediaTestSupport.h"
+#include "ProcessRunner.h"
+#include "ProfileCatalogue.h"
+#include "ProfileTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace tarnivo;
+using namespace tarnivo::test;
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+class ReverseCli : public ::testing::Test {
+protected:
+    void SetUp() override { QDir().mkpath(out()); }
+
+    QString out() const { return home.path() + "/out folder"; }
+    QString temp() const { return home.path() + "/temp"; }
+    QString work() const { return temp() + "/temp"; }
+    QString sources() const { return home.path() + "/sources"; }
+
+    QString clip(const QString& name, double seconds = 1.0, int width = 160, int height = 120)
+    {
+        QDir().mkpath(sources());
+        const QString path = sources() + "/" + name;
+        ClipOptions options;
+        options.seconds = seconds;
+        options.width = width;
+        options.height = height;
+        EXPECT_TRUE(MakeClip(sources() + "/plain.avi", options));
+        EXPECT_TRUE(QFile::rename(sources() + "/plain.avi", path));
+        return path;
+    }
+
+    // A tarnivo-reverse process set up with this test's TEMP and settings store.
+    void prepare(QProcess& process, const QStringList& arguments, const QString& tempRoot = QString())
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TEMP", tempRoot.isEmpty() ? temp() : tempRoot);
+        environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(sources());
+        process.setProgram(HelperProgramFolder() + "/tarnivo-reverse");
+        process.setArguments(arguments);
+        QDir().mkpath(sources());
+        QDir().mkpath(tempRoot.isEmpty() ? temp() : tempRoot);
+    }
+
+    CliRun run(const QStringList& arguments)
+    {
+        QProcess process;
+        prepare(process, arguments);
+        process.start();
+        return finish(process);
+    }
+
+    static CliRun finish(QProcess& process)
+    {
+        EXPECT_TRUE(process.waitForFinished(600000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    // Reads the process's standard output until a line holds the text.
+    static bool waitForLine(QProcess& process, const QString& text, QString& seen)
+    {
+        while (process.waitForReadyRead(120000) || process.state() == QProcess::Running) {
+            seen += QString::fromUtf8(process.readAllStandardOutput());
+            if (seen.contains(text))
+                return true;
+        }
+        return false;
+    }
+
+    QStringList outputs() const { return QDir(out()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+    QStringList leftInWork() const { return QDir(work()).entryList(QDir::Files | QDir::Hidden); }
+
+    QTemporaryDir home;
+};
+
+// Programs still running that work in this test's folders.
+QStringList toolsWorkingIn(const QString& folder)
+{
+    QStringList found;
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile commandLine("/proc/" + pid + "/cmdline");
+        if (pid.toInt() > 0 && commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains(folder.toUtf8()))
+            found << pid;
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST_F(ReverseCli, ReversesGoodFilesAndNamesEveryFailure)
+{
+    const QString good = clip("clip.avi");
+    clip("-y.avi");
+    QFile corrupt(sources() + "/random bytes.mp4");
+    ASSERT_TRUE(corrupt.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 4096; ++i)
+        corrupt.write(QByteArray::number(i * 7919 % 251));
+    corrupt.close();
+
+    // The output folder is typed without a trailing "/"; the same path twice; a relative
+    // path that looks like an option to ffmpeg.
+    const CliRun result =
+        run({"--out", out(), good, sources() + "/missing.avi", corrupt.fileName(), good, "./-y.avi"});
+    EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
+    EXPECT_EQ(outputs(), QStringList({"-y.avi", "clip.avi", "clip0.avi"}));
+    for (const QString& name : outputs()) {
+        EXPECT_EQ(StreamEntry(out() + "/" + name, "v:0", "width"), "320") << name.toStdString();
+        EXPECT_FALSE(StreamEntry(out() + "/" + name, "a:0", "codec_name").isEmpty()) << name.toStdString();
+    }
+    EXPECT_TRUE(result.output.contains("2 files failed:")) << result.output.toStdString();
+    EXPECT_TRUE(result.output.contains("missing.avi: ")) << result.output.toStdString();
+    EXPECT_TRUE(result.output.contains("random bytes.mp4: ")) << result.output.toStdString();
+    EXPECT_EQ(leftInWork(), QStringList());
+    EXPECT_EQ(QDir(work() + "/Renamed").entryList(QDir::Files), QStringList());
+}
+
+TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
+{
+    const QString first = clip("first.avi");
+    const QString second = clip("second.avi", 30, 640, 480);
+    QProcess process;
+    prepare(process, {"--out", out(), first, second});
+    process.start();
+    QString seen;
+    ASSERT_TRUE(waitForLine(process, "[2/2] converting", seen)) << seen.toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    const CliRun result = finish(process);
+
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE((seen + result.output).contains("Cancelled.")) << result.output.toStdString();
+    EXPECT_EQ(outputs(), QStringList({"first.avi"}));
+    EXPECT_EQ(leftInWork(), QStringList());
+    EXPECT_EQ(toolsWorkingIn(home.path()), QStringList());
+}
+
+TEST_F(ReverseCli, ASecondJobOnABusyWorkingFolderIsRefused)
+{
+    const QString longer = clip("longer.avi", 10, 640, 480);
+    QProcess first;
+    prepare(first, {"--out", out(), longer});
+    first.start();
+    QString seen;
+    ASSERT_TRUE(waitForLine(first, "reversing", seen));
+
+    const CliRun second = run({"--out", out(), clip("other.avi")});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_TRUE(second.output.contains("is in use") && second.output.contains("TEMP")) << second.output.toStdString();
+
+    const CliRun result = finish(first);
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    EXPECT_EQ(outputs(), QStringList({"longer.avi"}));
+}
+
+TEST_F(ReverseCli, BadUsageIsToldAndRunsNothing)
+{
+    const QString good = clip("clip.avi");
+    struct Case {
+        QStringList arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"--profile", "avi (mpeg4-xvid-best quality)", "--out", out(), good},
+         "Error: avi (mpeg4-xvid-best quality) is not defined."},
+        {{"--out", home.path() + "/no such folder", good}, "Folder does not exist. Please select another folder."},
+        {{"--out", out()}, "No files added."},
+    };
+    for (const Case& c : cases) {
+        const CliRun result = run(c.arguments);
+        EXPECT_EQ(result.exitCode, 2) << c.message;
+        EXPECT_EQ(result.errors.trimmed(), c.message);
+    }
+    EXPECT_EQ(outputs(), QStringList());
+
+    const CliRun list = run({"--list-profiles"});
+    EXPECT_EQ(list.exitCode, 0);
+    QStringList names;
+    for (const std::string& name : ProfileNames())
+        names << QString::fromStdString(name);
+    EXPECT_EQ(list.output.split('\n', Qt::SkipEmptyParts), names);
+}
+
+// Every profile of the catalogue through the whole job: the output has the profile's extension,
+// ffprobe reads it, and it holds the streams and the picture size the profile asks for.
+TEST_F(ReverseCli, EveryProfileGivesAValidFile)
+{
+    const QString source = clip("every profile.avi", 2);
+    for (const std::string& name : ProfileNames()) {
+        SCOPED_TRACE(name);
+        const ProfileRow* row = FindProfileRow(name);
+        // "Custom Format" with the panel's first-start values.
+        const QString extension = row ? row->extension : ".avi";
+        const QString size = row ? row->videoSize : "320x240";
+        const bool soundOnly = extension == ".mp3" || extension == ".wav";
+        const bool gif = extension == ".gif";
+
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+        const CliRun result = run({"--profile", QString::fromStdString(name), "--out", out(), source});
+        ASSERT_EQ(result.exitCode, 0) << result.output.toStdString() << result.errors.toStdString();
+        const QString made = out() + "/every profile" + extension;
+        ASSERT_EQ(outputs(), QStringList({"every profile" + extension}));
+        const ToolResult probe = RunTool("ffprobe", {"-v", "error", made});
+        EXPECT_EQ(probe.exitCode, 0) << probe.errors.toStdString();
+        EXPECT_EQ(StreamEntry(made, "v:0", "codec_type").isEmpty(), soundOnly);
+        EXPECT_EQ(StreamEntry(made, "a:0", "codec_type").isEmpty(), gif);
+        if (!soundOnly && !size.isEmpty()) {
+            const QString width = StreamEntry(made, "v:0", "width");
+            const QString height = StreamEntry(made, "v:0", "height");
+            EXPECT_EQ(width + "x" + height, size);
+        }
+    }
+}
