@@ -2,6 +2,16 @@
 
 namespace tarnivo {
 
+namespace {
+
+void restoreStartCaptionUnlessJobRuns(ConversionWindow& window)
+{
+    if (!window.JobRunning())
+        window.SetStartButtonCaption(kStartButtonCaption);
+}
+
+}  // namespace
+
 void AVC1_Converting(qint16& ProgressPhase, ProgressBarView& progressBar)
 {
     if (ProgressPhase < 0 || ProgressPhase > 3)
@@ -16,7 +26,7 @@ void AVC1_Complete(qint16& ProgressPhase, ConversionWindow& window)
     for (const WindowButton button : {WindowButton::PushButton1, WindowButton::PushButton2,
                                       WindowButton::PushButton4, WindowButton::PushButton6})
         window.SetButtonEnabled(button, true);
-    window.SetStartButtonCaption(kStartButtonCaption);
+    restoreStartCaptionUnlessJobRuns(window);
     ProgressPhase = 0;
     window.SetProgressText(kIdleProgressText);
     window.SetProgressValue(0);
@@ -29,7 +39,7 @@ void AVC1_ErrorEvent(const QString& ErrorMessage, qint16& ProgressPhase, Convers
     for (const WindowButton button :
          {WindowButton::PushButton1, WindowButton::PushButton2, WindowButton::PushButton6})
         window.SetButtonEnabled(button, true);
-    window.SetStartButtonCaption(kStartButtonCaption);
+    restoreStartCaptionUnlessJobRuns(window);
     ProgressPhase = 0;
 }
 

@@ -56,37 +56,6 @@ public:
     QStringList entries;
 };
 
-// The main window as the event handlers see it; every call is logged in order.
-class RecordingWindow : public ConversionWindow {
-public:
-    void SetProgressText(const QString& text) override { calls << "text:" + text; }
-    void SetProgressValue(int value) override { calls << "value:" + QString::number(value); }
-    void DisableTimer() override { calls << "timer off"; }
-    void SetButtonEnabled(WindowButton button, bool enabled) override
-    {
-        calls << QString("PushButton%1 %2").arg(ButtonNumber(button)).arg(enabled ? "enabled" : "disabled");
-    }
-    void SetStartButtonCaption(const QString& caption) override { calls << "caption:" + caption; }
-    void ShowMessage(const QString& text) override { calls << "message:" + text; }
-
-    static int ButtonNumber(WindowButton button)
-    {
-        switch (button) {
-        case WindowButton::PushButton1:
-            return 1;
-        case WindowButton::PushButton2:
-            return 2;
-        case WindowButton::PushButton4:
-            return 4;
-        case WindowButton::PushButton6:
-            return 6;
-        }
-        return 0;
-    }
-
-    QStringList calls;
-};
-
 // Lets the application handle its events until done() or the deadline; returns done().
 inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs)
 {

@@ -1,0 +1,21 @@
+// The path rules of the job list's folder operations: the "//" repair, the per-file filter,
+// and the files of one folder of a folder collection.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tarnivo {
+
+// Every "//" replaced by "/" (one pass, as a joined folder ending in "/" leaves them).
+QString RepairDoubleSlashes(QString path);
+
+// The per-file filter of folder scans: a name beginning with "~", a path that is no readable
+// file, and a writable dot-file (attribute value exactly 34) are skipped.
+bool PassesFileFilter(const QString& name, const QString& path);
+
+// The files of one collection entry (a folder ending in "/") whose names match the pattern
+// and pass the filter, as repaired full paths, in the order the folder lists them.
+QStringList FilesOfFolderEntry(const QString& entry, const QString& pattern);
+
+}  // namespace tarnivo

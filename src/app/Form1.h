@@ -1,0 +1,152 @@
+// Form1, the program's window: the job list, the output folder, the profile and its custom
+// panel, the start / cancel button and the progress bar. It owns the conversion engine AVC1
+// and the reverse job, and is the job's list, choices and message boxes.
+//
+// Controls carry their designer names as object names ("ListView1", "PushButton5", "Combo9"...).
+#pragma once
+
+#include "ConversionWindow.h"
+#include "ReverseJob.h"
+#include "MessageSink.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace tarnivo {
+
+class AVC;
+class JobListView;
+class WindowDialogs;
+
+class Form1 : public QWidget,
+              public JobListSource,
+              public JobChoices,
+              public MessageSink,
+              public ConversionWindow {
+    Q_OBJECT
+
+public:
+    // Builds the window and runs its start-up. Without dialogs, Qt's own are used.
+    explicit Form1(WindowDialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Files and folders named on the command line, in order (folders with all their files).
+    void AddFilesFromCommandLine(const QStringList& arguments);
+
+    // JobListSource: rows count from 1.
+    int RowCount() const override;
+    QString RowText(int row) const override;
+
+    // JobChoices.
+    QString OutputFolderText() const override;
+    QString ProfileName() const override;
+    CustomFormatValues CustomValues() const override;
+
+    // MessageSink and ConversionWindow.
+    void ShowMessage(const QString& text) override;
+    void ShowErrorReport(const QString& text) override;
+    void ShowWarning(const QString& title, const QString& text) override;
+    void SetProgressText(const QString& text) override;
+    void SetProgressValue(int value) override;
+    void DisableTimer() override;
+    void SetButtonEnabled(WindowButton button, bool enabled) override;
+    void SetStartButtonCaption(const QString& caption) override;
+    bool JobRunning() const override;
+
+    // The busy pointer, which doubles as the window's busy flag during folder scans.
+    bool BusyPointerShowing() const { return m_busyPointer; }
+    bool HandCursorLoaded() const { return m_handCursorLoaded; }
+    AVC* Engine() const { return AVC1.get(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateCustomPanel();
+    void ConnectControls();
+
+    void Form_Load();
+    void ApplySkin();
+    void LoadHandCursor();
+    void FillProfileLists();
+    void RestoreOptions();
+    void UpdateCustomControls();
+    void Form_QueryUnload();
+    void SaveOptions();
+
+    void Text2_Change();
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton6_Click();
+    void ListView1_OLEDragDrop(const QStringList& items);
+    void RemoveSelectedRow();
+
+    void AddRow(const QString& path);
+    void AddFolderTree(const QString& folder, const QString& pattern);
+    void ShowBusyPointer();
+    void ShowDefaultPointer();
+    void MarkCurrentRow(int row);
+
+    // Runs one step of a procedure; an error in it is shown with the standard error report at
+    // Form1.<procedure> and the procedure goes on with its next step.
+    void Trap(const char* procedure, int line, const std::function<void()>& step);
+
+    std::unique_ptr<WindowDialogs> m_ownDialogs;
+    WindowDialogs& m_dialogs;
+
+    JobListView* ListView1 = nullptr;
+    QTreeWidget* ListView2 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+    QPushButton* PushButton2 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QPushButton* PushButton4 = nullptr;
+    QPushButton* PushButton5 = nullptr;
+    QPushButton* PushButton6 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QComboBox* Combo2 = nullptr;
+    QComboBox* Combo3 = nullptr;
+    QComboBox* Combo4 = nullptr;
+    QComboBox* Combo5 = nullptr;
+    QComboBox* Combo6 = nullptr;
+    QComboBox* Combo7 = nullptr;
+    QComboBox* Combo8 = nullptr;
+    QComboBox* Combo9 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    QRadioButton* Option1 = nullptr;
+    QRadioButton* Option2 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QTimer Timer1;
+
+    std::unique_ptr<AVC> AVC1;
+    std::unique_ptr<ReverseJob> m_job;
+    qint16 ProgressPhase = 0;
+    bool m_busyPointer = false;
+    bool m_handCursorLoaded = false;
+    bool m_closeAfterJob = false;
+    QTreeWidgetItem* m_boldRow = nullptr;
+};
+
+}  // namespace tarnivo
