@@ -4,11 +4,15 @@
 #include "ProcessRunner.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
 
 using namespace tarnivo;
 using namespace tarnivo::test;
@@ -22,6 +26,22 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+// Processes of a group that still run (zombies waiting to be collected by others do not count).
+int LiveProcessesInGroup(pid_t group)
+{
+    int live = 0;
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile stat("/proc/" + pid + "/stat");
+        if (pid.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 2 && fields[2].toInt() == group && fields[0] != "Z")
+            ++live;
+    }
+    return live;
 }
 
 }  // namespace
@@ -72,6 +92,52 @@ TEST(ShellAndWait, ApplicationEventsRunDuringTheWait)
     EXPECT_EQ(ShellAndWait("sleep 0.6", 0), 0);
     timer.stop();
     EXPECT_GE(ticks, 3);
+}
+
+// Every child is accounted for: an owner that goes ends its child's whole group and collects
+// it, a status that cannot be collected is a failure, a folder that cannot be entered is a
+// start failure, and a tool that ignores the polite stop is killed after the grace period.
+TEST(ChildProcess, EveryChildIsAccountedFor)
+{
+    QTemporaryDir folder;
+    qint32 error = 0;
+    pid_t abandoned = -1;
+    {
+        ChildProcess child = ChildProcess::Start("sh", {"-c", "sleep 30 & wait"}, QString(), &error);
+        ASSERT_TRUE(child.isValid());
+        abandoned = child.pid();
+        QEventLoop settle;
+        QTimer::singleShot(300, &settle, &QEventLoop::quit);
+        settle.exec();
+        EXPECT_EQ(LiveProcessesInGroup(abandoned), 2);  // the child leads a group of its own
+    }
+    EXPECT_NE(::kill(abandoned, 0), 0);  // gone and collected, not a zombie
+    EXPECT_EQ(LiveProcessesInGroup(abandoned), 0);  // and so is what it started
+
+    EXPECT_FALSE(ChildProcess::Start("/bin/true", {}, folder.path() + "/no such folder", &error).isValid());
+    EXPECT_EQ(error, kErrorPathNotFound);
+
+    ::signal(SIGCHLD, SIG_IGN);  // the kernel collects children itself: no status reaches us
+    ChildProcess lost = ChildProcess::Start("/bin/true", {}, QString(), &error);
+    EXPECT_EQ(lost.waitLettingEventsRun(), kLostExitStatus);
+    ::signal(SIGCHLD, SIG_DFL);
+
+    ChildProcess stubborn = ChildProcess::Start("sh", {"-c", "trap '' TERM; sleep 30"}, QString(), &error);
+    QEventLoop started;
+    QTimer::singleShot(200, &started, &QEventLoop::quit);
+    started.exec();
+    EXPECT_EQ(CancelRunningTools(), 1);
+    EXPECT_EQ(stubborn.waitLettingEventsRun(), 128 + SIGKILL);
+}
+
+TEST(ShellAndWait, KeepsTheLastLinesOfStandardError)
+{
+    QStringList lines;
+    EXPECT_EQ(ShellAndWait("sh -c \"for i in $(seq 1 500); do echo progress $i >&2; done; echo the reason >&2; exit 3\"", 0,
+                           &lines),
+              3);
+    EXPECT_EQ(lines.size(), kKeptErrorLines);
+    EXPECT_EQ(LastMeaningfulLine(lines + QStringList{"frame=  10 fps=0.0", "  "}), "the reason");
 }
 
 TEST(WindowStyles, OutOfRangeStylesBecomeSix)
