@@ -57,7 +57,8 @@ struct Case {
     const char* profile;
     const char* inputName;  // file name of the list entry
     CustomFormatValues custom;
-    std::vector<const char*> before;  // already in the output folder: empty files, folders end in "/"
+    std::vector<const char*> before;  // already in the output folder: empty files, folders
+                                      // ending in "/", links to nothing ending in "@"
     bool allNumbersTaken;             // clip.avi and clip0.avi to clip32767.avi exist
     bool folderEndsInSlash;
     Tools tools;  // without them the engine refuses and keeps its settings to look at
@@ -80,6 +81,7 @@ const std::vector<Case> kCases = {
      "-y -b 360 -r 29.97 -s 320x240 -vcodec mpeg4 -deinterlace -acodec mp2 -ab 128 -ar 44100 -ac 2 ", ""},
     {"clip and clip0 taken", kXvidBest, "clip.mp4", {}, {"clip.avi", "clip0.avi"}, false, true, DeployedTools, Result::Started, "clip1.avi", nullptr, ""},
     {"a folder does not block", kXvidBest, "clip.mp4", {}, {"clip.avi/"}, false, true, NoTools, Result::Started, "clip.avi", nullptr, ""},
+    {"a link to nothing blocks", kXvidBest, "clip.mp4", {}, {"clip.avi@"}, false, true, NoTools, Result::Started, "clip0.avi", nullptr, ""},
     {"last extension only", "MP3 Sound (MP3)", "my.holiday.clip.mov", {}, {}, false, true, DeployedTools, Result::Started, "my.holiday.clip.mp3", nullptr, ""},
     {"outer spaces trimmed", kXvidBest, "  clip  .mp4", {}, {}, false, true, NoTools, Result::Started, "clip.avi", nullptr, ""},
     {"name without dot", kXvidBest, "clip", {}, {}, false, true, NoTools, Result::Started, "clip.avi", nullptr, ""},
@@ -130,6 +132,8 @@ TEST(ConvertFLV, NamesSettingsAndRefusals)
         for (const QString name : row.before) {
             if (name.endsWith("/"))
                 ASSERT_TRUE(QDir().mkpath(out + "/" + name));
+            else if (name.endsWith("@"))
+                ASSERT_TRUE(QFile::link(out + "/missing", out + "/" + name.chopped(1)));
             else
                 MakeEmptyFile(out + "/" + name);
         }
