@@ -181,9 +181,11 @@ QString QuotedToolPath(const QString& workFolder)
 QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span)
 {
     // The fps filter places the first frame at the span's start (padding or trimming there) and
-    // fills every slot of the rate from the source's frames.
+    // fills every slot of the rate from the source's frames; the frames are then counted from
+    // 0, or the image writer would repeat the first one back to the file's start.
     const QString frames = QStringLiteral("fps=fps=") + forBatch(span.frameRate) +
-                           QStringLiteral(":start_time=") + seconds(span.start);
+                           QStringLiteral(":start_time=") + seconds(span.start) +
+                           QStringLiteral(",setpts=PTS-STARTPTS");
     const QString X = QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an -qscale 1 -vf ") +
                       frames + QStringLiteral(" %%06d.jpg");
     return forBatch(quotedTool) + QLatin1Char(' ') + X + QStringLiteral("\r\n") +

@@ -173,15 +173,35 @@ struct SyncSource {
     QString rate;  // the source's frame rate, as the reversal must keep it
     double pictureSeconds;
     double soundSeconds;
-    QStringList extra;  // further arguments of the source's ffmpeg line (before the output)
+    QStringList encoding;     // the source's codecs and timing
+    double pictureDelay = 0;  // the picture starts this long after the sound
 };
+
+// A dark picture with a white flash from 1.0 s to 1.1 s of the file, and a 1 kHz beep at the same time.
+ToolResult makeFlashAndBeep(const SyncSource& c, const QString& path)
+{
+    const double flash = 1.0 - c.pictureDelay;  // on the picture's own clock
+    const QString picture = QString("color=c=0x202020:s=160x120:r=%1:d=%2,drawbox=enable='between(t,%3,%4)'"
+                                    ":c=white:t=fill")
+                                .arg(c.rate)
+                                .arg(c.pictureSeconds)
+                                .arg(flash)
+                                .arg(flash + 0.0999);
+    const QString sound =
+        QString("aevalsrc='if(between(t,1.0,1.1),0.5*sin(2*PI*1000*t),0)':s=44100:d=%1").arg(c.soundSeconds);
+    const QStringList inputs = {"-v",    "error", "-y", "-itsoffset", QString::number(c.pictureDelay),
+                                "-f",    "lavfi", "-i", picture,      "-f",
+                                "lavfi", "-i",    sound};
+    return RunTool("ffmpeg", inputs + c.encoding + QStringList{path});
+}
 
 TEST_F(ReverseOneFileTest, FlashAndBeepStayTogether)
 {
+    const QStringList mkv = {"-c:v", "mpeg4", "-c:a", "flac"};
     const std::vector<SyncSource> cases = {
         {"60 fps", "sixty.avi", "60", 3, 3, {"-c:v", "mpeg4", "-q:v", "3", "-c:a", "pcm_s16le"}},
         {"NTSC rate", "ntsc.avi", "30000/1001", 3, 3, {"-c:v", "mpeg4", "-c:a", "pcm_s16le"}},
-        // Every tenth frame of three is dropped: nominal 30/1, average 630/29.
+        // Three frames of every ten are dropped: nominal rate 30/1, average 630/29.
         {"variable rate",
          "phone.mp4",
          "30",
@@ -189,28 +209,13 @@ TEST_F(ReverseOneFileTest, FlashAndBeepStayTogether)
          3.5,
          {"-vf", "select='lt(mod(n,10),7)'", "-fps_mode", "vfr", "-c:v", "libx264", "-c:a", "aac"}},
         {"sound longer", "long sound.mp4", "25", 2.0, 3.0, {"-c:v", "libx264", "-c:a", "aac"}},
-        {"picture longer", "long picture.mkv", "25", 3.0, 1.8, {"-c:v", "mpeg4", "-c:a", "flac"}},
+        {"picture longer", "long picture.mkv", "25", 3.0, 1.8, mkv},
+        {"picture starts late", "late.mkv", "24", 2.0, 3.0, mkv, 0.5},
     };
     for (const SyncSource& c : cases) {
         SCOPED_TRACE(c.name);
         const QString source = sources.path() + "/" + c.file;
-        QStringList arguments{
-            "-v",
-            "error",
-            "-y",
-            "-f",
-            "lavfi",
-            "-i",
-            QString("color=c=0x202020:s=160x120:r=%1:d=%2,drawbox=enable='between(t,1.0,1.0999)'"
-                    ":c=white:t=fill")
-                .arg(c.rate)
-                .arg(c.pictureSeconds),
-            "-f",
-            "lavfi",
-            "-i",
-            QString("aevalsrc='if(between(t,1.0,1.1),0.5*sin(2*PI*1000*t),0)':s=44100:d=%1")
-                .arg(c.soundSeconds)};
-        const ToolResult made = RunTool("ffmpeg", arguments + c.extra + QStringList{source});
+        const ToolResult made = makeFlashAndBeep(c, source);
         ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
 
         ASSERT_TRUE(reverse(source));
@@ -219,7 +224,8 @@ TEST_F(ReverseOneFileTest, FlashAndBeepStayTogether)
         const auto flash = std::find_if(grey.begin(), grey.end(), [](double g) { return g > 150; });
         ASSERT_NE(flash, grey.end());
         const double flashAt = (flash - grey.begin()) * frame;
-        EXPECT_NEAR(flashAt, c.pictureSeconds - 1.1, frame);  // the picture kept its whole span
+        // The whole picture is kept: the flash's end is as far from the film's start as it was from its end.
+        EXPECT_NEAR(flashAt, c.pictureDelay + c.pictureSeconds - 1.1, frame);
         EXPECT_NEAR(firstLoudSecond(result()), flashAt, frame);
         EXPECT_NEAR(DecodedDuration(result(), "v:0"), c.pictureSeconds, frame);
         EXPECT_NEAR(DecodedDuration(result(), "a:0"), c.pictureSeconds, frame);
@@ -284,8 +290,8 @@ TEST_F(ReverseOneFileTest, SourcesWithOnlyOneKindOfStream)
     // the sound alone as the reversed film.
     const QString noPicture = sources.path() + "/no picture.mkv";
     const ToolResult made = RunTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "sine=d=1", "-f", "lavfi",
-                                               "-i", "color=s=64x48:d=1", "-map", "0", "-map", "1", "-frames:v",
-                                               "0", "-c:v", "mpeg4", noPicture});
+                                               "-i", "color=s=64x48:d=1", "-map", "0", "-map", "1",
+                                               "-frames:v", "0", "-c:v", "mpeg4", noPicture});
     ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
     const ReversalResult pictureless = ReverseOneFile(noPicture, QuotedToolPath(WorkFolder()), report);
     EXPECT_FALSE(pictureless.made);
@@ -395,12 +401,12 @@ TEST(BatchTexts, AreTheDesignedLinesWithPathsEscaped)
 {
     EXPECT_EQ(FrameExtractionBatch("\"/tmp/w/temp/ffmpeg.exe\"", "/in/clip.avi", {"30000/1001", 0.5005, 2}),
               "\"/tmp/w/temp/ffmpeg.exe\" -i \"/in/clip.avi\" -an -qscale 1 -vf "
-              "fps=fps=30000/1001:start_time=0.500500 %%06d.jpg\r\ndel jpg2avi.tmp");
+              "fps=fps=30000/1001:start_time=0.500500,setpts=PTS-STARTPTS %%06d.jpg\r\ndel jpg2avi.tmp");
     EXPECT_EQ(FrameRebuildBatch("\"/tmp/w/temp/ffmpeg.exe\"", "30/1", "/tmp/w/temp/tvideo.avi"),
               "\"/tmp/w/temp/ffmpeg.exe\" -f image2  -framerate 30/1 -i Renamed/image%%d.jpg -vcodec copy "
               "\"/tmp/w/temp/tvideo.avi\"\r\ndel jpg2avi.tmp");
-    EXPECT_EQ(
-        FrameExtractionBatch("\"/w/ffmpeg.exe\"", "/in/50% \"off\".avi", {"25", 0, 0}),
-        "\"/w/ffmpeg.exe\" -i \"/in/50%% \\\"off\\\".avi\" -an -qscale 1 -vf fps=fps=25:start_time=0.000000 "
-        "%%06d.jpg\r\ndel jpg2avi.tmp");
+    EXPECT_EQ(FrameExtractionBatch("\"/w/ffmpeg.exe\"", "/in/50% \"off\".avi", {"25", 0, 0}),
+              "\"/w/ffmpeg.exe\" -i \"/in/50%% \\\"off\\\".avi\" -an -qscale 1 -vf "
+              "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS "
+              "%%06d.jpg\r\ndel jpg2avi.tmp");
 }
