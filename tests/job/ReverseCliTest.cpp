@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -51,6 +52,8 @@ protected:
     void prepare(QProcess& process, const QStringList& arguments, const QString& tempRoot = QString())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!path.isEmpty())
+            environment.insert("PATH", path);
         environment.insert("TEMP", tempRoot.isEmpty() ? temp() : tempRoot);
         environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
         process.setProcessEnvironment(environment);
@@ -92,6 +95,7 @@ protected:
     QStringList leftInWork() const { return QDir(work()).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir home;
+    QString path;  // PATH for tarnivo-reverse, when not this process's
 };
 
 // Programs still running that work in this test's folders.
@@ -172,7 +176,7 @@ TEST_F(ReverseCli, ASecondJobOnABusyWorkingFolderIsRefused)
     EXPECT_EQ(outputs(), QStringList({"longer.avi"}));
 }
 
-TEST_F(ReverseCli, BadUsageIsToldAndRunsNothing)
+TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
 {
     const QString good = clip("clip.avi");
     struct Case {
@@ -190,6 +194,18 @@ TEST_F(ReverseCli, BadUsageIsToldAndRunsNothing)
         EXPECT_EQ(result.exitCode, 2) << c.message;
         EXPECT_EQ(result.errors.trimmed(), c.message);
     }
+    EXPECT_EQ(outputs(), QStringList());
+
+    // Without SoX on PATH the job says what to install before it starts.
+    path = home.path() + "/bin";
+    QDir().mkpath(path);
+    for (const char* tool : {"ffmpeg", "ffprobe"})
+        QFile::link(QStandardPaths::findExecutable(tool), path + "/" + tool);
+    const CliRun withoutSox = run({"--out", out(), good});
+    path.clear();
+    EXPECT_EQ(withoutSox.exitCode, 1);
+    EXPECT_TRUE(withoutSox.output.contains("sox (Debian package \"sox\")")) << withoutSox.output.toStdString();
+    EXPECT_FALSE(withoutSox.output.contains("ffprobe"));
     EXPECT_EQ(outputs(), QStringList());
 
     const CliRun list = run({"--list-profiles"});
