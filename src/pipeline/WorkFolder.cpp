@@ -32,6 +32,26 @@ QString privateTempRoot()
 
 bool usingPrivateRoot() { return qEnvironmentVariableIsEmpty("TEMP"); }
 
+// W lives in TEMP. Whoever may rename entries of TEMP can swap W for a folder of their own
+// between the check of W and its use: the owner of TEMP, and anyone who may write it, unless
+// the sticky bit limits renaming to each entry's owner (as on /tmp).
+QString checkTempProtectsWorkFolder(const QString& temp)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(temp).constData(), &info) != 0)
+        return QString();  // a missing TEMP is reported when W cannot be created in it
+    const bool ownedByOthers = info.st_uid != ::getuid() && info.st_uid != 0;
+    const bool othersMayRename = (info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX);
+    if (!ownedByOthers && !othersMayRename)
+        return QString();
+    return QStringLiteral(
+               "The folder %1 named by TEMP can be changed by other users and is not protected by "
+               "the sticky bit, so another user could swap Tarnivo's working folder in it for one of "
+               "their own while Tarnivo runs programs from it. Please set TEMP to a folder of your "
+               "own, or to one with the sticky bit such as /tmp.")
+        .arg(temp);
+}
+
 }  // namespace
 
 QString TempRoot()
@@ -75,11 +95,10 @@ QString CheckFolderIsPrivate(const QString& folder)
 QString PrepareWorkFolder()
 {
     const QString root = TempRoot();
-    if (usingPrivateRoot()) {
-        const QString problem = CheckFolderIsPrivate(root);
-        if (!problem.isEmpty())
-            return problem;
-    }
+    const QString rootProblem =
+        usingPrivateRoot() ? CheckFolderIsPrivate(root) : checkTempProtectsWorkFolder(root);
+    if (!rootProblem.isEmpty())
+        return rootProblem;
     const QString work = WorkFolder();
     if (!makeFolderIfMissing(work))
         return QStringLiteral("The working folder %1 cannot be created: %2.")

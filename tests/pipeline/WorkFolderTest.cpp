@@ -71,3 +71,15 @@ TEST(WorkFolder, RefusesAFolderOthersCanWriteOrALink)
     plain.close();
     EXPECT_TRUE(PrepareWorkFolder().contains("not a folder"));
 }
+
+TEST(WorkFolder, RefusesATempOthersCanWriteWithoutTheStickyBit)
+{
+    TempEnvironment temp;
+    ::chmod(QFile::encodeName(temp.root()).constData(), 0777);
+    const QString message = PrepareWorkFolder();
+    EXPECT_TRUE(message.contains("sticky bit")) << message.toStdString();
+    EXPECT_FALSE(QDir(temp.work()).exists());  // refused before anything was made in it
+
+    ::chmod(QFile::encodeName(temp.root()).constData(), 01777);  // as /tmp
+    EXPECT_EQ(PrepareWorkFolder(), QString());
+}
