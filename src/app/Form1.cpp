@@ -122,6 +122,24 @@ bool IsStored(const QString& key)
     return store.contains(key);
 }
 
+// Check states as stored: 0 clear, 1 checked, 2 greyed.
+Qt::CheckState checkStateFromStored(int state)
+{
+    return state == 1 ? Qt::Checked : state == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
+}
+
+int storedCheckState(const QCheckBox* check)
+{
+    switch (check->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
 bool storedTrue(const QString& value)
 {
     return value.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
@@ -376,7 +394,7 @@ void Form1::RestoreOptions()
             } else if (box) {
                 box->setEditText(value);
             } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
-                check->setCheckState(static_cast<Qt::CheckState>(qBound(0, value.toInt(), 2)));
+                check->setCheckState(checkStateFromStored(value.toInt()));
             } else if (auto* button = qobject_cast<QRadioButton*>(control)) {
                 button->setChecked(storedTrue(value));
             }
@@ -426,7 +444,7 @@ void Form1::SaveOptions()
         if (auto* box = qobject_cast<QComboBox*>(control))
             value = box->currentText();
         else if (auto* check = qobject_cast<QCheckBox*>(control))
-            value = QString::number(int(check->checkState()));
+            value = QString::number(storedCheckState(check));
         else if (auto* button = qobject_cast<QRadioButton*>(control))
             value = button->isChecked() ? QStringLiteral("True") : QStringLiteral("False");
         WriteSetting(QLatin1String(option.key), value);
@@ -643,8 +661,8 @@ CustomFormatValues Form1::CustomValues() const
     values.audioCodec = Combo4->currentText();
     values.audioBitrate = Combo5->currentText();
     values.audioSamples = Combo6->currentText();
-    values.sameQualityState = int(Check1->checkState());
-    values.deInterlaceState = int(Check2->checkState());
+    values.sameQualityState = storedCheckState(Check1);
+    values.deInterlaceState = storedCheckState(Check2);
     values.mono = Option1->isChecked();
     values.stereo = Option2->isChecked();
     return values;

@@ -1,17 +1,45 @@
 // The main window's handlers of the engine's events, driven by a real engine.
 #include "AVC.h"
 #include "ConversionEvents.h"
-#include "EngineTestSupport.h"
-#include "MediaTestSupport.h"
+#include "WindowTestSupport.h"
 
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 namespace tarnivo {
 namespace {
 
-using test::RecordingWindow;
+// The main window as the event handlers see it; every call is logged in order.
+class RecordingWindow : public ConversionWindow {
+public:
+    void SetProgressText(const QString& text) override { calls << "text:" + text; }
+    void SetProgressValue(int value) override { calls << "value:" + QString::number(value); }
+    void DisableTimer() override { calls << "timer off"; }
+    void SetButtonEnabled(WindowButton button, bool enabled) override
+    {
+        calls << QString("PushButton%1 %2").arg(ButtonNumber(button)).arg(enabled ? "enabled" : "disabled");
+    }
+    void SetStartButtonCaption(const QString& caption) override { calls << "caption:" + caption; }
+    void ShowMessage(const QString& text) override { calls << "message:" + text; }
+    bool JobRunning() const override { return jobRunning; }
+
+    static int ButtonNumber(WindowButton button)
+    {
+        switch (button) {
+        case WindowButton::PushButton1:
+            return 1;
+        case WindowButton::PushButton2:
+            return 2;
+        case WindowButton::PushButton4:
+            return 4;
+        case WindowButton::PushButton6:
+            return 6;
+        }
+        return 0;
+    }
+
+    QStringList calls;
+    bool jobRunning = false;
+};
 
 TEST(WindowHandlers, PulseStepsThroughTheTableOverFiveTicks)
 {
@@ -42,15 +70,23 @@ TEST(WindowHandlers, PulseStepsThroughTheTableOverFiveTicks)
     }
 }
 
-TEST(WindowHandlers, CompleteRestoresButtonsCaptionAndBar)
+// The caption goes back to "Start Converting" only when no job runs: during a job the job
+// itself puts it back at its end.
+TEST(WindowHandlers, CompleteRestoresButtonsAndBarAndTheCaptionOutsideAJob)
 {
-    RecordingWindow window;
-    qint16 ProgressPhase = 2;
-    AVC1_Complete(ProgressPhase, window);
-    EXPECT_EQ(window.calls, (QStringList{"timer off", "PushButton1 enabled", "PushButton2 enabled",
-                                         "PushButton4 enabled", "PushButton6 enabled",
-                                         "caption:Start Converting", "text:Progress Bar", "value:0"}));
-    EXPECT_EQ(ProgressPhase, 0);
+    for (const bool jobRunning : {false, true}) {
+        RecordingWindow window;
+        window.jobRunning = jobRunning;
+        qint16 ProgressPhase = 2;
+        AVC1_Complete(ProgressPhase, window);
+        QStringList expected{
+            "timer off",           "PushButton1 enabled",      "PushButton2 enabled", "PushButton4 enabled",
+            "PushButton6 enabled", "caption:Start Converting", "text:Progress Bar",   "value:0"};
+        if (jobRunning)
+            expected.removeAll("caption:Start Converting");
+        EXPECT_EQ(window.calls, expected) << "job running: " << jobRunning;
+        EXPECT_EQ(ProgressPhase, 0);
+    }
 }
 
 TEST(WindowHandlers, RefusedConversionShowsTheMessageAndLeavesTheBar)

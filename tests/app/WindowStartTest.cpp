@@ -1,0 +1,143 @@
+// Start-up, settings and the output folder of the window, on an empty and on a filled store.
+#include "ProfileCatalogue.h"
+#include "SettingsStore.h"
+#include "WindowTestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+namespace tarnivo {
+namespace {
+
+using test::ScriptedDialogs;
+
+class WindowStart : public test::WindowTest {};
+
+// The text a control shows (check states as 0/1/2, option buttons as True/False), as stored.
+QString ShownValue(QWidget* control)
+{
+    if (auto* box = qobject_cast<QComboBox*>(control))
+        return box->currentText();
+    if (auto* check = qobject_cast<QCheckBox*>(control))
+        return QString::number(check->checkState() == Qt::Checked            ? 1
+                               : check->checkState() == Qt::PartiallyChecked ? 2
+                                                                             : 0);
+    if (auto* option = qobject_cast<QRadioButton*>(control))
+        return option->isChecked() ? "True" : "False";
+    return "?";
+}
+
+TEST_F(WindowStart, FirstStartShowsTheDefaultsAndARestartRestoresEveryOption)
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/";
+    {
+        Form1 form(&dialogs);
+        EXPECT_TRUE(dialogs.log.isEmpty()) << dialogs.log.join("\n").toStdString();
+        EXPECT_EQ(form.windowTitle(), "Tarnivo");
+        EXPECT_EQ(Control<QLineEdit>(form, "Text2")->text(), desktop);
+        EXPECT_EQ(ReadSetting("Text2"), desktop);
+        EXPECT_EQ(form.ProfileName(), "AVI (MPEG4-XviD-Best Quality)");
+        EXPECT_EQ(form.RowCount(), 0);
+        auto* list = Control<QTreeWidget>(form, "ListView1");
+        EXPECT_EQ(list->headerItem()->text(0),
+                  "Drag and drop files here. Move | bar to the right if needed.");
+        EXPECT_EQ(list->columnCount(), 1);
+        EXPECT_EQ(Control<QProgressBar>(form, "ProgressBar1")->text(), "Progress Bar");
+
+        // Places (twips / 15), captions and fonts.
+        EXPECT_EQ(form.size(), QSize(536, 612));
+        auto* start = Control<QPushButton>(form, "PushButton5");
+        EXPECT_EQ(start->geometry(), QRect(8, 542, 520, 27));
+        EXPECT_EQ(start->text(), "Start Converting");
+        EXPECT_TRUE(start->font().bold());
+        EXPECT_DOUBLE_EQ(start->font().pointSizeF(), 11.25);
+        EXPECT_DOUBLE_EQ(Control(form, "Text2")->font().pointSizeF(), 9);
+        EXPECT_EQ(Control(form, "Text2")->geometry(), QRect(16, 20, 433, 23));
+        EXPECT_EQ(Control<QPushButton>(form, "PushButton6")->text(), "Load Sample/Example Files");
+        EXPECT_TRUE(form.HandCursorLoaded());  // HAND-M.CUR is made beside the programs
+        EXPECT_EQ(Control(form, "PushButton1")->cursor().shape(), Qt::BitmapCursor);
+
+        // The panel: disabled, with its defaults; "Custom Format" enables it.
+        for (const OptionKey& option : OptionKeysInRestoreOrder()) {
+            QWidget* control = Control(form, option.control);
+            EXPECT_EQ(ShownValue(control), option.defaultValue) << option.key;
+            EXPECT_EQ(control->isEnabled(), option.control == std::string("Combo1")) << option.control;
+        }
+        Control<QComboBox>(form, "Combo1")->setCurrentText("Custom Format");
+        EXPECT_TRUE(Control(form, "Option1")->isEnabled());
+
+        // Typed texts, odd states and a typed folder.
+        Control<QComboBox>(form, "Combo8")->setEditText("720x576");
+        Control<QComboBox>(form, "Combo7")->setEditText("23.976");
+        Control<QComboBox>(form, "Combo2")->setEditText("my codec");
+        Control<QComboBox>(form, "Combo9")->setEditText("mkv");
+        Control<QCheckBox>(form, "Check1")->setCheckState(Qt::Checked);
+        Control<QCheckBox>(form, "Check2")->setCheckState(Qt::PartiallyChecked);
+        Control<QRadioButton>(form, "Option1")->setChecked(true);
+        Control<QLineEdit>(form, "Text2")->setText("/no/such/folder");
+        EXPECT_EQ(ReadSetting("Text2"), "/no/such/folder");
+        form.close();
+    }
+    EXPECT_EQ(ReadSetting("Op9"), "1");
+    EXPECT_EQ(ReadSetting("Op11"), "True");
+    EXPECT_EQ(ReadSetting("Op12"), "False");
+
+    Form1 again(&dialogs);
+    EXPECT_TRUE(dialogs.log.isEmpty()) << dialogs.log.join("\n").toStdString();
+    EXPECT_EQ(again.OutputFolderText(), "/no/such/folder");
+    const QList<QPair<const char*, QString>> restored{
+        {"Combo1", "Custom Format"}, {"Combo2", "my codec"}, {"Combo3", "360"},    {"Combo4", "mp2"},
+        {"Combo5", "128"},           {"Combo6", "44100"},    {"Combo7", "23.976"}, {"Combo8", "720x576"},
+        {"Combo9", "mkv"},           {"Check1", "1"},        {"Check2", "2"},      {"Option1", "True"},
+        {"Option2", "False"}};
+    for (const auto& [control, value] : restored) {
+        EXPECT_EQ(ShownValue(Control(again, control)), value) << control;
+        EXPECT_TRUE(Control(again, control)->isEnabled()) << control;
+    }
+    const CustomFormatValues custom = again.CustomValues();
+    EXPECT_EQ(custom.videoSize, "720x576");
+    EXPECT_EQ(custom.deInterlaceState, 2);
+    EXPECT_TRUE(custom.mono);
+    EXPECT_FALSE(custom.stereo);
+}
+
+TEST_F(WindowStart, StoredProfileThatIsNoProfileLeavesTheSelectorEmptyAfterOneReport)
+{
+    WriteSetting("Op1", "avi (mpeg4-xvid-best quality)");
+    WriteSetting("Op2", "h264");
+    WriteSetting("Op13", "");
+    Form1 form(&dialogs);
+    ASSERT_EQ(dialogs.log.size(), 1);
+    EXPECT_TRUE(dialogs.log[0].startsWith("warning:Application Error|Invalid property value\r\n"
+                                          "in Klemvar2017/04/05.Form1.Form_Load at line "))
+        << dialogs.log[0].toStdString();
+    EXPECT_TRUE(
+        dialogs.log[0].endsWith("\r\rPlease email screenshot of this message to support@tarnivo.app"));
+    EXPECT_EQ(form.ProfileName(), "");
+    EXPECT_FALSE(Control(form, "Combo2")->isEnabled());
+    EXPECT_EQ(form.CustomValues().videoCodec, "h264");
+    EXPECT_EQ(form.CustomValues().extension, ".avi");  // an empty extension comes back as ".avi"
+}
+
+TEST_F(WindowStart, FolderPickerStoresTheFolderWithOneSlash)
+{
+    Form1 form(&dialogs);
+    auto* text2 = Control<QLineEdit>(form, "Text2");
+    const QList<QPair<QString, QString>> picks{
+        {"/home/ann/my films", "/home/ann/my films/"}, {"/", "/"}, {"", "/"}};  // "" = cancelled
+    for (const auto& [picked, shown] : picks) {
+        dialogs.folders = {picked};
+        Control<QPushButton>(form, "PushButton2")->click();
+        EXPECT_EQ(dialogs.log.takeLast(), "folder:Please select folder:");
+        EXPECT_EQ(text2->text(), shown);
+        EXPECT_EQ(ReadSetting("Text2"), shown);
+    }
+}
+
+}  // namespace
+}  // namespace tarnivo
