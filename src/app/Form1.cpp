@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -27,6 +28,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QStyle>
 #include <QUrl>
 
 #include <algorithm>
@@ -102,10 +104,32 @@ QComboBox* makeOptionBox(QWidget* frame, const char* name, int topTwips)
     return box;
 }
 
+// The design's places were made for Arial; a wider font is made smaller where a caption would
+// not fit its place.
+void shrinkToFit(QWidget* widget, const QString& caption, int room)
+{
+    QFont font = widget->font();
+    while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(caption) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    widget->setFont(font);
+}
+
 void makeLabel(QWidget* frame, const QString& caption, int topTwips)
 {
     auto* label = new QLabel(caption, frame);
     label->setGeometry(twips(240, topTwips, 945, 240));
+    shrinkToFit(label, caption, label->width());
+}
+
+template <typename Button>
+Button* makeChoice(QWidget* frame, const char* name, const QString& caption, const QRect& place)
+{
+    auto* button = named(new Button(caption, frame), name);
+    button->setGeometry(place);
+    const int indicator = button->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                          button->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    shrinkToFit(button, caption, place.width() - indicator);
+    return button;
 }
 
 void addEntries(QComboBox* box, const std::vector<std::string>& entries)
@@ -222,10 +246,10 @@ void Form1::CreateCustomPanel()
     Combo7 = makeOptionBox(Frame4, "Combo7", 1320);
     Combo8 = makeOptionBox(Frame4, "Combo8", 1800);
     Combo9 = makeOptionBox(Frame4, "Combo9", 2280);
-    Check1 = named(new QCheckBox(QStringLiteral("SameQuality"), Frame4), "Check1");
-    Check1->setGeometry(twips(240, 2760, 1395, 300));
-    Check2 = named(new QCheckBox(QStringLiteral("DeInterlace"), Frame4), "Check2");
-    Check2->setGeometry(twips(1680, 2760, 1395, 300));
+    Check1 =
+        makeChoice<QCheckBox>(Frame4, "Check1", QStringLiteral("SameQuality"), twips(240, 2760, 1425, 300));
+    Check2 =
+        makeChoice<QCheckBox>(Frame4, "Check2", QStringLiteral("DeInterlace"), twips(1680, 2760, 1425, 300));
 
     Frame5 = makeFrame(this, "Frame5", QStringLiteral("Audio (Profile = Custom Format)"),
                        twips(4080, 4740, 3840, 3255));
@@ -236,10 +260,10 @@ void Form1::CreateCustomPanel()
     Combo4 = makeOptionBox(Frame5, "Combo4", 360);
     Combo5 = makeOptionBox(Frame5, "Combo5", 840);
     Combo6 = makeOptionBox(Frame5, "Combo6", 1320);
-    Option1 = named(new QRadioButton(QStringLiteral("Mono"), Frame5), "Option1");
-    Option1->setGeometry(twips(1200, 1800, 840, 300));
-    Option2 = named(new QRadioButton(QStringLiteral("Stereo"), Frame5), "Option2");
-    Option2->setGeometry(twips(2040, 1800, 1200, 300));
+    Option1 =
+        makeChoice<QRadioButton>(Frame5, "Option1", QStringLiteral("Mono"), twips(1200, 1800, 840, 300));
+    Option2 =
+        makeChoice<QRadioButton>(Frame5, "Option2", QStringLiteral("Stereo"), twips(2040, 1800, 1200, 300));
 }
 
 void Form1::ConnectControls()

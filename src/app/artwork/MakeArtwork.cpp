@@ -23,6 +23,7 @@ QImage drawHand()
     QImage image(kCursorSize, kCursorSize, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainterPath hand;
+    hand.setFillRule(Qt::WindingFill);                        // the parts overlap: their union is the hand
     hand.addRoundedRect(QRectF(9.5, 1.5, 5, 17), 2.5, 2.5);   // index finger
     hand.addRoundedRect(QRectF(14, 10.5, 4.5, 9), 2.2, 2.2);  // middle finger
     hand.addRoundedRect(QRectF(18, 11.5, 4.5, 9), 2.2, 2.2);  // ring finger
