@@ -32,9 +32,9 @@ protected:
     void SetUp() override
     {
         root = folder() + "/films";
-        for (const char* file :
-             {"b.avi", "a.txt", "CLIP.AVI", "odd..avi", ".hidden.avi", "~temp.avi", "sub1/x.avi",
-              "sub1/deeper/y.avi", "sub2/z.avi", ".dotfolder/w.avi", "bad\x01name/v.avi", "locked/q.avi"})
+        for (const char* file : {"b.avi", "a.txt", "CLIP.AVI", "odd..avi", ".hidden.avi", "~temp.avi",
+                                 "sub1/x.avi", "sub1/deeper/y.avi", "sub2/z.avi", ".dotfolder/w.avi",
+                                 "Ärger/ü.avi", "bad\x01name/v.avi", "locked/q.avi"})
             MakeFile(root + "/" + QString::fromUtf8(file));
         ASSERT_EQ(::symlink(root.toUtf8().constData(), (root + "/loop").toUtf8().constData()), 0);
         ::chmod((root + "/locked").toUtf8().constData(), 0);
@@ -64,8 +64,8 @@ QStringList Sorted(QStringList rows)
 TEST_F(ListIntake, FolderScanTakesEveryLevelInOrderWithTheFilter)
 {
     const bool permissionsDeny = ::geteuid() != 0;  // root reads every folder
-    const QStringList everyVideo{"b.avi",      "CLIP.AVI",         "odd..avi",         "sub1/x.avi",
-                                 "sub2/z.avi", ".dotfolder/w.avi", "sub1/deeper/y.avi"};
+    const QStringList everyVideo{"b.avi",      "CLIP.AVI",         "odd..avi",    "sub1/x.avi",
+                                 "sub2/z.avi", ".dotfolder/w.avi", "Ärger/ü.avi", "sub1/deeper/y.avi"};
     const QList<QPair<QString, QStringList>> scans{
         {"*", everyVideo + QStringList{"a.txt"}}, {"avi", everyVideo}, {".avi", {"odd..avi"}}};
     for (const auto& [answer, expected] : scans) {
@@ -137,6 +137,16 @@ TEST_F(ListIntake, DroppedFilesAndFoldersComeInDropOrderAndTextIsRefused)
     QDir::setCurrent(root);
     opened.AddFilesFromCommandLine({"b.avi", "sub2", QUrl::fromLocalFile(last).toString()});
     EXPECT_EQ(Rows(opened), (QStringList{root + "/b.avi", root + "/sub2/z.avi", last}));
+
+    // The open-file dialog: one file as chosen, several with the "//" repair.
+    Form1 picked(&dialogs);
+    dialogs.files = {{root + "/b.avi"}, {root + "//sub1/x.avi", last}, {}};
+    for (int click = 0; click < 3; ++click)
+        Control<QPushButton>(picked, "PushButton1")->click();
+    EXPECT_EQ(Rows(picked), (QStringList{root + "/b.avi", root + "/sub1/x.avi", last}));
+    EXPECT_EQ(dialogs.log,
+              QStringList(3, "files:Add File(s) - Hold Ctrl or Shift to select multiple files|"
+                             "Supported Video Files (*.wmv *.flv *.avi *.mpg *.mpeg *.mov *.mp4)"));
 }
 
 void PressDelete(QWidget* list)

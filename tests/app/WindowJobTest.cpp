@@ -58,7 +58,7 @@ struct JobWatch {
 
 TEST_F(WindowJob, StartConvertingReversesBothFilesAndTellsDone)
 {
-    const QStringList sources{Clip("clip one.avi", 1.0), Clip("it's $2 100%.avi", 1.0)};
+    const QStringList sources{Clip("clip one.avi", 1.0), Clip("it's $2 100% \"Ü\" \\ back.avi", 1.0)};
     Form1 form(&dialogs);
     form.show();
     form.AddFilesFromCommandLine(sources);
@@ -93,7 +93,7 @@ TEST_F(WindowJob, StartConvertingReversesBothFilesAndTellsDone)
     EXPECT_EQ(Control<QProgressBar>(form, "ProgressBar1")->text(), "Progress Bar");
     EXPECT_EQ(Control<QProgressBar>(form, "ProgressBar1")->value(), 0);
     EXPECT_EQ(dialogs.log, QStringList{"message:Tarnivo|Done."});
-    for (const QString name : {"clip one.avi", "it's $2 100%.avi"}) {
+    for (const QString name : {"clip one.avi", "it's $2 100% \"Ü\" \\ back.avi"}) {
         const QFileInfo output(out() + "/" + name);
         EXPECT_TRUE(output.isFile() && output.size() > 0) << name.toStdString();
     }
