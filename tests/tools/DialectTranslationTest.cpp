@@ -40,7 +40,10 @@ TEST_P(DialectRule, TranslatesAsDocumented)
 }
 
 const char* const kEvenSourceSize = "scale=w='max(2,round(iw/2)*2)':h='max(2,round(ih/2)*2)'";
-const char* const kPalette = "split[tv_a][tv_b];[tv_a]palettegen[tv_p];[tv_b][tv_p]paletteuse";
+const char* const kPalette =
+    "split[tv_a][tv_b];[tv_a]palettegen=stats_mode=single[tv_p];[tv_b][tv_p]paletteuse=new=1";
+// Every RealMedia output caps its pictures under the muxer's packet limit.
+const std::string kRealMediaCap = "-maxrate 100000k -bufsize 400k";
 
 std::string With(const std::string& line, const std::string& filter)
 {
@@ -66,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"RateFactorForH264", "-i a.avi -vcodec h264 -sameq o.mp4",
                  With("-i a.avi -vcodec libx264 -crf 18 -vf %F o.mp4", kEvenSourceSize)},
         RuleCase{"DroppedWithoutNamedCodec", "-i a.avi -b 360 -sameq o.mov", "-i a.avi -b:v 360k o.mov"},
-        RuleCase{"DroppedForGif", "-i a.avi -vcodec gif -sameq o.gif", "-i a.avi -vcodec gif o.gif"}),
+        RuleCase{"DroppedForGif", "-i a.avi -vcodec gif -sameq o.gif", "-i a.avi -vcodec gif -an o.gif"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,12 +80,12 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"DeinterlaceBeforeScale", "-i a.avi -s 320x240 -vcodec mpeg4 -deinterlace o.avi",
                  "-i a.avi -vcodec mpeg4 -vf yadif,scale=320:240 o.avi"},
         RuleCase{"GifFormOfTheEngine", "-i a.avi -y -s 64x48 -f gif -pix_fmt rgb24 -loop_output 0 -r 2 o.gif",
-                 With("-i a.avi -y -f gif -loop 0 -r 2 -vf scale=64:48,%F o.gif", kPalette)},
+                 With("-i a.avi -y -f gif -loop 0 -an -vf fps=2,scale=64:48,%F o.gif", kPalette)},
         RuleCase{"GifNamedWithoutDotGetsItsMuxer", "-i a.avi -pix_fmt rgb24 clipgif",
-                 With("-i a.avi -f gif -vf %F clipgif", kPalette)},
+                 With("-i a.avi -f gif -an -vf %F clipgif", kPalette)},
         RuleCase{"ChainOrderYadifScalePalette",
                  "-i a.avi -s 64x48 -deinterlace -pix_fmt rgb24 -loop_output 0 o.gif",
-                 With("-i a.avi -loop 0 -vf yadif,scale=64:48,%F o.gif", kPalette)},
+                 With("-i a.avi -loop 0 -an -vf yadif,scale=64:48,%F o.gif", kPalette)},
         RuleCase{"Rgb24KeptOutsideGif", "-i a.avi -pix_fmt rgb24 o.avi", "-i a.avi -pix_fmt rgb24 o.avi"}),
     [](const auto& info) { return info.param.name; });
 
@@ -112,6 +115,33 @@ INSTANTIATE_TEST_SUITE_P(
                  "-i a.avi -vcodec mpeg4 -qscale 1 o.avi"}),
     [](const auto& info) { return info.param.name; });
 
+// Containers that take only some codecs get one they take, whatever the custom panel says.
+INSTANTIATE_TEST_SUITE_P(
+    FixedContainers, DialectRule,
+    testing::Values(
+        RuleCase{
+            "GifTakesGifPicturesAndNoSound",
+            "-i a.avi -y -b 360 -r 29.97 -s 320x240 -vcodec mpeg4 -acodec mp2 -ab 128 -ar 44100 -ac 2 "
+            "-pix_fmt rgb24 -loop_output 0 -r 2 o.gif",
+            With("-i a.avi -y -b:v 360k -vcodec gif -loop 0 -an -vf fps=2,scale=320:240,%F o.gif", kPalette)},
+        RuleCase{"WebmTakesVp8AndVorbis",
+                 "-i a.avi -y -b 360 -vcodec mpeg4 -acodec mp2 -ab 128 -ar 44100 o.webm",
+                 "-i a.avi -y -b:v 360k -vcodec libvpx -acodec libvorbis -b:a 128k -ar 44100 o.webm"},
+        RuleCase{"WebmKeepsVp9AndOpus", "-i a.avi -vcodec vp9 -acodec opus -ar 44100 o.webm",
+                 "-i a.avi -vcodec libvpx-vp9 -acodec libopus -ar 48000 o.webm"},
+        RuleCase{"VorbisIsTheLibraryEncoder", "-i a.avi -acodec vorbis o.ogg",
+                 "-i a.avi -acodec libvorbis o.ogg"},
+        RuleCase{"OpusTakesItsNearestRate", "-i a.avi -acodec opus -ar 22050 o.opus",
+                 "-i a.avi -acodec libopus -ar 24000 o.opus"},
+        RuleCase{"RealMediaPicturesCappedUnderItsPacketLimit",
+                 "-i a.avi -y -vcodec rv20 -deinterlace -sameq -ar 44100 -ac 2 o.rm",
+                 "-i a.avi -y -vcodec rv20 -b:v 8000k -ar 44100 -ac 2 " + kRealMediaCap +
+                     " -vf yadif,scale=w='max(4,round(iw/4)*4)':h='max(4,round(ih/4)*4)' o.rm"},
+        RuleCase{"RealMediaKeepsAGivenBuffer", "-i a.avi -b 300 -bufsize 200 -f rm o",
+                 "-i a.avi -b:v 300k -bufsize 200k -f rm -maxrate 100000k o"},
+        RuleCase{"FrameRateKeptOutsideGif", "-i a.avi -r 25 o.avi", "-i a.avi -r 25 o.avi"}),
+    [](const auto& info) { return info.param.name; });
+
 INSTANTIATE_TEST_SUITE_P(
     AmrNarrowBand, DialectRule,
     testing::Values(RuleCase{"RateChannelsAndNearestBitrate",
@@ -136,34 +166,34 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     FrameSizes, DialectRule,
-    testing::Values(
-        RuleCase{"Rv20RoundsToFour", "-i a.avi -s 321x241 -vcodec rv20 o.rm",
-                 "-i a.avi -vcodec rv20 -vf scale=320:240 o.rm"},
-        RuleCase{"Rv20HalvesRoundUp", "-i a.avi -s 322x242 -vcodec rv20 o.rm",
-                 "-i a.avi -vcodec rv20 -vf scale=324:244 o.rm"},
-        RuleCase{"XvidRoundsToEven", "-i a.avi -s 321x241 -vcodec xvid o.avi",
-                 "-i a.avi -vcodec libxvid -vf scale=322:242 o.avi"},
-        RuleCase{"H263NearestInScaleUp", "-i a.avi -s 320x240 -vcodec h263 o.3gp",
-                 "-i a.avi -vcodec h263 -vf scale=352:288 o.3gp"},
-        RuleCase{"H263NearestInScaleDown", "-i a.avi -s 160x120 -vcodec h263 o.3gp",
-                 "-i a.avi -vcodec h263 -vf scale=176:144 o.3gp"},
-        RuleCase{"H263Smallest", "-i a.avi -s 100x80 -vcodec h263 o.3gp",
-                 "-i a.avi -vcodec h263 -vf scale=128:96 o.3gp"},
-        RuleCase{"H263Largest", "-i a.avi -s 1920x1080 -vcodec h263 o.3gp",
-                 "-i a.avi -vcodec h263 -vf scale=1408:1152 o.3gp"},
-        RuleCase{"AnySizeCodecKeepsOddSize", "-i a.avi -s 321x241 -vcodec mpeg4 o.avi",
-                 "-i a.avi -vcodec mpeg4 -vf scale=321:241 o.avi"},
-        RuleCase{"SizeNameLeftToFfmpeg", "-i a.avi -s vga -vcodec xvid o.avi",
-                 "-i a.avi -s vga -vcodec libxvid o.avi"},
-        RuleCase{"SourceSizeToMultipleOfFour", "-i a.avi -vcodec rv20 o.rm",
-                 "-i a.avi -vcodec rv20 -vf scale=w='max(4,round(iw/4)*4)':h='max(4,round(ih/4)*4)' o.rm"},
-        RuleCase{"SourceSizeToH263Size", "-i a.avi -vcodec h263 o.3gp",
-                 "-i a.avi -vcodec h263 -vf "
-                 "scale=w='if(lt(iw*ih,17647),128,if(lt(iw*ih,50688),176,if(lt(iw*ih,202752),352,"
-                 "if(lt(iw*ih,811008),704,1408))))':h='if(lt(iw*ih,17647),96,if(lt(iw*ih,50688),"
-                 "144,if(lt(iw*ih,202752),288,if(lt(iw*ih,811008),576,1152))))' o.3gp"},
-        RuleCase{"SourceSizeKeptForAnySizeCodec", "-i a.avi -vcodec mpeg1video o.mpg",
-                 "-i a.avi -vcodec mpeg1video o.mpg"}),
+    testing::Values(RuleCase{"Rv20RoundsToFour", "-i a.avi -s 321x241 -vcodec rv20 o.rm",
+                             "-i a.avi -vcodec rv20 " + kRealMediaCap + " -vf scale=320:240 o.rm"},
+                    RuleCase{"Rv20HalvesRoundUp", "-i a.avi -s 322x242 -vcodec rv20 o.rm",
+                             "-i a.avi -vcodec rv20 " + kRealMediaCap + " -vf scale=324:244 o.rm"},
+                    RuleCase{"XvidRoundsToEven", "-i a.avi -s 321x241 -vcodec xvid o.avi",
+                             "-i a.avi -vcodec libxvid -vf scale=322:242 o.avi"},
+                    RuleCase{"H263NearestInScaleUp", "-i a.avi -s 320x240 -vcodec h263 o.3gp",
+                             "-i a.avi -vcodec h263 -vf scale=352:288 o.3gp"},
+                    RuleCase{"H263NearestInScaleDown", "-i a.avi -s 160x120 -vcodec h263 o.3gp",
+                             "-i a.avi -vcodec h263 -vf scale=176:144 o.3gp"},
+                    RuleCase{"H263Smallest", "-i a.avi -s 100x80 -vcodec h263 o.3gp",
+                             "-i a.avi -vcodec h263 -vf scale=128:96 o.3gp"},
+                    RuleCase{"H263Largest", "-i a.avi -s 1920x1080 -vcodec h263 o.3gp",
+                             "-i a.avi -vcodec h263 -vf scale=1408:1152 o.3gp"},
+                    RuleCase{"AnySizeCodecKeepsOddSize", "-i a.avi -s 321x241 -vcodec mpeg4 o.avi",
+                             "-i a.avi -vcodec mpeg4 -vf scale=321:241 o.avi"},
+                    RuleCase{"SizeNameLeftToFfmpeg", "-i a.avi -s vga -vcodec xvid o.avi",
+                             "-i a.avi -s vga -vcodec libxvid o.avi"},
+                    RuleCase{"SourceSizeToMultipleOfFour", "-i a.avi -vcodec rv20 o.rm",
+                             "-i a.avi -vcodec rv20 " + kRealMediaCap +
+                                 " -vf scale=w='max(4,round(iw/4)*4)':h='max(4,round(ih/4)*4)' o.rm"},
+                    RuleCase{"SourceSizeToH263Size", "-i a.avi -vcodec h263 o.3gp",
+                             "-i a.avi -vcodec h263 -vf "
+                             "scale=w='if(lt(iw*ih,17647),128,if(lt(iw*ih,50688),176,if(lt(iw*ih,202752),352,"
+                             "if(lt(iw*ih,811008),704,1408))))':h='if(lt(iw*ih,17647),96,if(lt(iw*ih,50688),"
+                             "144,if(lt(iw*ih,202752),288,if(lt(iw*ih,811008),576,1152))))' o.3gp"},
+                    RuleCase{"SourceSizeKeptForAnySizeCodec", "-i a.avi -vcodec mpeg1video o.mpg",
+                             "-i a.avi -vcodec mpeg1video o.mpg"}),
     [](const auto& info) { return info.param.name; });
 
 // Lines that are not of the dialect, or parts of a line that are not the output's options,

@@ -71,6 +71,10 @@ const std::vector<VideoCodecRule>& VideoCodecRules()
         {"roqvideo", "roqvideo", kMultipleOf16, QualityMode::None},
         {"huffyuv", "huffyuv", kEven, QualityMode::None},
         {"gif", "gif", kAny, QualityMode::None},
+        {"vp8", "libvpx", kAny, QualityMode::None},
+        {"libvpx", "libvpx", kAny, QualityMode::None},
+        {"vp9", "libvpx-vp9", kAny, QualityMode::None},
+        {"libvpx-vp9", "libvpx-vp9", kAny, QualityMode::None},
     };
     return rules;
 }
@@ -84,14 +88,24 @@ const VideoCodecRule* FindVideoCodecRule(const std::string& dialectName)
     return nullptr;
 }
 
-// Audio codec names of the dialect that are encoder names no more.
+// Audio codec names of the dialect that are encoder names no more, or that name ffmpeg's
+// experimental encoders, which refuse to run without "-strict -2".
 const char* AudioEncoderFor(const std::string& dialectName)
 {
     if (dialectName == "mp3")
         return "libmp3lame";
     if (dialectName == "amr_nb")
         return "libopencore_amrnb";
+    if (dialectName == "vorbis")
+        return "libvorbis";
+    if (dialectName == "opus")
+        return "libopus";
     return nullptr;
+}
+
+bool IsOneOf(const std::string& name, std::initializer_list<const char*> names)
+{
+    return std::any_of(names.begin(), names.end(), [&](const char* candidate) { return name == candidate; });
 }
 
 // The MPEG program stream muxer takes only these audio encoders.
@@ -106,10 +120,14 @@ bool MpegProgramStreamCarries(const std::string& audioEncoder)
 // AMR-NB has eight modes; the encoder refuses everything else.
 const int kAmrBitrates[] = {4750, 5150, 5900, 6700, 7400, 7950, 10200, 12200};
 
-std::string AudioEncoderForOutput(const std::string& dialectName, bool mpegProgramStream)
+// The containers whose codecs are fixed, as far as a rule needs to know.
+enum class Container { Other, Gif, Flv, MpegProgramStream, WebM, RealMedia };
+
+std::string AudioEncoderForOutput(const std::string& dialectName, Container container)
 {
     const char* renamed = AudioEncoderFor(dialectName);
     const std::string encoder = renamed ? renamed : dialectName;
+    const bool mpegProgramStream = container == Container::MpegProgramStream;
     // MPEG-PS cannot carry AAC (nor most other audio codecs). The file name is fixed by the
     // profile as ".mpg", so the container stays and the sound is written as MPEG audio layer II,
     // the program stream's own audio codec: every stream is kept, the file is what its name
@@ -117,13 +135,23 @@ std::string AudioEncoderForOutput(const std::string& dialectName, bool mpegProgr
     // keep AAC but mislead every program that goes by the name.
     if (mpegProgramStream && !MpegProgramStreamCarries(encoder))
         return "mp2";
+    // WebM carries Vorbis or Opus only; Vorbis takes every sample rate.
+    if (container == Container::WebM && !IsOneOf(encoder, {"libvorbis", "libopus", "copy"}))
+        return "libvorbis";
     return encoder;
 }
 
-// FLV carries H.263 only in its Sorenson form, the flv encoder.
-const VideoCodecRule* VideoCodecRuleFor(const std::string& dialectName, bool flvOutput)
+// The codec a container takes in place of one it cannot carry: FLV carries H.263 only in its
+// Sorenson form, the flv encoder; a GIF holds only GIF pictures; WebM only VP8 or VP9.
+const VideoCodecRule* VideoCodecRuleFor(const std::string& dialectName, Container container)
 {
-    return FindVideoCodecRule(flvOutput && dialectName == "h263" ? "flv" : dialectName);
+    if (container == Container::Flv && dialectName == "h263")
+        return FindVideoCodecRule("flv");
+    if (container == Container::Gif && dialectName != "copy")
+        return FindVideoCodecRule("gif");
+    if (container == Container::WebM && !IsOneOf(dialectName, {"vp8", "libvpx", "vp9", "libvpx-vp9", "copy"}))
+        return FindVideoCodecRule("vp8");
+    return FindVideoCodecRule(dialectName);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -161,6 +189,19 @@ std::optional<double> ParseNumber(const std::string& text)
     if (end != text.c_str() + text.size() || !std::isfinite(number))
         return std::nullopt;
     return number;
+}
+
+// libopus takes only these sample rates; another one becomes the nearest.
+std::string OpusSampleRate(const std::string& value)
+{
+    static const int kRates[] = {8000, 12000, 16000, 24000, 48000};
+    const std::optional<double> asked = ParseNumber(value);
+    if (!asked)
+        return value;
+    const int* nearest = std::min_element(std::begin(kRates), std::end(kRates), [&](int a, int b) {
+        return std::fabs(a - *asked) < std::fabs(b - *asked);
+    });
+    return std::to_string(*nearest);
 }
 
 std::optional<FrameSize> ParseFrameSize(const std::string& text)
@@ -268,17 +309,31 @@ std::string SourceSizeFilter(const SizeRule& rule)
            MultipleExpression("ih", rule.multiple) + "'";
 }
 
-// A palette made from the film itself gives a GIF its right colours.
-const char* const kGifPaletteFilter = "split[tv_a][tv_b];[tv_a]palettegen[tv_p];[tv_b][tv_p]paletteuse";
+// A palette made from each picture itself gives a GIF its right colours. Made per picture, it
+// holds no picture back: a palette for the whole film would keep every decoded picture in
+// memory until the film's end (gigabytes for a minute of HD).
+const char* const kGifPaletteFilter =
+    "split[tv_a][tv_b];[tv_a]palettegen=stats_mode=single[tv_p];[tv_b][tv_p]paletteuse=new=1";
+
+// The RealMedia muxer refuses packets above 64 KB, and one picture is one packet. The encoder's
+// rate-control buffer caps every picture at 400 kbit (50 KB): a picture that would be larger is
+// encoded again more coarsely. The rate that fills the buffer is set far above any real rate, so
+// the cap is the only limit it sets.
+const char* const kRealMediaPictureBuffer = "400k";
+const char* const kRealMediaMaximumRate = "100000k";
+// Constant quality ("-sameq") in RealMedia: a rate the cap, not the rate, will limit on large
+// pictures, and that small pictures reach at the finest quantiser. Rate control then starts each
+// picture near the quantiser that fits, where a fixed quantiser would encode a detailed HD
+// picture again and again from the finest one up (measured: 10 s against 24 s for 2 s of 1080p).
+const char* const kRealMediaSameQualityRate = "8000k";
 
 // ---------------------------------------------------------------------------------------------
 // What one output asks for, read from its options before any of them is rewritten
 // ---------------------------------------------------------------------------------------------
 
 struct OutputPlan {
+    Container container = Container::Other;
     bool gif = false;                       // an animated GIF is written
-    bool flv = false;                       // a Flash video file is written
-    bool mpegProgramStream = false;         // an MPEG-PS (.mpg) file is written
     const VideoCodecRule* video = nullptr;  // the named video codec, when the table knows it
     std::string audioEncoder;               // encoder for the named audio codec, "" when none is named
     bool amrNarrowBand = false;
@@ -289,6 +344,8 @@ struct OutputPlan {
     bool hasSampleRate = false;
     bool hasChannels = false;
     bool hasFormat = false;
+    bool hasMaximumRate = false;
+    bool hasBuffer = false;
     bool hasDestination = false;
     std::string destination;
 };
@@ -299,6 +356,7 @@ struct Translation {
     std::vector<std::string> arguments;
     bool deinterlace = false;
     std::string scale;
+    std::string gifRate;  // a GIF's frame rate, applied before its palettes are made
     bool gifPalette = false;
 };
 
@@ -338,6 +396,8 @@ std::string NearestAmrBitrate(const std::string& value)
 
 void AudioBitrate(const OutputPlan& plan, const std::string& value, Translation& out)
 {
+    if (plan.gif)
+        return;
     Emit(out, {"-b:a", plan.amrNarrowBand ? NearestAmrBitrate(value) : KiloBits(value)});
 }
 
@@ -354,6 +414,14 @@ void BitrateTolerance(const OutputPlan&, const std::string& value, Translation& 
 void MaximumBitrate(const OutputPlan&, const std::string& value, Translation& out)
 {
     RateInKiloBits("-maxrate", value, out);
+}
+
+void VideoFrameRate(const OutputPlan& plan, const std::string& value, Translation& out)
+{
+    if (plan.gif)
+        out.gifRate = value;  // the last one counts, as it would for ffmpeg
+    else
+        Emit(out, {"-r", value});
 }
 
 void RateControlBuffer(const OutputPlan&, const std::string& value, Translation& out)
@@ -397,13 +465,14 @@ void VideoFrameSize(const OutputPlan& plan, const std::string& value, Translatio
 
 void VideoCodec(const OutputPlan& plan, const std::string& value, Translation& out)
 {
-    const VideoCodecRule* rule = VideoCodecRuleFor(value, plan.flv);
+    const VideoCodecRule* rule = VideoCodecRuleFor(value, plan.container);
     Emit(out, {"-vcodec", rule ? rule->encoder : value});
 }
 
 void AudioCodec(const OutputPlan& plan, const std::string& value, Translation& out)
 {
-    Emit(out, {"-acodec", AudioEncoderForOutput(value, plan.mpegProgramStream)});
+    if (!plan.gif)
+        Emit(out, {"-acodec", AudioEncoderForOutput(value, plan.container)});
 }
 
 void QuantiserScale(const OutputPlan& plan, const std::string& value, Translation& out)
@@ -419,12 +488,18 @@ void QuantiserScale(const OutputPlan& plan, const std::string& value, Translatio
 
 void SampleRate(const OutputPlan& plan, const std::string& value, Translation& out)
 {
-    Emit(out, {"-ar", plan.amrNarrowBand ? "8000" : value});
+    if (plan.gif)
+        return;
+    if (plan.amrNarrowBand)
+        Emit(out, {"-ar", "8000"});
+    else
+        Emit(out, {"-ar", plan.audioEncoder == "libopus" ? OpusSampleRate(value) : value});
 }
 
 void Channels(const OutputPlan& plan, const std::string& value, Translation& out)
 {
-    Emit(out, {"-ac", plan.amrNarrowBand ? "1" : value});
+    if (!plan.gif)
+        Emit(out, {"-ac", plan.amrNarrowBand ? "1" : value});
 }
 
 void ContainerFormat(const OutputPlan&, const std::string& value, Translation& out)
@@ -446,19 +521,27 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //   -sameq          -q:v 2 (quantiser codecs), -crf 18 (libx264); dropped for other codecs
 //                   and when no codec is named (the encoder ffmpeg picks is not known here)
 //   -deinterlace    yadif, first in the filter chain
+//   -r N            on a GIF output: fps=N in the filter chain, before the palettes are made
+//                   (the last -r counts); others unchanged
 //   -loop_output N  -loop N
-//   -pix_fmt rgb24  on a GIF output: palettegen/paletteuse, last in the filter chain
+//   -pix_fmt rgb24  on a GIF output: a palette per picture, last in the filter chain
 //   -s WxH          scale=W:H in the filter chain, rounded to a size the codec takes
-//   -vcodec NAME    xvid→libxvid, h264→libx264, h263→flv in an FLV file, others unchanged
-//   -acodec NAME    mp3→libmp3lame, amr_nb→libopencore_amrnb; in MPEG-PS a codec it cannot
-//                   carry (aac) becomes mp2
+//   -vcodec NAME    xvid→libxvid, h264→libx264, vp8→libvpx, vp9→libvpx-vp9, h263→flv in an
+//                   FLV file; gif in a GIF; libvpx (VP8) in WebM for a codec other than VP8/VP9;
+//                   others unchanged
+//   -acodec NAME    mp3→libmp3lame, amr_nb→libopencore_amrnb, vorbis→libvorbis,
+//                   opus→libopus; in MPEG-PS a codec it cannot carry (aac) becomes mp2; in WebM
+//                   one other than Vorbis/Opus becomes libvorbis; dropped in a GIF
 //   -qscale N       libx264: -crf N (0..51); others unchanged
-//   -ar N, -ac N    AMR-NB: 8000 and 1 (added when missing); others unchanged
+//   -ar N, -ac N    AMR-NB: 8000 and 1 (added when missing); libopus: the nearest rate it
+//                   takes; dropped in a GIF (-ab too), which holds no sound: -an
 //   -f NAME         unchanged (read to know the container)
 // and, without a switch of their own:
 //   a named codec with size limits and no -s: a scale expression on the source's own size
 //   AMR-NB without -ar/-ac: -ar 8000 -ac 1
 //   a GIF destination not named ".gif" and no -f: -f gif
+//   RealMedia: -maxrate 100000k -bufsize 400k when not given, so no picture outgrows the
+//   muxer's 64 KB packets; -sameq there is -b:v 8000k
 const SwitchRule kSwitchRules[] = {
     {"-b", true, VideoBitrate},
     {"-ab", true, AudioBitrate},
@@ -466,6 +549,7 @@ const SwitchRule kSwitchRules[] = {
     {"-maxrate", true, MaximumBitrate},
     {"-bufsize", true, RateControlBuffer},
     {"-sameq", false, SameQuality},
+    {"-r", true, VideoFrameRate},
     {"-deinterlace", false, Deinterlace},
     {"-loop_output", true, LoopOutput},
     {"-pix_fmt", true, PixelFormat},
@@ -530,8 +614,10 @@ OutputOptions ReadOutputOptions(const std::vector<std::string>& arguments)
     return options;
 }
 
-std::vector<std::string> SameQualityArguments(const VideoCodecRule* video)
+std::vector<std::string> SameQualityArguments(const VideoCodecRule* video, Container container)
 {
+    if (container == Container::RealMedia)
+        return {"-b:v", kRealMediaSameQualityRate};
     if (!video)
         return {};
     switch (video->quality) {
@@ -543,6 +629,27 @@ std::vector<std::string> SameQualityArguments(const VideoCodecRule* video)
         break;
     }
     return {};
+}
+
+// The container a forced format or else the destination's name picks. The engine takes a
+// destination ending in the three letters "gif" for an animated GIF.
+Container ContainerOf(const std::string& format, const std::string& destination)
+{
+    auto named = [&](std::initializer_list<const char*> endings) {
+        return std::any_of(endings.begin(), endings.end(),
+                           [&](const char* ending) { return EndsWithIgnoringCase(destination, ending); });
+    };
+    if (format == "gif" || (format.empty() && named({"gif"})))
+        return Container::Gif;
+    if (format == "flv" || (format.empty() && named({".flv"})))
+        return Container::Flv;
+    if (format == "mpeg" || format == "vob" || (format.empty() && named({".mpg", ".mpeg", ".vob"})))
+        return Container::MpegProgramStream;
+    if (format == "webm" || (format.empty() && named({".webm"})))
+        return Container::WebM;
+    if (format == "rm" || (format.empty() && named({".rm", ".rmvb"})))
+        return Container::RealMedia;
+    return Container::Other;
 }
 
 OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOptions& options)
@@ -558,23 +665,18 @@ OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOpt
     plan.hasDestination = options.optionsEnd < arguments.size();
     if (plan.hasDestination)
         plan.destination = arguments.back();
-    const std::string format = valueOf("-f");
-    // The engine takes a destination ending in the three letters "gif" for an animated GIF.
-    plan.gif = format == "gif" || EndsWithIgnoringCase(plan.destination, "gif");
-    plan.flv = format == "flv" || EndsWithIgnoringCase(plan.destination, ".flv");
-    plan.mpegProgramStream =
-        format == "mpeg" || format == "vob" || EndsWithIgnoringCase(plan.destination, ".mpg") ||
-        EndsWithIgnoringCase(plan.destination, ".mpeg") || EndsWithIgnoringCase(plan.destination, ".vob");
+    plan.container = ContainerOf(valueOf("-f"), plan.destination);
+    plan.gif = plan.container == Container::Gif;
 
     if (has("-vcodec")) {
-        plan.video = VideoCodecRuleFor(valueOf("-vcodec"), plan.flv);
+        plan.video = VideoCodecRuleFor(valueOf("-vcodec"), plan.container);
     }
     if (has("-acodec")) {
-        plan.audioEncoder = AudioEncoderForOutput(valueOf("-acodec"), plan.mpegProgramStream);
+        plan.audioEncoder = AudioEncoderForOutput(valueOf("-acodec"), plan.container);
         plan.amrNarrowBand = plan.audioEncoder == "libopencore_amrnb";
     }
     if (has("-sameq"))
-        plan.sameQualityArguments = SameQualityArguments(plan.video);
+        plan.sameQualityArguments = SameQualityArguments(plan.video, plan.container);
     plan.qscaleAsRateFactor = plan.video && std::string(plan.video->encoder) == "libx264" && has("-qscale") &&
                               ParseNumber(valueOf("-qscale")).has_value();
     plan.qualityWinsOverBitrate = !plan.sameQualityArguments.empty() || plan.qscaleAsRateFactor;
@@ -582,6 +684,8 @@ OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOpt
     plan.hasSampleRate = has("-ar");
     plan.hasChannels = has("-ac");
     plan.hasFormat = has("-f");
+    plan.hasMaximumRate = has("-maxrate");
+    plan.hasBuffer = has("-bufsize");
     return plan;
 }
 
@@ -590,6 +694,8 @@ std::string FilterChain(const Translation& translation)
     std::vector<std::string> filters;
     if (translation.deinterlace)
         filters.push_back("yadif");
+    if (!translation.gifRate.empty())
+        filters.push_back("fps=" + translation.gifRate);
     if (!translation.scale.empty())
         filters.push_back(translation.scale);
     if (translation.gifPalette)
@@ -611,6 +717,14 @@ void FinishOutput(const OutputPlan& plan, Translation& out)
     // ffmpeg picks the container from the name; a GIF named without ".gif" needs it named.
     if (plan.gif && !plan.hasFormat && !EndsWithIgnoringCase(plan.destination, ".gif")) {
         Emit(out, {"-f", "gif"});
+    }
+    if (plan.gif)
+        Emit(out, {"-an"});
+    if (plan.container == Container::RealMedia) {
+        if (!plan.hasMaximumRate)
+            Emit(out, {"-maxrate", kRealMediaMaximumRate});
+        if (!plan.hasBuffer)
+            Emit(out, {"-bufsize", kRealMediaPictureBuffer});
     }
     const std::string chain = FilterChain(out);
     if (!chain.empty())
