@@ -134,9 +134,11 @@ TEST_F(ListIntake, DroppedFilesAndFoldersComeInDropOrderAndTextIsRefused)
 
     // Files and folders on the command line: absolute paths, in order.
     Form1 opened(&dialogs);
+    const QString before = QDir::currentPath();
     QDir::setCurrent(root);
     opened.AddFilesFromCommandLine({"b.avi", "sub2", QUrl::fromLocalFile(last).toString()});
     EXPECT_EQ(Rows(opened), (QStringList{root + "/b.avi", root + "/sub2/z.avi", last}));
+    QDir::setCurrent(before);
 
     // The open-file dialog: one file as chosen, several with the "//" repair.
     Form1 picked(&dialogs);
