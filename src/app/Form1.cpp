@@ -321,28 +321,32 @@ void Form1::Form_Load()
             Combo9->setEditText(QStringLiteral(".avi"));
     });
     Trap(procedure, 25, [this] { UpdateCustomControls(); });
-    Trap(procedure, 26, [this] {
-        AVC1 = std::make_unique<AVC>(&Timer1, this);
-        connect(AVC1.get(), &AVC::Converting, this, [this] { AVC1_Converting(ProgressPhase, *this); });
-        connect(AVC1.get(), &AVC::Complete, this, [this] { AVC1_Complete(ProgressPhase, *this); });
-        connect(AVC1.get(), &AVC::ErrorEvent, this,
-                [this](const QString& ErrorMessage) { AVC1_ErrorEvent(ErrorMessage, ProgressPhase, *this); });
-        m_job = std::make_unique<ReverseJob>(*AVC1, *this, *this, *this);
-        connect(m_job.get(), &ReverseJob::Started, this,
-                [this] { SetStartButtonCaption(kCancelButtonCaption); });
-        connect(m_job.get(), &ReverseJob::ProgressChanged, this, &Form1::SetProgressValue);
-        connect(m_job.get(), &ReverseJob::FileReversing, this, [this](int row) { MarkCurrentRow(row); });
-        connect(m_job.get(), &ReverseJob::Finished, this, [this] {
-            MarkCurrentRow(0);
-            SetStartButtonCaption(kStartButtonCaption);
-            SetProgressText(kIdleProgressText);
-            SetProgressValue(0);
-        });
-    });
+    Trap(procedure, 26, [this] { CreateEngineAndJob(); });
     Trap(procedure, 27, [this] {
         ListView2->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Number")});
         ListView2->setColumnWidth(0, pixels(3500));
         ListView2->setColumnWidth(1, pixels(3500));
+    });
+}
+
+// AVC1 with Timer1 as its tick source and the bar as its view, its events wired to the window's
+// handlers, and the reverse job that runs with it.
+void Form1::CreateEngineAndJob()
+{
+    AVC1 = std::make_unique<AVC>(&Timer1, this);
+    connect(AVC1.get(), &AVC::Converting, this, [this] { AVC1_Converting(ProgressPhase, *this); });
+    connect(AVC1.get(), &AVC::Complete, this, [this] { AVC1_Complete(ProgressPhase, *this); });
+    connect(AVC1.get(), &AVC::ErrorEvent, this,
+            [this](const QString& ErrorMessage) { AVC1_ErrorEvent(ErrorMessage, ProgressPhase, *this); });
+    m_job = std::make_unique<ReverseJob>(*AVC1, *this, *this, *this);
+    connect(m_job.get(), &ReverseJob::Started, this, [this] { SetStartButtonCaption(kCancelButtonCaption); });
+    connect(m_job.get(), &ReverseJob::ProgressChanged, this, &Form1::SetProgressValue);
+    connect(m_job.get(), &ReverseJob::FileReversing, this, [this](int row) { MarkCurrentRow(row); });
+    connect(m_job.get(), &ReverseJob::Finished, this, [this] {
+        MarkCurrentRow(0);
+        SetStartButtonCaption(kStartButtonCaption);
+        SetProgressText(kIdleProgressText);
+        SetProgressValue(0);
     });
 }
 

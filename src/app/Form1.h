@@ -82,6 +82,7 @@ private:
     void Form_Load();
     void ApplySkin();
     void LoadHandCursor();
+    void CreateEngineAndJob();
     void FillProfileLists();
     void RestoreOptions();
     void UpdateCustomControls();
