@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,7 +29,7 @@ const QString kExtensionPrompt =
 class ListIntake : public test::WindowTest {
 protected:
     // A tree with files at three levels, files the filter skips, a hidden folder, a link back
-    // to the top, a folder with a control character in its name and one that denies listing.
+    // to the top, folders with odd names and one that denies listing.
     void SetUp() override
     {
         root = folder() + "/films";
@@ -37,6 +38,9 @@ protected:
                                  "Ärger/ü.avi", "bad\x01name/v.avi", "locked/q.avi"})
             MakeFile(root + "/" + QString::fromUtf8(file));
         ASSERT_EQ(::symlink(root.toUtf8().constData(), (root + "/loop").toUtf8().constData()), 0);
+        const QByteArray notUtf8 = root.toUtf8() + "/bad\xff";  // a name that is no UTF-8
+        ASSERT_EQ(::mkdir(notUtf8.constData(), 0755), 0);
+        ::close(::open((notUtf8 + "/u.avi").constData(), O_CREAT | O_WRONLY, 0644));
         ::chmod((root + "/locked").toUtf8().constData(), 0);
     }
     void TearDown() override { ::chmod((root + "/locked").toUtf8().constData(), 0755); }
