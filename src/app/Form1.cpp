@@ -454,8 +454,8 @@ void Form1::closeEvent(QCloseEvent* event)
 void Form1::Form_QueryUnload()
 {
     SaveOptions();
-    m_job.reset();
-    AVC1.reset();
+    // AVC1 and the job are released with the window: a close asked for from a signal can come
+    // while one of the window's handlers (a message box of the job's checks) is still running.
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
