@@ -1,5 +1,7 @@
 #include "Main.h"
 
+#include "SettingsStore.h"
+
 #include "FileRoutines.h"
 
 #include <QCoreApplication>
@@ -75,7 +77,7 @@ QString GetSpecialFolder(int folderId)
 {
     if (folderId != kDesktopFolderId)
         return {};
-    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return DesktopFolderPath();
 }
 
 QString DesktopFolder()

@@ -2,6 +2,7 @@
 
 #include "ProfileCatalogue.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -32,9 +33,17 @@ void WriteSetting(const QString& key, const QString& value)
     store.setValue(key, value);
 }
 
-QString DesktopFolderWithSeparator()
+QString DesktopFolderPath()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
+        return desktop;
+    return QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+}
+
+QString DesktopFolderWithSeparator()
+{
+    const QString desktop = DesktopFolderPath();
     return desktop.isEmpty() ? QString() : desktop + QLatin1Char('/');
 }
 

@@ -12,7 +12,10 @@ namespace tarnivo {
 QString ReadSetting(const QString& key, const QString& defaultValue = QString());
 void WriteSetting(const QString& key, const QString& value);
 
-// The desktop folder followed by "/" (empty when it cannot be determined).
+// The user's desktop folder; the home folder when there is no desktop folder (a machine without
+// a desktop), so that the first-start output folder is one that exists. Empty when neither is known.
+QString DesktopFolderPath();
+// The same followed by "/" (empty when it cannot be determined).
 QString DesktopFolderWithSeparator();
 
 // What the window left in the store: "Text2" (default: the desktop folder with "/"), "Op1"

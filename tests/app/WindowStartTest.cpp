@@ -4,6 +4,8 @@
 #include "WindowTestSupport.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -34,7 +36,14 @@ QString ShownValue(QWidget* control)
 
 TEST_F(WindowStart, FirstStartShowsTheDefaultsAndARestartRestoresEveryOption)
 {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/";
+    // The desktop folder named in the user's folder settings.
+    const QString desktop = folder() + "/My Desktop/";
+    QDir().mkpath(desktop);
+    QDir().mkpath(folder() + "/config");
+    QFile userDirs(folder() + "/config/user-dirs.dirs");
+    ASSERT_TRUE(userDirs.open(QIODevice::WriteOnly));
+    userDirs.write("XDG_DESKTOP_DIR=\"" + folder().toUtf8() + "/My Desktop\"\n");
+    userDirs.close();
     {
         Form1 form(&dialogs);
         EXPECT_TRUE(dialogs.log.isEmpty()) << dialogs.log.join("\n").toStdString();

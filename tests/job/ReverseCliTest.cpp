@@ -54,6 +54,8 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         if (!path.isEmpty())
             environment.insert("PATH", path);
+        if (!userHome.isEmpty())
+            environment.insert("HOME", userHome);
         environment.insert("TEMP", tempRoot.isEmpty() ? temp() : tempRoot);
         environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
         process.setProcessEnvironment(environment);
@@ -95,7 +97,8 @@ protected:
     QStringList leftInWork() const { return QDir(work()).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir home;
-    QString path;  // PATH for tarnivo-reverse, when not this process's
+    QString path;      // PATH for tarnivo-reverse, when not this process's
+    QString userHome;  // HOME for tarnivo-reverse, when not this process's
 };
 
 // Programs still running that work in this test's folders.
@@ -214,6 +217,20 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
     for (const std::string& name : ProfileNames())
         names << QString::fromStdString(name);
     EXPECT_EQ(list.output.split('\n', Qt::SkipEmptyParts), names);
+}
+
+// On a first start the results go to the desktop folder, or to the home folder on a machine
+// without one.
+TEST_F(ReverseCli, AFirstStartWritesToTheDesktopOrElseHome)
+{
+    const QString source = clip("clip.avi");
+    userHome = home.path() + "/home";
+    QDir().mkpath(userHome);
+    EXPECT_EQ(run({source}).exitCode, 0);
+    EXPECT_TRUE(QFile::exists(userHome + "/clip.avi"));
+    QDir().mkpath(userHome + "/Desktop");
+    EXPECT_EQ(run({source}).exitCode, 0);
+    EXPECT_TRUE(QFile::exists(userHome + "/Desktop/clip.avi"));
 }
 
 // Every profile of the catalogue through the whole job: the output has the profile's extension,
