@@ -10,17 +10,15 @@
 #include "ProfileCatalogue.h"
 #include "ReverseJob.h"
 #include "SettingsStore.h"
+#include "StopSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
 
 using namespace tarnivo;
@@ -49,7 +47,8 @@ public:
     void ShowErrorReport(const QString& text) override
     {
         ClearProgress();
-        printLine(stderr, QStringLiteral("Application Error: ") + QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+        printLine(stderr, QStringLiteral("Application Error: ") +
+                              QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     }
     void ShowWarning(const QString& title, const QString& text) override
     {
@@ -111,28 +110,6 @@ private:
     StoredChoices m_choices;
 };
 
-// SIGINT and SIGTERM reach the event loop through a pipe, so the job is cancelled from the
-// loop that is waiting for its tool, never from inside a signal handler.
-int g_signalPipe[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
-
-void catchStopSignals()
-{
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-
 struct Usage {
     QStringList files;
     StoredChoices choices;
@@ -163,12 +140,16 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
     parser.setApplicationDescription(helpText());
     parser.addHelpOption();
     const QCommandLineOption profile(QStringList{QStringLiteral("p"), QStringLiteral("profile")},
-                                     QStringLiteral("The output profile (see --list-profiles)."), QStringLiteral("NAME"));
+                                     QStringLiteral("The output profile (see --list-profiles)."),
+                                     QStringLiteral("NAME"));
     const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("out")},
-                                 QStringLiteral("The folder the outputs are written to."), QStringLiteral("FOLDER"));
-    const QCommandLineOption list(QStringLiteral("list-profiles"), QStringLiteral("Print the profile names and exit."));
+                                 QStringLiteral("The folder the outputs are written to."),
+                                 QStringLiteral("FOLDER"));
+    const QCommandLineOption list(QStringLiteral("list-profiles"),
+                                  QStringLiteral("Print the profile names and exit."));
     parser.addOptions({profile, out, list});
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The videos to reverse."), QStringLiteral("FILE..."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The videos to reverse."),
+                                 QStringLiteral("FILE..."));
     if (!parser.parse(application.arguments())) {
         face.Complain(parser.errorText());
         *exit = kExitUsage;
@@ -195,7 +176,8 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
 
     *exit = kExitUsage;
     if (!IsProfileName(usage.choices.profileName.toStdString())) {
-        face.Complain(QStringLiteral("Error: ") + usage.choices.profileName + QStringLiteral(" is not defined."));
+        face.Complain(QStringLiteral("Error: ") + usage.choices.profileName +
+                      QStringLiteral(" is not defined."));
         return false;
     }
     if (usage.files.isEmpty()) {
@@ -222,8 +204,8 @@ void reportProgress(ReverseJob& job, TerminalFace& face, int fileCount)
         if (outcome.succeeded)
             face.Say(prefix(outcome.row) + QStringLiteral("made ") + outcome.output);
         else
-            face.Complain(prefix(outcome.row) + QStringLiteral("failed: ") + outcome.source + QStringLiteral(": ") +
-                          outcome.reason);
+            face.Complain(prefix(outcome.row) + QStringLiteral("failed: ") + outcome.source +
+                          QStringLiteral(": ") + outcome.reason);
     });
 }
 
@@ -247,14 +229,7 @@ int main(int argc, char** argv)
     ReverseJob job(engine, files, choices, face);
     reportProgress(job, face, files.RowCount());
 
-    catchStopSignals();
-    QSocketNotifier stop(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stop, &QSocketNotifier::activated, [&job] {
-        char bytes[16];
-        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
-        job.Cancel();
-    });
+    OnStopSignals(&job, [&job] { job.Cancel(); });
 
     JobSummary summary;
     QTimer::singleShot(0, [&] {

@@ -27,7 +27,8 @@ QString missingSystemToolsMessage()
     QStringList missing;
     for (const auto& [program, package] : tools) {
         if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty())
-            missing << QStringLiteral("%1 (Debian package \"%2\")").arg(QLatin1String(program), QLatin1String(package));
+            missing << QStringLiteral("%1 (Debian package \"%2\")")
+                           .arg(QLatin1String(program), QLatin1String(package));
     }
     if (missing.isEmpty())
         return QString();
@@ -73,7 +74,8 @@ QString conversionFailureReason(const AVC::RunRecord& run, const QString& destin
         return run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
     const QString toolSaid = LastMeaningfulLine(run.errorLines);
     if (run.exitStatus != 0)
-        return toolSaid.isEmpty() ? QStringLiteral("ffmpeg ended with status %1").arg(run.exitStatus) : toolSaid;
+        return toolSaid.isEmpty() ? QStringLiteral("ffmpeg ended with status %1").arg(run.exitStatus)
+                                  : toolSaid;
     if (!QFileInfo(destination).isFile())
         return toolSaid.isEmpty() ? QStringLiteral("ffmpeg made no output file") : toolSaid;
     return toolSaid.isEmpty() ? QStringLiteral("ffmpeg made an empty output file") : toolSaid;
@@ -98,7 +100,8 @@ QString JobSummary::FinalMessage() const
         return kDoneMessage;
     QStringList lines;
     lines << kDoneMessage
-          << (failed == 1 ? QStringLiteral("1 file failed:") : QStringLiteral("%1 files failed:").arg(failed));
+          << (failed == 1 ? QStringLiteral("1 file failed:")
+                          : QStringLiteral("%1 files failed:").arg(failed));
     int named = 0;
     for (const FileOutcome& file : files) {
         if (file.succeeded)
@@ -154,7 +157,8 @@ bool ReverseJob::PassesChecks()
 // that no other job uses.
 bool ReverseJob::Prepare(WorkFolderLock& lock)
 {
-    for (const QString& problem : {missingSystemToolsMessage(), missingHelpersMessage(), PrepareWorkFolder()}) {
+    for (const QString& problem :
+         {missingSystemToolsMessage(), missingHelpersMessage(), PrepareWorkFolder()}) {
         if (!problem.isEmpty()) {
             m_sink.ShowMessage(problem);
             return false;
@@ -228,8 +232,9 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
 
 void ReverseJob::Convert(const QString& V, const QString& S, FileOutcome& outcome)
 {
-    const ConversionAttempt attempt = ConvertFLV(m_engine, V, m_choices.ProfileName(), S,
-                                                 m_choices.OutputFolderText(), m_choices.CustomValues(), m_sink);
+    const ConversionAttempt attempt =
+        ConvertFLV(m_engine, V, m_choices.ProfileName(), S, m_choices.OutputFolderText(),
+                   m_choices.CustomValues(), m_sink);
     if (attempt.result == ConversionAttempt::Result::ProfileNotDefined) {
         outcome.reason = QStringLiteral("the profile \"%1\" is not defined").arg(m_choices.ProfileName());
         return;

@@ -43,14 +43,14 @@ public:
 // The outcome of one row.
 struct FileOutcome {
     int row = 0;
-    QString source;     // the row's text
-    QString output;     // the file made; empty when none
+    QString source;  // the row's text
+    QString output;  // the file made; empty when none
     bool succeeded = false;
-    QString reason;     // why it failed
+    QString reason;  // why it failed
 };
 
 struct JobSummary {
-    bool ran = false;        // false when a check refused the start
+    bool ran = false;  // false when a check refused the start
     bool cancelled = false;
     std::vector<FileOutcome> files;
     int FailedCount() const;
@@ -60,7 +60,8 @@ struct JobSummary {
 
 // Texts of the checks before a job starts.
 inline const QString kNoFilesMessage = QStringLiteral("No files added.");
-inline const QString kNoFolderMessage = QStringLiteral("Folder does not exist. Please select another folder.");
+inline const QString kNoFolderMessage =
+    QStringLiteral("Folder does not exist. Please select another folder.");
 inline const QString kDoneMessage = QStringLiteral("Done.");
 inline const QString kCancelledMessage = QStringLiteral("Cancelled.");
 
@@ -86,8 +87,8 @@ public:
     bool IsRunning() const { return m_running; }
 
 signals:
-    void Started();                               // the start button now reads "Cancel"
-    void ProgressChanged(int value);              // i / N x 100 at the start of row i
+    void Started();                   // the start button now reads "Cancel"
+    void ProgressChanged(int value);  // i / N x 100 at the start of row i
     void FileReversing(int row, const QString& source);
     void FileConverting(int row, const QString& source);
     void FileFinished(const tarnivo::FileOutcome& outcome);

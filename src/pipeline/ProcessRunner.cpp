@@ -146,8 +146,9 @@ int startAndKeep(const QString& program, const QStringList& arguments, const QSt
                  ChildProcess* started)
 {
     qint32 errorNumber = 0;
-    ChildProcess child = ChildProcess::Start(program, arguments, folder, &errorNumber,
-                                             started ? ChildProcess::Output::Keep : ChildProcess::Output::Discard);
+    ChildProcess child =
+        ChildProcess::Start(program, arguments, folder, &errorNumber,
+                            started ? ChildProcess::Output::Keep : ChildProcess::Output::Discard);
     if (!child.isValid())
         return shellResultForStartFailure(errorNumber);
     if (started)
@@ -293,7 +294,8 @@ ChildProcess ChildProcess::Start(const QString& program, const QStringList& argu
 
     int outputPipe[2] = {-1, -1};
     int errorPipe[2] = {-1, -1};
-    if (output == Output::Keep && (::pipe2(outputPipe, O_CLOEXEC) != 0 || ::pipe2(errorPipe, O_CLOEXEC) != 0)) {
+    if (output == Output::Keep &&
+        (::pipe2(outputPipe, O_CLOEXEC) != 0 || ::pipe2(errorPipe, O_CLOEXEC) != 0)) {
         for (const int fd : {outputPipe[0], outputPipe[1], errorPipe[0], errorPipe[1]})
             if (fd >= 0)
                 ::close(fd);
@@ -333,7 +335,8 @@ ChildProcess ChildProcess::Start(const QString& program, const QStringList& argu
     // A group of its own: a cancel reaches every program it starts, and a Ctrl+C meant for
     // Tarnivo's terminal does not reach the tools behind Tarnivo's back.
     posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     pid_t pid = -1;
     int result = actionResult != 0 ? ENOMEM : 0;
@@ -463,7 +466,8 @@ void SetDescriptorInheritedByTools(int fd) { descriptorInheritedByTools() = fd; 
 
 void SetToolStartsRefused(bool refused) { toolStartsRefused() = refused; }
 
-ProgramRun RunProgramAndWait(const QString& program, const QStringList& arguments, const QString& workingFolder)
+ProgramRun RunProgramAndWait(const QString& program, const QStringList& arguments,
+                             const QString& workingFolder)
 {
     ProgramRun run;
     qint32 errorNumber = 0;
@@ -483,8 +487,9 @@ QString LastMeaningfulLine(const QStringList& errorLines)
 {
     for (auto line = errorLines.crbegin(); line != errorLines.crend(); ++line) {
         const QString text = line->trimmed();
-        if (text.isEmpty() || text.startsWith(QLatin1String("frame=")) || text.startsWith(QLatin1String("size=")) ||
-            text.startsWith(QLatin1String("video:")) || text.startsWith(QLatin1String("Press [q]")))
+        if (text.isEmpty() || text.startsWith(QLatin1String("frame=")) ||
+            text.startsWith(QLatin1String("size=")) || text.startsWith(QLatin1String("video:")) ||
+            text.startsWith(QLatin1String("Press [q]")))
             continue;
         return text;
     }

@@ -21,7 +21,8 @@ namespace {
 
 [[noreturn]] void fail(const QString& what)
 {
-    throw FileRoutineError(QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
+    throw FileRoutineError(
+        QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
 }
 
 void runStep(const StepErrorReporter& report, int line, const std::function<void()>& step)
@@ -78,7 +79,8 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path)
         fail(QStringLiteral("Cannot write %1").arg(path));
     qint64 written = 0;
     while (written < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        const ssize_t count =
+            ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0) {
@@ -104,9 +106,12 @@ void DeployTools(const StepErrorReporter& report)
     runStep(report, 2, [&] { width = GetAddressWidth(); });
     const int ffmpeg = width == QLatin1String("64") ? kFfmpeg64Resource : kFfmpeg32Resource;
 
-    const std::pair<int, const char*> tools[] = {{ffmpeg, "ffmpeg.exe"},          {kSoxResource, "sox.exe"},
-                                                 {kLibMadResource, "LibMad.dll"}, {kLibMp3LameResource, "LibMp3Lame.dll"},
-                                                 {kPthreadResource, "pthreadgc2.dll"}, {kZlibResource, "zlib1.dll"}};
+    const std::pair<int, const char*> tools[] = {{ffmpeg, "ffmpeg.exe"},
+                                                 {kSoxResource, "sox.exe"},
+                                                 {kLibMadResource, "LibMad.dll"},
+                                                 {kLibMp3LameResource, "LibMp3Lame.dll"},
+                                                 {kPthreadResource, "pthreadgc2.dll"},
+                                                 {kZlibResource, "zlib1.dll"}};
     int line = 3;
     for (const auto& [resource, name] : tools) {
         runStep(report, line++, [&, resource = resource, name = name] {

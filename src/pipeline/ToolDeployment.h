@@ -37,7 +37,7 @@ QString GetAddressWidth();
 void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 
 // The files the job deletes after its last file, in order.
-const char* const kDeployedToolNames[] = {"ffmpeg.exe", "sox.exe",        "LibMad.dll",
+const char* const kDeployedToolNames[] = {"ffmpeg.exe",     "sox.exe",        "LibMad.dll",
                                           "LibMp3Lame.dll", "pthreadgc2.dll", "zlib1.dll"};
 
 // Creates the working folder when missing and writes every tool that is missing there. A

@@ -15,7 +15,10 @@ QString defaultFor(const char* key) { return QString::fromStdString(DefaultForKe
 QString storedOption(const char* key) { return ReadSetting(QLatin1String(key), defaultFor(key)); }
 
 // Check states are stored as integers, option buttons as "True" or "False".
-bool storedTrue(const char* key) { return storedOption(key).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0; }
+bool storedTrue(const char* key)
+{
+    return storedOption(key).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
 
 }  // namespace
 

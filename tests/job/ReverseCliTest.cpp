@@ -107,7 +107,8 @@ QStringList toolsWorkingIn(const QString& folder)
     QStringList found;
     for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
         QFile commandLine("/proc/" + pid + "/cmdline");
-        if (pid.toInt() > 0 && commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains(folder.toUtf8()))
+        if (pid.toInt() > 0 && commandLine.open(QIODevice::ReadOnly) &&
+            commandLine.readAll().contains(folder.toUtf8()))
             found << pid;
     }
     return found;
@@ -172,7 +173,8 @@ TEST_F(ReverseCli, ASecondJobOnABusyWorkingFolderIsRefused)
 
     const CliRun second = run({"--out", out(), clip("other.avi")});
     EXPECT_EQ(second.exitCode, 1);
-    EXPECT_TRUE(second.output.contains("is in use") && second.output.contains("TEMP")) << second.output.toStdString();
+    EXPECT_TRUE(second.output.contains("is in use") && second.output.contains("TEMP"))
+        << second.output.toStdString();
 
     const CliRun result = finish(first);
     EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
@@ -189,7 +191,8 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
     const Case cases[] = {
         {{"--profile", "avi (mpeg4-xvid-best quality)", "--out", out(), good},
          "Error: avi (mpeg4-xvid-best quality) is not defined."},
-        {{"--out", home.path() + "/no such folder", good}, "Folder does not exist. Please select another folder."},
+        {{"--out", home.path() + "/no such folder", good},
+         "Folder does not exist. Please select another folder."},
         {{"--out", out()}, "No files added."},
     };
     for (const Case& c : cases) {
@@ -207,7 +210,8 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
     const CliRun withoutSox = run({"--out", out(), good});
     path.clear();
     EXPECT_EQ(withoutSox.exitCode, 1);
-    EXPECT_TRUE(withoutSox.output.contains("sox (Debian package \"sox\")")) << withoutSox.output.toStdString();
+    EXPECT_TRUE(withoutSox.output.contains("sox (Debian package \"sox\")"))
+        << withoutSox.output.toStdString();
     EXPECT_FALSE(withoutSox.output.contains("ffprobe"));
     EXPECT_EQ(outputs(), QStringList());
 

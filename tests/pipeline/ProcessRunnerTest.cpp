@@ -111,7 +111,7 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
         settle.exec();
         EXPECT_EQ(LiveProcessesInGroup(abandoned), 2);  // the child leads a group of its own
     }
-    EXPECT_NE(::kill(abandoned, 0), 0);  // gone and collected, not a zombie
+    EXPECT_NE(::kill(abandoned, 0), 0);             // gone and collected, not a zombie
     EXPECT_EQ(LiveProcessesInGroup(abandoned), 0);  // and so is what it started
 
     EXPECT_FALSE(ChildProcess::Start("/bin/true", {}, folder.path() + "/no such folder", &error).isValid());
@@ -133,9 +133,11 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
 TEST(ShellAndWait, KeepsTheLastLinesOfStandardError)
 {
     QStringList lines;
-    EXPECT_EQ(ShellAndWait("sh -c \"for i in $(seq 1 500); do echo progress $i >&2; done; echo the reason >&2; exit 3\"", 0,
-                           &lines),
-              3);
+    EXPECT_EQ(
+        ShellAndWait(
+            "sh -c \"for i in $(seq 1 500); do echo progress $i >&2; done; echo the reason >&2; exit 3\"", 0,
+            &lines),
+        3);
     EXPECT_EQ(lines.size(), kKeptErrorLines);
     EXPECT_EQ(LastMeaningfulLine(lines + QStringList{"frame=  10 fps=0.0", "  "}), "the reason");
 }
