@@ -74,34 +74,6 @@ bool readEntry(pid_t pid, ProcessEntry* entry)
     return true;
 }
 
-bool sendThroughPidFd(int pidFd, int signal)
-{
-#ifdef SYS_pidfd_send_signal
-    return ::syscall(SYS_pidfd_send_signal, pidFd, signal, nullptr, 0) == 0;
-#else
-    (void)pidFd;
-    (void)signal;
-    return false;
-#endif
-}
-
-// Signals the process only when it is still the one that was listed: the pid may have been
-// reused since. With a pidfd the check and the signal concern the same process for certain.
-bool signalIfStillSame(const ProcessEntry& listed, int signal)
-{
-    const int pidFd = OpenPidFd(listed.pid);
-    if (pidFd < 0 && errno != ENOSYS)
-        return false;  // gone already
-    ProcessEntry now;
-    const bool same = readEntry(listed.pid, &now) && now.startTime == listed.startTime;
-    bool sent = false;
-    if (same)
-        sent = pidFd >= 0 ? sendThroughPidFd(pidFd, signal) : ::kill(listed.pid, signal) == 0;
-    if (pidFd >= 0)
-        ::close(pidFd);
-    return sent;
-}
-
 }  // namespace
 
 std::vector<ProcessEntry> RunningProcesses()
@@ -146,22 +118,6 @@ std::vector<ProcessEntry> DescendantsOf(pid_t root, const std::vector<ProcessEnt
 bool IsConversionToolName(const QString& name)
 {
     return name.endsWith(QLatin1String("ffmpeg.exe"), Qt::CaseInsensitive) || name == QLatin1String("ffmpeg");
-}
-
-int TerminateOwnConversionTools()
-{
-    // Only descendants of this process: other users and other programs may be running ffmpeg
-    // at the same time, and ending their runs would lose their work. What Tarnivo starts, it
-    // starts as its own child (directly, through the batch runner or through the front end),
-    // so its tools are always found below it.
-    // SIGTERM rather than SIGKILL: ffmpeg then stops reading, writes the file's trailer and
-    // exits, so the partly converted file stays usable.
-    int signalled = 0;
-    for (const ProcessEntry& entry : DescendantsOf(::getpid(), RunningProcesses())) {
-        if (IsConversionToolName(entry.name) && signalIfStillSame(entry, SIGTERM))
-            ++signalled;
-    }
-    return signalled;
 }
 
 }  // namespace tarnivo

@@ -1,5 +1,5 @@
-// The processes this program started, directly or through the programs it runs (the batch
-// runner, the ffmpeg front end), found by walking /proc.
+// Test support: the processes this program started, directly or through the programs it runs
+// (the batch runner, the ffmpeg front end), found by walking /proc.
 #pragma once
 
 #include <QString>
@@ -25,9 +25,5 @@ std::vector<ProcessEntry> DescendantsOf(pid_t root, const std::vector<ProcessEnt
 // True for the program names of the conversion tool: names ending in "ffmpeg.exe" in any letter
 // case (the deployed tool) and "ffmpeg" (the system's ffmpeg the front end runs).
 bool IsConversionToolName(const QString& name);
-
-// Sends SIGTERM to every descendant of this process that runs the conversion tool. Returns
-// how many were signalled.
-int TerminateOwnConversionTools();
 
 }  // namespace tarnivo
