@@ -96,7 +96,9 @@ for length in "${lengths[@]}"; do
         -vf reverse,yadif,scale=320:240 -af areverse -r 29.97 -c:v libxvid -q:v 2 -ac 2 '$scratch/b.avi'"
     bSeconds=$seconds
     bNote="exit $status"
-    ((status != 0)) && bNote+=": $(grep -m1 -i -E 'cannot allocate|out of memory|error' "$scratch/b.log" || true)"
+    if ((status != 0)); then
+        bNote+=": $(grep -m1 -i -E 'cannot allocate|out of memory|alloc' "$scratch/b.log" || tail -n1 "$scratch/b.log")"
+    fi
     report "(b) ffmpeg reverse/areverse filters" "$seconds" "$peakMiB" "$bNote"
 
     rm -rf "$scratch/c-work"

@@ -10,8 +10,8 @@
 #include <QFile>
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <sys/stat.h>
@@ -81,23 +81,31 @@ QString toolReason(const QStringList& errorLines, const QString& fallback)
     return line.isEmpty() ? fallback : line;
 }
 
+// Runs a tool's command line; it succeeded when it ended well and left its product. A tool that
+// fails part-way can leave a cut-off file behind.
+QString runTool(const QString& commandLine, const QString& product, const QString& fallback)
+{
+    QStringList errors;
+    const int status = ShellAndWait(commandLine, kHidden, &errors);
+    if (status == 0 && IsFile(product))
+        return QString();
+    return toolReason(errors, fallback);
+}
+
 // A and then B; returns the reason when no reversed sound was made.
 QString extractAndReverseSound(const QString& S, const QString& FQ, const ReversalPaths& paths,
                                const ReversalSpan* span)
 {
     KillFiles(paths.audio);
     KillFiles(paths.reversed);
-    QStringList errors;
-    ShellAndWait(SoundExtractionCommandLine(FQ, S, paths.audio, span), kHidden, &errors);
-    if (!IsFile(paths.audio))
-        return toolReason(errors, QStringLiteral("ffmpeg could not read the sound of this file."));
-    ShellAndWait(QuoteForCommandLine(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') +
-                     QuoteForCommandLine(paths.audio) + QLatin1Char(' ') +
-                     QuoteForCommandLine(paths.reversed) + QStringLiteral(" reverse"),
-                 kHidden, &errors);
-    if (!IsFile(paths.reversed))
-        return toolReason(errors, QStringLiteral("SoX could not reverse the sound of this file."));
-    return QString();
+    const QString extracted = runTool(SoundExtractionCommandLine(FQ, S, paths.audio, span), paths.audio,
+                                      QStringLiteral("ffmpeg could not read the sound of this file."));
+    if (!extracted.isEmpty())
+        return extracted;
+    return runTool(QuoteForCommandLine(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') +
+                       QuoteForCommandLine(paths.audio) + QLatin1Char(' ') +
+                       QuoteForCommandLine(paths.reversed) + QStringLiteral(" reverse"),
+                   paths.reversed, QStringLiteral("SoX could not reverse the sound of this file."));
 }
 
 // T from the renumbered frames; returns the reason when it was not made.
@@ -287,13 +295,9 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
         reason = extractAndReverseSound(S, FQ, paths, source.hasPicture ? &span : nullptr);
     if (reason.isEmpty() && source.hasPicture)
         reason = rebuildVideo(FQ, span.frameRate, paths, report);
-    if (reason.isEmpty()) {
-        QStringList errors;
-        ShellAndWait(JoinCommandLine(FQ, paths, source.hasPicture, source.hasSound), kHidden, &errors);
-        if (!IsFile(paths.result))
-            reason =
-                toolReason(errors, QStringLiteral("ffmpeg could not join the reversed picture and sound."));
-    }
+    if (reason.isEmpty())
+        reason = runTool(JoinCommandLine(FQ, paths, source.hasPicture, source.hasSound), paths.result,
+                         QStringLiteral("ffmpeg could not join the reversed picture and sound."));
     KillFiles(paths.renamed + QStringLiteral("/*.*"));
     if (!reason.isEmpty())
         return failure(reason);
