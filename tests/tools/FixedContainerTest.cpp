@@ -2,6 +2,7 @@
 // the system's ffmpeg: the file must be written and every picture must decode.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ struct Decoded {
     std::string errors;  // what the decoder said; empty for a sound file
 };
 
-Decoded DecodeFirstPicture(const std::string& path)
+// The first video stream, every picture of it decoded.
+Decoded DecodePictures(const std::string& path)
 {
     const ProgramResult probe =
         RunProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
@@ -95,7 +97,7 @@ TEST_P(FixedContainer, WritesAFileThatDecodes)
     const ProgramResult run = RunProgram(command);
     ASSERT_EQ(run.exitStatus, 0) << run.standardError;
 
-    const Decoded decoded = DecodeFirstPicture(destination);
+    const Decoded decoded = DecodePictures(destination);
     EXPECT_EQ(decoded.errors, "");
     EXPECT_EQ(decoded.codec, c.expected.codec);
     EXPECT_EQ(decoded.width, c.expected.width);
