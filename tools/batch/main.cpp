@@ -11,12 +11,15 @@ int main(int argc, char** argv)
         std::cerr << "usage: tarnivo-batch FILE\n";
         return 2;
     }
-    std::ifstream file(argv[1], std::ios::binary);
-    if (!file) {
-        std::cerr << "tarnivo-batch: cannot read " << argv[1] << "\n";
-        return 2;
-    }
     std::ostringstream text;
-    text << file.rdbuf();
+    {
+        // Read and closed before anything runs: the programs must not inherit the file.
+        std::ifstream file(argv[1], std::ios::binary);
+        if (!file) {
+            std::cerr << "tarnivo-batch: cannot read " << argv[1] << "\n";
+            return 2;
+        }
+        text << file.rdbuf();
+    }
     return tarnivo::RunBatchCommands(tarnivo::ParseBatchText(text.str()));
 }
