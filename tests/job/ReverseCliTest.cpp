@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -101,14 +102,16 @@ protected:
     QString userHome;  // HOME for tarnivo-reverse, when not this process's
 };
 
-// Programs still running that work in this test's folders.
-QStringList toolsWorkingIn(const QString& folder)
+// Programs still running that work in this test's folders (and whose command line holds also).
+QStringList toolsWorkingIn(const QString& folder, const QByteArray& also = QByteArray())
 {
     QStringList found;
     for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-        QFile commandLine("/proc/" + pid + "/cmdline");
-        if (pid.toInt() > 0 && commandLine.open(QIODevice::ReadOnly) &&
-            commandLine.readAll().contains(folder.toUtf8()))
+        QFile file("/proc/" + pid + "/cmdline");
+        if (pid.toInt() <= 0 || !file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray commandLine = file.readAll();
+        if (commandLine.contains(folder.toUtf8()) && commandLine.contains(also))
             found << pid;
     }
     return found;
@@ -162,23 +165,39 @@ TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
     EXPECT_EQ(toolsWorkingIn(home.path()), QStringList());
 }
 
-TEST_F(ReverseCli, ASecondJobOnABusyWorkingFolderIsRefused)
+// One job at a time in a working folder: a second job is refused while the first runs, and
+// also while a tool of a killed job still works there.
+TEST_F(ReverseCli, AWorkingFolderServesOneJobAtATime)
 {
     const QString longer = clip("longer.avi", 10, 640, 480);
+    const QString other = clip("other.avi");
+    auto refused = [&] {
+        const CliRun second = run({"--out", out(), other});
+        return second.exitCode == 1 && second.output.contains("is in use") && second.output.contains("TEMP");
+    };
     QProcess first;
     prepare(first, {"--out", out(), longer});
     first.start();
     QString seen;
     ASSERT_TRUE(waitForLine(first, "reversing", seen));
-
-    const CliRun second = run({"--out", out(), clip("other.avi")});
-    EXPECT_EQ(second.exitCode, 1);
-    EXPECT_TRUE(second.output.contains("is in use") && second.output.contains("TEMP"))
-        << second.output.toStdString();
-
+    EXPECT_TRUE(refused());
     const CliRun result = finish(first);
     EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
     EXPECT_EQ(outputs(), QStringList({"longer.avi"}));
+
+    QProcess killed;
+    prepare(killed, {"--out", out(), longer});
+    killed.start();
+    for (int waited = 0; toolsWorkingIn(home.path(), "%06d.jpg").isEmpty() && waited < 600; ++waited)
+        QThread::msleep(10);
+    ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
+    killed.waitForFinished();
+    // The killed job's frame extraction goes on without it.
+    ASSERT_FALSE(toolsWorkingIn(home.path()).isEmpty());
+    EXPECT_TRUE(refused());
+    for (int waited = 0; !toolsWorkingIn(home.path()).isEmpty() && waited < 600; ++waited)
+        QThread::msleep(100);
+    EXPECT_EQ(run({"--out", out(), other}).exitCode, 0);
 }
 
 TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
