@@ -118,15 +118,4 @@ inline void MakeFile(const QString& path)
     file.write("data");
 }
 
-// Lets the application handle its events until done() or the deadline; returns done().
-inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-    return done();
-}
-
 }  // namespace tarnivo::test

@@ -1,6 +1,8 @@
 // Recorders for the engine tests: what the engine and the window handlers did, in order.
 #pragma once
 
+#include "MediaTestSupport.h"
+
 #include "AVC.h"
 #include "ConversionViews.h"
 
@@ -55,16 +57,5 @@ public:
 
     QStringList entries;
 };
-
-// Lets the application handle its events until done() or the deadline; returns done().
-inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-    return done();
-}
 
 }  // namespace tarnivo::test

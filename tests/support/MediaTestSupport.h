@@ -2,11 +2,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace tarnivo::test {
@@ -71,6 +75,17 @@ std::vector<double> MeanGreyPerFrame(const QString& path);
 QString StreamEntry(const QString& path, const QString& stream, const QString& entry);
 // Duration in seconds of the first stream of the kind ("v:0" or "a:0"), decoded in full; -1 when absent.
 double DecodedDuration(const QString& path, const QString& stream);
+
+// Lets the application handle its events until done() or the deadline; returns done().
+inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    return done();
+}
 
 // Copies the helper programs into the working folder as "ffmpeg.exe" and "sox.exe", the way
 // the job deploys them.
