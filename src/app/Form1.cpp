@@ -104,7 +104,7 @@ QComboBox* makeOptionBox(QWidget* frame, const char* name, int topTwips)
     return box;
 }
 
-// The design's places were made for Arial; a wider font is made smaller where a caption would
+// The controls' places were laid out for Arial; a wider font is made smaller where a caption would
 // not fit its place.
 void shrinkToFit(QWidget* widget, const QString& caption, int room)
 {

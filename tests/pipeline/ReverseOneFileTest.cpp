@@ -397,7 +397,7 @@ TEST(FrameRate, NominalWhenSensibleElseAverageElse25)
     EXPECT_DOUBLE_EQ(SpanStart("25", 0.53), 0.52);
 }
 
-TEST(BatchTexts, AreTheDesignedLinesWithPathsEscaped)
+TEST(BatchTexts, AreTheFixedLinesWithPathsEscaped)
 {
     EXPECT_EQ(FrameExtractionBatch("\"/tmp/w/temp/ffmpeg.exe\"", "/in/clip.avi", {"30000/1001", 0.5005, 2}),
               "\"/tmp/w/temp/ffmpeg.exe\" -i \"/in/clip.avi\" -an -qscale 1 -vf "
