@@ -3,6 +3,10 @@
 
 #include <QString>
 
+#include <exception>
+#include <functional>
+#include <utility>
+
 namespace tarnivo {
 
 class MessageSink {
@@ -36,6 +40,16 @@ public:
         m_sink.ShowErrorReport(StandardErrorReportText(description, m_module, m_procedure, line));
     }
     MessageSink& Sink() const { return m_sink; }
+
+    // Runs one step; an error it raises is reported at line and the caller goes on.
+    void Run(int line, const std::function<void()>& step) const
+    {
+        try {
+            step();
+        } catch (const std::exception& error) {
+            Report(QString::fromUtf8(error.what()), line);
+        }
+    }
 
 private:
     MessageSink& m_sink;

@@ -32,16 +32,6 @@ QString forBatch(const QString& text) { return QString::fromStdString(EscapePerc
 
 bool canBeCarried(const QString& text) { return CanBeCarriedOnCommandLine(text.toStdString()); }
 
-// Errors of a step reach the user as the job's standard error report; the next step runs.
-void runStep(const StepErrorReporter& report, int line, const std::function<void()>& step)
-{
-    try {
-        step();
-    } catch (const std::exception& error) {
-        report.Report(QString::fromUtf8(error.what()), line);
-    }
-}
-
 // The marker is deleted by the batch file's last line, after its tool has ended. The wait for
 // it ends when it is gone or when the batch process has ended without deleting it (it could
 // not start, or was killed); ShellExecuteAndWait already waits for that end, letting the
@@ -112,9 +102,9 @@ QString extractAndReverseSound(const QString& S, const QString& FQ, const Revers
 QString rebuildVideo(const QString& FQ, const QString& frameRate, const ReversalPaths& paths,
                      const StepErrorReporter& report)
 {
-    runStep(report, 23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
-    runStep(report, 24,
-            [&] { WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch); });
+    report.Run(23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
+    report.Run(24,
+               [&] { WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch); });
     QStringList errors;
     runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, &errors);
     if (!IsFile(paths.rebuilt))
@@ -134,14 +124,14 @@ ReversalResult failure(const QString& reason)
 int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report)
 {
     KillFiles(paths.renamed + QStringLiteral("/*.*"));
-    runStep(report, 8, [&] {
+    report.Run(8, [&] {
         if (!FolderExists(paths.renamed))
             makePrivateFolder(paths.renamed);
     });
     const std::vector<Frame> frames =
         FramesLastFirst(paths.work, ListFiles(paths.work, QStringLiteral("*.jpg")));
     for (size_t k = 1; k <= frames.size(); ++k) {
-        runStep(report, 15, [&] {
+        report.Run(15, [&] {
             moveFile(frames[k - 1].path,
                      paths.renamed + QStringLiteral("/image") + QString::number(k) + QStringLiteral(".jpg"));
         });
@@ -152,8 +142,8 @@ int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report)
 QStringList ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
                           const ReversalPaths& paths, const StepErrorReporter& report)
 {
-    runStep(report, 2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
-    runStep(report, 3, [&] { WriteTextToFile(FrameExtractionBatch(FQ, S, span), paths.extractBatch); });
+    report.Run(2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
+    report.Run(3, [&] { WriteTextToFile(FrameExtractionBatch(FQ, S, span), paths.extractBatch); });
     QStringList errors;
     runBatch(paths.extractBatch, paths.work, &errors);
     KillFiles(paths.extractBatch);

@@ -25,15 +25,6 @@ namespace {
         QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
 }
 
-void runStep(const StepErrorReporter& report, int line, const std::function<void()>& step)
-{
-    try {
-        step();
-    } catch (const std::exception& error) {
-        report.Report(QString::fromUtf8(error.what()), line);
-    }
-}
-
 }  // namespace
 
 QString ResourceProgramPath(int resource)
@@ -98,12 +89,12 @@ void WriteBytesToFile(const QByteArray& bytes, const QString& path)
 void DeployTools(const StepErrorReporter& report)
 {
     const QString work = WorkFolder();
-    runStep(report, 1, [&] {
+    report.Run(1, [&] {
         if (!FolderExists(work) && ::mkdir(QFile::encodeName(work).constData(), 0700) != 0)
             fail(QStringLiteral("Cannot create the working folder %1").arg(work));
     });
     QString width;
-    runStep(report, 2, [&] { width = GetAddressWidth(); });
+    report.Run(2, [&] { width = GetAddressWidth(); });
     const int ffmpeg = width == QLatin1String("64") ? kFfmpeg64Resource : kFfmpeg32Resource;
 
     const std::pair<int, const char*> tools[] = {{ffmpeg, "ffmpeg.exe"},
@@ -114,7 +105,7 @@ void DeployTools(const StepErrorReporter& report)
                                                  {kZlibResource, "zlib1.dll"}};
     int line = 3;
     for (const auto& [resource, name] : tools) {
-        runStep(report, line++, [&, resource = resource, name = name] {
+        report.Run(line++, [&, resource = resource, name = name] {
             const QByteArray bytes = LoadResource(resource);
             const QString target = work + QLatin1Char('/') + QLatin1String(name);
             // The libraries are the system's own: nothing to write for them.

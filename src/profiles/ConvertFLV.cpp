@@ -21,16 +21,6 @@ constexpr int kLastNumber = 32767;
 // The error report's line numbers of ConvertFLV's steps.
 enum Line { kClearLine = 1, kProfileLine = 2, kNameLine = 3, kSourceLine = 4, kConvertLine = 5 };
 
-// A step that fails is reported at ConvertFLV's location; the caller goes on with its next step.
-void runStep(const StepErrorReporter& report, int line, const std::function<void()>& step)
-{
-    try {
-        step();
-    } catch (const std::exception& error) {
-        report.Report(QString::fromUtf8(error.what()), line);
-    }
-}
-
 QString fromText(const char* text) { return QString::fromUtf8(text); }
 
 // Sets the settings of one named profile; empty texts and false switches stay unset.
@@ -168,10 +158,10 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
 
     // The profiles set only what they need, so nothing may be left from an earlier call,
     // also not from one the engine refused (a refusal keeps the settings).
-    runStep(report, kClearLine, [&] { AVC1.ClearSettings(); });
+    report.Run(kClearLine, [&] { AVC1.ClearSettings(); });
 
     std::optional<QString> extension;
-    runStep(report, kProfileLine, [&] { extension = applyProfile(AVC1, ProfileName, custom); });
+    report.Run(kProfileLine, [&] { extension = applyProfile(AVC1, ProfileName, custom); });
     if (!extension) {
         sink.ShowWarning(QStringLiteral("Not Supported"),
                          QStringLiteral("Error: ") + ProfileName + QStringLiteral(" is not defined."));
@@ -182,7 +172,7 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     const QString folder = folderPrefix(outputFolderText);
     std::optional<QString> candidate;
     QString base;
-    runStep(report, kNameLine, [&] {
+    report.Run(kNameLine, [&] {
         base = withoutOuterSpaces(baseNameOf(InputPath));
         candidate = freeCandidate(folder, base, *extension);
     });
@@ -194,11 +184,11 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     }
 
     attempt.destination = folder + *candidate + *extension;
-    runStep(report, kSourceLine, [&] {
+    report.Run(kSourceLine, [&] {
         AVC1.SourceFile(SourcePath);
         AVC1.DestFile(attempt.destination);
     });
-    runStep(report, kConvertLine, [&] { AVC1.ConvertMedia(true); });
+    report.Run(kConvertLine, [&] { AVC1.ConvertMedia(true); });
     attempt.result = ConversionAttempt::Result::Started;
     return attempt;
 }
