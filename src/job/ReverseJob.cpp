@@ -40,13 +40,11 @@ QString missingSystemToolsMessage()
 QString missingHelpersMessage()
 {
     QStringList missing;
-    for (const int resource : {kFfmpeg64Resource, kSoxResource}) {
-        const QString path = ResourceProgramPath(resource);
+    for (const QString& path :
+         {ResourceProgramPath(kFfmpeg64Resource), ResourceProgramPath(kSoxResource), BatchRunnerPath()}) {
         if (!QFileInfo(path).isExecutable())
             missing << path;
     }
-    missing << (QFileInfo(BatchRunnerPath()).isExecutable() ? QString() : BatchRunnerPath());
-    missing.removeAll(QString());
     if (missing.isEmpty())
         return QString();
     return QStringLiteral("Tarnivo's helper programs are missing: %1. Please reinstall Tarnivo.")
