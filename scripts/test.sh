@@ -7,11 +7,13 @@ bash scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs="$(nproc)"
 
+# Tests are switched on whatever an earlier configure (scripts/run.sh turns them off) left in
+# the cache, and a suite that finds no test fails rather than passing empty.
 run_suite() {
   local folder="$1"; shift
-  cmake -S . -B "$folder" "$@"
+  cmake -S . -B "$folder" -DTARNIVO_BUILD_TESTS=ON "$@"
   cmake --build "$folder" -j"$jobs"
-  ctest --test-dir "$folder" --output-on-failure -j"$jobs" --timeout 600
+  ctest --test-dir "$folder" --output-on-failure --no-tests=error -j"$jobs" --timeout 600
 }
 
 run_suite build
