@@ -1,6 +1,7 @@
 // Prints how long one reversal takes and how much disk its frames need, for a generated clip.
 //   reverse_benchmark [seconds] [width]x[height] [fps]
 // Defaults: 10 seconds of 1280x720 at 30 fps, with sound.
+#include "ChildProcess.h"
 #include "MediaTestSupport.h"
 #include "MessageSink.h"
 #include "ReverseOneFile.h"
@@ -71,8 +72,9 @@ int main(int argc, char** argv)
     QElapsedTimer clock;
     clock.start();
     const tarnivo::StepErrorReporter report(sink, "Form1", "PushButton5_Click");
+    tarnivo::RunningTools tools;
     const bool made =
-        tarnivo::ReverseOneFile(source, tarnivo::QuotedToolPath(tarnivo::WorkFolder()), report).made;
+        tarnivo::ReverseOneFile(source, tarnivo::QuotedToolPath(tarnivo::WorkFolder()), report, tools).made;
     const double elapsed = clock.elapsed() / 1000.0;
     sampler.stop();
 

@@ -7,9 +7,9 @@
 #include "FileRoutines.h"
 #include "JobListView.h"
 #include "Main.h"
-#include "ProcessRunner.h"
 #include "ProfileCatalogue.h"
 #include "SettingsStore.h"
+#include "ShellOpen.h"
 #include "WindowDialogs.h"
 
 #include <QApplication>
@@ -576,8 +576,8 @@ void Form1::PushButton6_Click()
         if (!m_dialogs.AskYesNo(ApplicationTitle(), kOpenSamplesQuestion))
             return;
         const QChar quote = QLatin1Char('"');
-        GShell(quote + samples + QLatin1Char('/') + quote, 5, QString(), QStringLiteral("/"),
-               QStringLiteral("open"));
+        RunningTools opener;  // a folder goes to the desktop's opener: no program of ours runs
+        GShell(quote + samples + QLatin1Char('/') + quote, QStringLiteral("/"), opener);
     });
 }
 

@@ -2,7 +2,7 @@
 // into the job list at start-up, in order. SIGINT and SIGTERM close the window as its close
 // button does, so a running job is cancelled and cleaned up first.
 #include "Form1.h"
-#include "ProcessRunner.h"
+#include "ShellOpen.h"
 #include "StopSignals.h"
 
 #include <QApplication>

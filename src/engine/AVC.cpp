@@ -170,7 +170,7 @@ void AVC::RunConversion(const QString& commandLine)
         timer->start();
     }
     QStringList errorLines;
-    const int exitStatus = ShellAndWait(commandLine, kToolWindowStyle, &errorLines);
+    const int exitStatus = ShellAndWait(commandLine, m_tools, &errorLines);
     if (timer)
         timer->stop();
     if (!self)
@@ -208,7 +208,7 @@ void AVC::ClearSettings()
     m_SameQuality = false;
 }
 
-void AVC::CancelConvert() { CancelRunningTools(); }
+void AVC::CancelConvert() { m_tools.Cancel(); }
 
 void AVC::OnTick()
 {

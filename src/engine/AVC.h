@@ -7,6 +7,8 @@
 // through the three signals, which are emitted synchronously inside the call.
 #pragma once
 
+#include "ChildProcess.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -39,7 +41,6 @@ class AVC : public QObject {
 
 public:
     static constexpr int kTickIntervalMs = 300;
-    static constexpr int kToolWindowStyle = 0;
     static inline const QString kProgressPrefix = QStringLiteral("Please wait... ");
 
     // Ticks of tickSource drive the progress pulse while the engine exists; the engine only
@@ -76,7 +77,7 @@ public:
     // Returns after Complete or ErrorEvent has been emitted.
     void ConvertMedia(bool OverWrite);
 
-    // Ends the tools that this program runs (SIGTERM, then SIGKILL after a grace period).
+    // Ends the tool this engine runs (SIGTERM, then SIGKILL after a grace period).
     // Emits nothing and leaves the timer alone: the waiting ConvertMedia sees its tool end and
     // completes as usual.
     void CancelConvert();
@@ -113,6 +114,7 @@ private:
     void Refuse(const QString& message);
 
     RunRecord m_lastRun;
+    RunningTools m_tools;
     QPointer<QTimer> m_tickSource;
     ProgressBarView* m_progressBar;
     QMetaObject::Connection m_tickConnection;

@@ -198,7 +198,7 @@ JobSummary ReverseJob::Run()
     summary.cancelled = m_cancelRequested;
     CleanWorkFolder();
     lock.Release();
-    SetToolStartsRefused(false);
+    m_tools.SetStartsRefused(false);
     m_running = false;
 
     m_sink.ShowMessage(summary.FinalMessage());
@@ -216,7 +216,7 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
     const ReversalPaths paths = CurrentReversalPaths();
 
     emit FileReversing(i, outcome.source);
-    const ReversalResult reversal = ReverseOneFile(S, FQ, report);
+    const ReversalResult reversal = ReverseOneFile(S, FQ, report, m_tools);
     if (!reversal.made || m_cancelRequested) {
         outcome.reason = reversal.failureReason;
     } else {
@@ -268,7 +268,8 @@ void ReverseJob::Cancel()
     if (!m_running)
         return;
     m_cancelRequested = true;
-    SetToolStartsRefused(true);
+    m_tools.SetStartsRefused(true);
+    m_tools.Cancel();
     m_engine.CancelConvert();
 }
 

@@ -7,6 +7,7 @@
 // meanwhile. The faces hear about the job through its signals and the MessageSink.
 #pragma once
 
+#include "ChildProcess.h"
 #include "ConvertFLV.h"
 
 #include <QObject>
@@ -105,6 +106,7 @@ private:
     const JobListSource& m_list;
     const JobChoices& m_choices;
     MessageSink& m_sink;
+    RunningTools m_tools;  // the reversal's tools; the engine keeps its conversion's
     bool m_running = false;
     bool m_cancelRequested = false;
 };

@@ -63,7 +63,7 @@ QString ChooseFrameRate(const QString& nominal, const QString& average)
     return QString::fromLatin1(kDefaultFrameRate);
 }
 
-SourceFacts ProbeSource(const QString& source)
+SourceFacts ProbeSource(const QString& source, RunningTools& tools)
 {
     SourceFacts facts;
     // "file:" keeps a source whose name looks like a protocol ("http:...") a plain file.
@@ -72,7 +72,8 @@ SourceFacts ProbeSource(const QString& source)
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
          QStringLiteral("stream=codec_type,r_frame_rate,avg_frame_rate,start_time:stream_disposition="
                         "attached_pic:format=start_time"),
-         QStringLiteral("-of"), QStringLiteral("json"), kFileProtocol + source});
+         QStringLiteral("-of"), QStringLiteral("json"), kFileProtocol + source},
+        tools);
     const QJsonObject root = QJsonDocument::fromJson(probe.output).object();
     if (probe.exitStatus != 0 || !root.contains(QStringLiteral("format"))) {
         facts.problem = reasonFrom(probe.errorLines);

@@ -5,6 +5,8 @@
 
 namespace tarnivo {
 
+class RunningTools;
+
 constexpr const char* kDefaultFrameRate = "25";
 // Nominal rates above this are timestamp resolutions rather than frame rates (a variable-rate
 // film often states 90000/1 or 1000/1).
@@ -19,8 +21,9 @@ struct SourceFacts {
     double pictureStart = 0;  // seconds from the file's start to the picture's first frame
 };
 
-// Reads the streams of a source (the first picture stream and the first sound stream).
-SourceFacts ProbeSource(const QString& source);
+// Reads the streams of a source (the first picture stream and the first sound stream); ffprobe
+// belongs to tools while it runs.
+SourceFacts ProbeSource(const QString& source, RunningTools& tools);
 
 // The rate both extraction and rebuild use: the nominal rate when it is sensible, else the
 // average rate, else 25. Both are ffprobe's fractions ("30/1", "0/0").

@@ -20,8 +20,6 @@ namespace tarnivo {
 
 namespace {
 
-constexpr int kHidden = 0;
-
 // A path quoted for a batch file line: "%" is doubled on top of the quoting.
 QString quotedForBatch(const QString& path)
 {
@@ -36,10 +34,10 @@ bool canBeCarried(const QString& text) { return CanBeCarriedOnCommandLine(text.t
 // it ends when it is gone or when the batch process has ended without deleting it (it could
 // not start, or was killed); ShellExecuteAndWait already waits for that end, letting the
 // application handle its events, so nothing is left to wait for once it returns.
-void runBatch(const QString& batchFile, const QString& workFolder, QStringList* errorLines)
+void runBatch(const QString& batchFile, const QString& workFolder, RunningTools& tools,
+              QStringList* errorLines)
 {
-    int style = kHidden;
-    ShellExecuteAndWait(batchFile, style, workFolder, errorLines);
+    ShellExecuteAndWait(batchFile, workFolder, tools, errorLines);
 }
 
 QString seconds(double value) { return QString::number(value, 'f', 6); }
@@ -73,10 +71,11 @@ QString toolReason(const QStringList& errorLines, const QString& fallback)
 
 // Runs a tool's command line; it succeeded when it ended well and left its product. A tool that
 // fails part-way can leave a cut-off file behind.
-QString runTool(const QString& commandLine, const QString& product, const QString& fallback)
+QString runTool(const QString& commandLine, const QString& product, const QString& fallback,
+                RunningTools& tools)
 {
     QStringList errors;
-    const int status = ShellAndWait(commandLine, kHidden, &errors);
+    const int status = ShellAndWait(commandLine, tools, &errors);
     if (status == 0 && IsFile(product))
         return QString();
     return toolReason(errors, fallback);
@@ -84,29 +83,29 @@ QString runTool(const QString& commandLine, const QString& product, const QStrin
 
 // A and then B; returns the reason when no reversed sound was made.
 QString extractAndReverseSound(const QString& S, const QString& FQ, const ReversalPaths& paths,
-                               const ReversalSpan* span)
+                               const ReversalSpan* span, RunningTools& tools)
 {
     KillFiles(paths.audio);
     KillFiles(paths.reversed);
     const QString extracted = runTool(SoundExtractionCommandLine(FQ, S, paths.audio, span), paths.audio,
-                                      QStringLiteral("ffmpeg could not read the sound of this file."));
+                                      QStringLiteral("ffmpeg could not read the sound of this file."), tools);
     if (!extracted.isEmpty())
         return extracted;
     return runTool(QuoteForCommandLine(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') +
                        QuoteForCommandLine(paths.audio) + QLatin1Char(' ') +
                        QuoteForCommandLine(paths.reversed) + QStringLiteral(" reverse"),
-                   paths.reversed, QStringLiteral("SoX could not reverse the sound of this file."));
+                   paths.reversed, QStringLiteral("SoX could not reverse the sound of this file."), tools);
 }
 
 // T from the renumbered frames; returns the reason when it was not made.
 QString rebuildVideo(const QString& FQ, const QString& frameRate, const ReversalPaths& paths,
-                     const StepErrorReporter& report)
+                     const StepErrorReporter& report, RunningTools& tools)
 {
     report.Run(23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
     report.Run(24,
                [&] { WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch); });
     QStringList errors;
-    runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, &errors);
+    runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, tools, &errors);
     if (!IsFile(paths.rebuilt))
         return toolReason(errors, QStringLiteral("ffmpeg could not rebuild the video from its frames."));
     return QString();
@@ -140,12 +139,12 @@ int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report)
 }
 
 QStringList ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
-                          const ReversalPaths& paths, const StepErrorReporter& report)
+                          const ReversalPaths& paths, const StepErrorReporter& report, RunningTools& tools)
 {
     report.Run(2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
     report.Run(3, [&] { WriteTextToFile(FrameExtractionBatch(FQ, S, span), paths.extractBatch); });
     QStringList errors;
-    runBatch(paths.extractBatch, paths.work, &errors);
+    runBatch(paths.extractBatch, paths.work, tools, &errors);
     KillFiles(paths.extractBatch);
     return errors;
 }
@@ -246,7 +245,8 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
     return frames;
 }
 
-ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report)
+ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report,
+                              RunningTools& tools)
 {
     if (!canBeCarried(S))
         return failure(QStringLiteral("the file name holds a line break, which cannot be passed to "
@@ -260,7 +260,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     KillFiles(paths.rebuilt);
     KillFiles(paths.result);
 
-    const SourceFacts source = ProbeSource(S);
+    const SourceFacts source = ProbeSource(S, tools);
     if (!source.readable)
         return failure(source.problem);
     if (!source.hasPicture && !source.hasSound)
@@ -271,7 +271,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     span.frameRate = source.frameRate;
     span.start = SpanStart(source.frameRate, source.pictureStart);
     if (source.hasPicture) {
-        const QStringList extractionErrors = ExtractFrames(S, FQ, span, paths, report);
+        const QStringList extractionErrors = ExtractFrames(S, FQ, span, paths, report, tools);
         const int frames = RenumberFrames(paths, report);
         if (frames == 0) {
             KillFiles(paths.renamed + QStringLiteral("/*.*"));
@@ -282,12 +282,12 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     }
     QString reason;
     if (source.hasSound)
-        reason = extractAndReverseSound(S, FQ, paths, source.hasPicture ? &span : nullptr);
+        reason = extractAndReverseSound(S, FQ, paths, source.hasPicture ? &span : nullptr, tools);
     if (reason.isEmpty() && source.hasPicture)
-        reason = rebuildVideo(FQ, span.frameRate, paths, report);
+        reason = rebuildVideo(FQ, span.frameRate, paths, report, tools);
     if (reason.isEmpty())
         reason = runTool(JoinCommandLine(FQ, paths, source.hasPicture, source.hasSound), paths.result,
-                         QStringLiteral("ffmpeg could not join the reversed picture and sound."));
+                         QStringLiteral("ffmpeg could not join the reversed picture and sound."), tools);
     KillFiles(paths.renamed + QStringLiteral("/*.*"));
     if (!reason.isEmpty())
         return failure(reason);

@@ -9,6 +9,7 @@
 
 namespace tarnivo {
 
+class RunningTools;
 class StepErrorReporter;
 
 // The files of the working folder that one reversal uses.
@@ -67,7 +68,7 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
 // Frames of S as W/000001.jpg, W/000002.jpg, ... (through the extraction batch file). Returns
 // the last lines ffmpeg wrote to standard error.
 QStringList ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
-                          const ReversalPaths& paths, const StepErrorReporter& report);
+                          const ReversalPaths& paths, const StepErrorReporter& report, RunningTools& tools);
 // Frames W/000001.jpg ... become R/image1.jpg (the last frame) ... R/imageN.jpg (the first).
 // Returns N.
 int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report);
@@ -78,11 +79,12 @@ struct ReversalResult {
     QString failureReason;  // when not made: why, in the words of the tool that failed if it said
 };
 
-// Reverses source S with the tools in the working folder (FQ is the quoted tool path). A step
-// that cannot write its files is reported at the caller's location and the steps after it
-// still run. A tool that fails ends the reversal: nothing is made, and the failure reason is
-// the tool's own last word. A source with a picture from which no frame could be read fails;
-// a source with no picture at all gives its sound alone.
-ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report);
+// Reverses source S with the tools in the working folder (FQ is the quoted tool path); the
+// programs it runs belong to tools. A step that cannot write its files is reported at the
+// caller's location and the steps after it still run. A tool that fails ends the reversal: nothing is made,
+// and the failure reason is the tool's own last word. A source with a picture from which no frame could be
+// read fails; a source with no picture at all gives its sound alone.
+ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report,
+                              RunningTools& tools);
 
 }  // namespace tarnivo

@@ -1,7 +1,7 @@
 // Rows into and out of the job list: folder scans on real trees, drag and drop, the samples,
 // the command line, Delete, double-click and "Clear List".
 #include "AddFolder.h"
-#include "ProcessRunner.h"
+#include "ShellOpen.h"
 #include "SettingsStore.h"
 #include "WindowTestSupport.h"
 

@@ -1,21 +1,16 @@
-// CancelConvert: ends the ffmpeg processes this program started, and nothing else.
+// CancelConvert: ends the ffmpeg processes this engine started, and nothing else.
 #include "AVC.h"
-#include "CommandLine.h"
 #include "EngineTestSupport.h"
 #include "MediaTestSupport.h"
 #include "OwnProcesses.h"
-#include "ProcessRunner.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <list>
 #include <unistd.h>
 
 namespace tarnivo {
@@ -73,29 +68,6 @@ public:
 
 private:
     pid_t m_pid = 0;
-};
-
-// Children started by a test; any still running at the end are killed and reaped.
-class Children {
-public:
-    ~Children()
-    {
-        for (ChildProcess& child : m_children) {
-            if (!child.hasEnded()) {
-                ::kill(child.pid(), SIGKILL);
-                child.waitLettingEventsRun();
-            }
-        }
-    }
-    ChildProcess& Start(const QString& program, const QStringList& arguments, const QString& folder = {})
-    {
-        qint32 error = 0;
-        m_children.push_back(ChildProcess::Start(program, arguments, folder, &error));
-        return m_children.back();
-    }
-
-private:
-    std::list<ChildProcess> m_children;
 };
 
 TEST(CancelConvert, EndsOwnLongConversionAndSparesAnOutsideFfmpeg)
@@ -163,41 +135,6 @@ TEST(CancelConvert, EndsOwnLongConversionAndSparesAnOutsideFfmpeg)
     EXPECT_LT(frames, 600000);
 
     EXPECT_EQ(NameOfLiveProcess(outside.pid()), "ffmpeg") << "an ffmpeg Tarnivo did not start was ended";
-}
-
-TEST(CancelConvert, EndsEveryRunningToolAtAnyDepth)
-{
-    QTemporaryDir folder;
-    const QString sleep = QStandardPaths::findExecutable("sleep");
-    ASSERT_FALSE(sleep.isEmpty());
-    Children children;
-    ChildProcess& direct = children.Start(sleep, {"60"});
-    // Through the batch runner: the tool is a grandchild. The runner outlives its tool and then
-    // goes on with its next line, as it does after any program.
-    const QString marker = folder.path() + "/next step ran";
-    const QString batch = folder.path() + "/run.bat";
-    {
-        QFile file(batch);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write((QuoteArgument(sleep.toStdString()) + " 60\r\n").c_str());
-        file.write((QStandardPaths::findExecutable("touch").toStdString() + " " +
-                    QuoteArgument(marker.toStdString()) + "\r\n")
-                       .c_str());
-    }
-    ChildProcess& runner = children.Start(BatchRunnerPath(), {batch}, folder.path());
-    ASSERT_TRUE(direct.isValid() && runner.isValid());
-    ASSERT_TRUE(ProcessEventsUntil([&] { return DescendantsOf(runner.pid(), RunningProcesses()).size() == 1; }, 10000));
-
-    QTimer timer;
-    EngineLog log;
-    AVC engine(&timer, &log);
-    log.Attach(engine);
-    engine.CancelConvert();
-    EXPECT_TRUE(log.entries.isEmpty());
-
-    EXPECT_EQ(direct.waitLettingEventsRun(), 128 + SIGTERM);
-    EXPECT_EQ(runner.waitLettingEventsRun(), 0);
-    EXPECT_TRUE(QFile::exists(marker));
 }
 
 TEST(CancelConvert, WithNothingRunningDoesNothing)

@@ -1,11 +1,14 @@
 #include "ArgDump.h"
 #include "CommandLine.h"
 #include "MediaTestSupport.h"
+#include "OwnProcesses.h"
 #include "ProcessRunner.h"
+#include "ShellOpen.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -48,21 +51,23 @@ int LiveProcessesInGroup(pid_t group)
 
 TEST(ShellAndWait, ReturnsTheProgramsExitStatus)
 {
-    EXPECT_EQ(ShellAndWait("/bin/true", 0), 0);
-    EXPECT_EQ(ShellAndWait("/bin/false", 0), 1);
-    EXPECT_EQ(ShellAndWait("sh -c \"exit 7\""), 7);  // looked up on PATH, default style
-    EXPECT_EQ(ShellAndWait("sh -c \"kill -TERM $$\"", 0), 128 + 15);
+    RunningTools tools;
+    EXPECT_EQ(ShellAndWait("/bin/true", tools), 0);
+    EXPECT_EQ(ShellAndWait("/bin/false", tools), 1);
+    EXPECT_EQ(ShellAndWait("sh -c \"exit 7\"", tools), 7);  // looked up on PATH
+    EXPECT_EQ(ShellAndWait("sh -c \"kill -TERM $$\"", tools), 128 + 15);
 }
 
 TEST(ShellAndWait, AProgramThatCannotStartGivesANegativeFailureCode)
 {
     QTemporaryDir folder;
-    EXPECT_EQ(ShellAndWait(q(folder.path() + "/no such program"), 0), kFailureBase + kErrorFileNotFound);
-    EXPECT_EQ(ShellAndWait("tarnivo-no-such-program-anywhere", 0), kFailureBase + kErrorFileNotFound);
+    RunningTools tools;
+    EXPECT_EQ(ShellAndWait(q(folder.path() + "/no such program"), tools), kFailureBase + kErrorFileNotFound);
+    EXPECT_EQ(ShellAndWait("tarnivo-no-such-program-anywhere", tools), kFailureBase + kErrorFileNotFound);
     const QString notExecutable = folder.path() + "/plain.txt";
     writeFile(notExecutable, "text");
-    EXPECT_EQ(ShellAndWait(q(notExecutable), 0), kFailureBase + kErrorPathFileAccess);
-    EXPECT_LT(ShellAndWait("", 0), 0);
+    EXPECT_EQ(ShellAndWait(q(notExecutable), tools), kFailureBase + kErrorPathFileAccess);
+    EXPECT_LT(ShellAndWait("", tools), 0);
 }
 
 TEST(ShellAndWait, PassesHostileArgumentsUnchangedAndRunsNoShell)
@@ -76,7 +81,8 @@ TEST(ShellAndWait, PassesHostileArgumentsUnchangedAndRunsNoShell)
     QString line = q(ArgDumpProgram()) + " " + q(dump);
     for (const QString& argument : hostile)
         line += " " + q(argument);
-    EXPECT_EQ(ShellAndWait(line, 0), 0);
+    RunningTools tools;
+    EXPECT_EQ(ShellAndWait(line, tools), 0);
     const ArgDump recorded = ReadArgDump(dump);
     ASSERT_TRUE(recorded.found);
     EXPECT_EQ(recorded.arguments, hostile);
@@ -89,14 +95,16 @@ TEST(ShellAndWait, ApplicationEventsRunDuringTheWait)
     int ticks = 0;
     QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
     timer.start(50);
-    EXPECT_EQ(ShellAndWait("sleep 0.6", 0), 0);
+    RunningTools tools;
+    EXPECT_EQ(ShellAndWait("sleep 0.6", tools), 0);
     timer.stop();
     EXPECT_GE(ticks, 3);
 }
 
 // Every child is accounted for: an owner that goes ends its child's whole group and collects
 // it, a status that cannot be collected is a failure, a folder that cannot be entered is a
-// start failure, and a tool that ignores the polite stop is killed after the grace period.
+// start failure, a tool that ignores the polite stop is killed after the grace period, nothing
+// starts while its owner refuses starts, and a child may outlive its owner.
 TEST(ChildProcess, EveryChildIsAccountedFor)
 {
     QTemporaryDir folder;
@@ -122,86 +130,102 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
     EXPECT_EQ(lost.waitLettingEventsRun(), kLostExitStatus);
     ::signal(SIGCHLD, SIG_DFL);
 
-    ChildProcess stubborn = ChildProcess::Start("sh", {"-c", "trap '' TERM; sleep 30"}, QString(), &error);
+    RunningTools tools;
+    ChildProcess stubborn = tools.Start("sh", {"-c", "trap '' TERM; sleep 30"}, QString(), &error);
+    ChildProcess unowned = ChildProcess::Start("sleep", {"30"}, QString(), &error);
     QEventLoop started;
     QTimer::singleShot(200, &started, &QEventLoop::quit);
     started.exec();
-    EXPECT_EQ(CancelRunningTools(), 1);
+    EXPECT_EQ(tools.Cancel(), 1);  // its own tool only
     EXPECT_EQ(stubborn.waitLettingEventsRun(), 128 + SIGKILL);
+    EXPECT_FALSE(unowned.hasEnded());
+    EXPECT_EQ(tools.Cancel(), 0);  // a collected tool is no longer its
+
+    tools.SetStartsRefused(true);
+    EXPECT_FALSE(tools.Start("/bin/true", {}, QString(), &error).isValid());
+    EXPECT_EQ(error, kErrorCancelled);
+    EXPECT_EQ(ShellAndWait("/bin/true", tools), kFailureBase + kErrorCancelled);
+    tools.SetStartsRefused(false);
+
+    ChildProcess orphan;
+    {
+        RunningTools owner;
+        orphan = owner.Start("/bin/true", {}, QString(), &error);
+    }
+    EXPECT_EQ(orphan.waitLettingEventsRun(), 0);
+}
+
+// A cancel ends every tool of its owner at any depth: a tool it started directly is stopped by
+// SIGTERM; a tool the batch runner started is ended while the runner outlives it and goes on
+// with its next line, as it does after any program.
+TEST(RunningTools, CancelEndsEveryToolAtAnyDepth)
+{
+    QTemporaryDir folder;
+    const QString sleep = QStandardPaths::findExecutable("sleep");
+    ASSERT_FALSE(sleep.isEmpty());
+    RunningTools tools;
+    qint32 error = 0;
+    ChildProcess direct = tools.Start(sleep, {"60"}, QString(), &error);
+    const QString marker = folder.path() + "/next step ran";
+    const QString batch = folder.path() + "/run.bat";
+    writeFile(batch, (QuoteArgument(sleep.toStdString()) + " 60\r\n" +
+                      QStandardPaths::findExecutable("touch").toStdString() + " " +
+                      QuoteArgument(marker.toStdString()) + "\r\n")
+                         .c_str());
+    ChildProcess runner = tools.Start(BatchRunnerPath(), {batch}, folder.path(), &error);
+    ASSERT_TRUE(direct.isValid() && runner.isValid());
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return DescendantsOf(runner.pid(), RunningProcesses()).size() == 1; }, 10000));
+
+    EXPECT_EQ(tools.Cancel(), 2);
+    EXPECT_EQ(direct.waitLettingEventsRun(), 128 + SIGTERM);
+    EXPECT_EQ(runner.waitLettingEventsRun(), 0);
+    EXPECT_TRUE(QFile::exists(marker));
 }
 
 TEST(ShellAndWait, KeepsTheLastLinesOfStandardError)
 {
     QStringList lines;
+    RunningTools tools;
     EXPECT_EQ(
         ShellAndWait(
-            "sh -c \"for i in $(seq 1 500); do echo progress $i >&2; done; echo the reason >&2; exit 3\"", 0,
-            &lines),
+            "sh -c \"for i in $(seq 1 500); do echo progress $i >&2; done; echo the reason >&2; exit 3\"",
+            tools, &lines),
         3);
     EXPECT_EQ(lines.size(), kKeptErrorLines);
     EXPECT_EQ(LastMeaningfulLine(lines + QStringList{"frame=  10 fps=0.0", "  "}), "the reason");
 }
 
-TEST(WindowStyles, OutOfRangeStylesBecomeSix)
-{
-    EXPECT_EQ(ClampWindowStyle(7), 6);
-    EXPECT_EQ(ClampWindowStyle(-1), 6);
-    EXPECT_EQ(ClampWindowStyle(0), 0);
-    EXPECT_EQ(ClampWindowStyle(6), 6);
-
-    QTemporaryDir folder;
-    const QString batch = folder.path() + "/nothing.bat";
-    writeFile(batch, "\r\n");
-    int style = 7;
-    EXPECT_EQ(ShellExecuteAndWait(batch, style, folder.path()), 0);
-    EXPECT_EQ(style, 6);
-    style = -1;
-    ShellExecuteAndWait(batch, style, folder.path());
-    EXPECT_EQ(style, 6);
-
-    EXPECT_EQ(ShowModeFor("C:/tools/FFMPEG.EXE", 4), 0);
-    EXPECT_EQ(ShowModeFor("/w/ffmpeg.exe.bat", 3), 0);
-    EXPECT_EQ(ShowModeFor("/w/run.bat", 3), 3);
-}
-
-TEST(GShell, ResultCodesAndErrorStatus)
+// What a caller of the shell-open sees: GShell's result codes, the failure codes that
+// ShellExecuteAndWait makes of them, documents and folders handed to the desktop's opener.
+TEST(GShell, ResultCodesAndWhatTheRunnerMakesOfThem)
 {
     QTemporaryDir folder;
-    ShellError error;
-    EXPECT_EQ(GShell(folder.path() + "/missing.bat", 0, "", folder.path(), "open", &error),
-              kShellFileNotFound);
-    EXPECT_EQ(error.number, 53);
-    EXPECT_EQ(error.description, "File not found");
-    EXPECT_TRUE(error.source.endsWith(".GShell"));
+    RunningTools tools;
+    EXPECT_EQ(GShell(folder.path() + "/missing.bat", folder.path(), tools), kShellFileNotFound);
+    EXPECT_EQ(ShellExecuteAndWait(folder.path() + "/missing.bat", folder.path(), tools),
+              kFailureBase + kErrorFileNotFound);
+    EXPECT_EQ(GShell(folder.path() + "/no/such/folder/x.bat", "", tools), kShellPathNotFound);
+    EXPECT_EQ(ShellExecuteAndWait(folder.path() + "/no/such/folder/x.bat", "", tools),
+              kFailureBase + kErrorPathNotFound);
 
-    EXPECT_EQ(GShell(folder.path() + "/no/such/folder/x.bat", 0, "", "", "open", &error), kShellPathNotFound);
-    EXPECT_EQ(error.number, 76);
+    const QString empty = folder.path() + "/nothing.bat";
+    writeFile(empty, "\r\n");
+    EXPECT_EQ(ShellExecuteAndWait(empty, folder.path(), tools), 0);
 
-    const ShellError noApp = ShellErrorFor(31);
-    EXPECT_EQ(noApp.number, -2147220456 + 31);
-    EXPECT_EQ(noApp.description, "No application is associated with this file type.");
-    EXPECT_FALSE(ShellErrorFor(42).isSet());
-    EXPECT_EQ(ShellErrorFor(15).number, -2147220456 + 15);
-    EXPECT_EQ(ShellErrorFor(0).number, 7);
-
-    // Documents and folders go to the desktop's opener.
     QStringList opened;
     SetDocumentOpener([&opened](const QString& path) {
         opened << path;
         return true;
     });
-    EXPECT_EQ(GShell(folder.path(), 0, "", "", "open", &error), kShellSuccess);
-    EXPECT_FALSE(error.isSet());
+    EXPECT_EQ(GShell(folder.path(), "", tools), kShellSuccess);
     writeFile(folder.path() + "/notes.txt", "x");
-    EXPECT_EQ(GShell("\"" + folder.path() + "/notes.txt\"", 0, "", "", "open", &error), kShellSuccess);
+    EXPECT_EQ(GShell("\"" + folder.path() + "/notes.txt\"", "", tools), kShellSuccess);
     EXPECT_EQ(opened, (QStringList{folder.path(), folder.path() + "/notes.txt"}));
     SetDocumentOpener([](const QString&) { return false; });
-    EXPECT_EQ(GShell(folder.path() + "/notes.txt", 0, "", "", "open", &error), kShellNoAssociation);
-    EXPECT_EQ(error.number, -2147220456 + 31);
+    EXPECT_EQ(GShell(folder.path() + "/notes.txt", "", tools), kShellNoAssociation);
+    EXPECT_EQ(ShellExecuteAndWait(folder.path() + "/notes.txt", "", tools), -2147220456 + 31);
     SetDocumentOpener(nullptr);
-
-    int style = 0;
-    EXPECT_EQ(ShellExecuteAndWait(folder.path() + "/missing.bat", style, folder.path()), kFailureBase + 53);
 }
 
 TEST(GShell, RunsABatchFileInItsFolderWithOrWithoutQuotes)
@@ -215,8 +239,8 @@ TEST(GShell, RunsABatchFileInItsFolderWithOrWithoutQuotes)
                       " dump.bin " + dumpArg + " %%06d.jpg\r\ndel marker.tmp\r\n")
                          .c_str());
     writeFile(folder + "/marker.tmp", "jpg2avi\r\n");
-    int style = 0;
-    EXPECT_EQ(ShellExecuteAndWait("\"" + batch + "\"", style, folder), 0);
+    RunningTools tools;
+    EXPECT_EQ(ShellExecuteAndWait("\"" + batch + "\"", folder, tools), 0);
     const ArgDump recorded = ReadArgDump(folder + "/dump.bin");
     ASSERT_TRUE(recorded.found);
     EXPECT_EQ(QDir(recorded.folder).canonicalPath(), QDir(folder).canonicalPath());
@@ -225,6 +249,6 @@ TEST(GShell, RunsABatchFileInItsFolderWithOrWithoutQuotes)
 
     // Unquoted, the same file runs the same way.
     QFile::remove(folder + "/dump.bin");
-    EXPECT_EQ(ShellExecuteAndWait(batch, style, folder), 0);
+    EXPECT_EQ(ShellExecuteAndWait(batch, folder, tools), 0);
     EXPECT_TRUE(ReadArgDump(folder + "/dump.bin").found);
 }

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "FileRoutines.h"
 #include "MediaProbe.h"
 #include "MediaTestSupport.h"
@@ -48,7 +49,7 @@ protected:
 
     bool reverse(const QString& source)
     {
-        return ReverseOneFile(source, QuotedToolPath(WorkFolder()), report).made;
+        return ReverseOneFile(source, QuotedToolPath(WorkFolder()), report, tools).made;
     }
     QString result() const { return WorkFolder() + "/rvideo.avi"; }
 
@@ -56,6 +57,7 @@ protected:
     QTemporaryDir sources;
     RecordingSink sink;
     StepErrorReporter report{sink, "Form1", "PushButton5_Click"};
+    RunningTools tools;
 };
 
 // Mean sample magnitude of the first and the second half of a file's sound.
@@ -118,7 +120,7 @@ TEST_F(ReverseOneFileTest, RenumbersTheFramesLastFirst)
     options.frames = 12;
     const QString source = makeClip("twelve.avi", options);
     const ReversalPaths paths = CurrentReversalPaths();
-    ExtractFrames(source, QuotedToolPath(paths.work), {"25", 0, 0}, paths, report);
+    ExtractFrames(source, QuotedToolPath(paths.work), {"25", 0, 0}, paths, report, tools);
     EXPECT_EQ(ListFiles(paths.work, "*.jpg").size(), 12);
     EXPECT_FALSE(QFile::exists(paths.extractBatch));
     EXPECT_FALSE(QFile::exists(paths.marker));
@@ -280,7 +282,7 @@ TEST_F(ReverseOneFileTest, SourcesWithOnlyOneKindOfStream)
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write("this is not a video");
     junk.close();
-    const ReversalResult unreadable = ReverseOneFile(empty, QuotedToolPath(WorkFolder()), report);
+    const ReversalResult unreadable = ReverseOneFile(empty, QuotedToolPath(WorkFolder()), report, tools);
     EXPECT_FALSE(unreadable.made);
     EXPECT_EQ(unreadable.failureReason, empty + ": Invalid data found when processing input");
     EXPECT_FALSE(QFile::exists(result()));
@@ -293,7 +295,7 @@ TEST_F(ReverseOneFileTest, SourcesWithOnlyOneKindOfStream)
                                                "-i", "color=s=64x48:d=1", "-map", "0", "-map", "1",
                                                "-frames:v", "0", "-c:v", "mpeg4", noPicture});
     ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
-    const ReversalResult pictureless = ReverseOneFile(noPicture, QuotedToolPath(WorkFolder()), report);
+    const ReversalResult pictureless = ReverseOneFile(noPicture, QuotedToolPath(WorkFolder()), report, tools);
     EXPECT_FALSE(pictureless.made);
     EXPECT_FALSE(pictureless.failureReason.isEmpty());
     EXPECT_FALSE(QFile::exists(result()));
@@ -337,7 +339,7 @@ TEST_F(ReverseOneFileTest, ASourceWithALineBreakIsRefusedAndNothingRuns)
     ClipOptions options;
     options.frames = 3;
     const QString source = makeClip("two\nlines.avi", options);
-    const ReversalResult outcome = ReverseOneFile(source, QuotedToolPath(WorkFolder()), report);
+    const ReversalResult outcome = ReverseOneFile(source, QuotedToolPath(WorkFolder()), report, tools);
     EXPECT_FALSE(outcome.made);
     EXPECT_TRUE(outcome.failureReason.contains("line break")) << outcome.failureReason.toStdString();
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/avi2jpg.bat"));
@@ -371,7 +373,7 @@ TEST_F(ReverseOneFileTest, RefusesAWorkingFolderOthersCanWrite)
     ClipOptions options;
     options.frames = 3;
     const ReversalResult outcome =
-        ReverseOneFile(makeClip("clip.avi", options), QuotedToolPath(WorkFolder()), report);
+        ReverseOneFile(makeClip("clip.avi", options), QuotedToolPath(WorkFolder()), report, tools);
     EXPECT_FALSE(outcome.made);
     EXPECT_TRUE(outcome.failureReason.contains("other users")) << outcome.failureReason.toStdString();
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/avi2jpg.bat"));

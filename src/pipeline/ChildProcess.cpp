@@ -1,0 +1,376 @@
+#include "ChildProcess.h"
+
+#include "FileRoutines.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace tarnivo {
+
+namespace {
+
+// The program to start for a command line's first argument: as given when it holds a "/",
+// otherwise looked up on PATH.
+QString resolveProgram(const QString& program)
+{
+    if (program.contains(QLatin1Char('/')))
+        return program;
+    const QString found = QStandardPaths::findExecutable(program);
+    return found.isEmpty() ? program : found;
+}
+
+qint32 errorNumberForStartFailure(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return kErrorFileNotFound;
+    case EACCES:
+    case EPERM:
+    case ENOEXEC:
+        return kErrorPathFileAccess;
+    default:
+        return kErrorBadCommand;
+    }
+}
+
+int& descriptorInheritedByTools()
+{
+    static int fd = -1;
+    return fd;
+}
+
+void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+// Reads what is there without blocking; false at the end of the stream (or an error).
+bool readAvailable(int fd, QByteArray& into)
+{
+    char buffer[16384];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count > 0) {
+            into.append(buffer, static_cast<int>(count));
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        return count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+}
+
+// Keeps only the end of a tool's standard error: enough for its last lines.
+constexpr int kKeptErrorBytes = 16384;
+void keepTail(QByteArray& tail)
+{
+    if (tail.size() > 2 * kKeptErrorBytes)
+        tail = tail.right(kKeptErrorBytes);
+}
+
+// A file descriptor that refers to the process for certain (it cannot be reused), or -1 where
+// the kernel has no pidfds.
+int openPidFd(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    const long fd = ::syscall(SYS_pidfd_open, pid, 0);
+    return fd >= 0 ? static_cast<int>(fd) : -1;
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(pid_t pid, int outputFd, int errorFd)
+    : m_pid(pid), m_pidFd(openPidFd(pid)), m_outputFd(outputFd), m_errorFd(errorFd)
+{
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : m_pid(std::exchange(other.m_pid, -1)), m_pidFd(std::exchange(other.m_pidFd, -1)),
+      m_outputFd(std::exchange(other.m_outputFd, -1)), m_errorFd(std::exchange(other.m_errorFd, -1)),
+      m_ended(other.m_ended), m_exitStatus(other.m_exitStatus), m_output(std::move(other.m_output)),
+      m_errorTail(std::move(other.m_errorTail)), m_ownerGroups(std::move(other.m_ownerGroups))
+{
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_pid = std::exchange(other.m_pid, -1);
+        m_pidFd = std::exchange(other.m_pidFd, -1);
+        m_outputFd = std::exchange(other.m_outputFd, -1);
+        m_errorFd = std::exchange(other.m_errorFd, -1);
+        m_ended = other.m_ended;
+        m_exitStatus = other.m_exitStatus;
+        m_output = std::move(other.m_output);
+        m_errorTail = std::move(other.m_errorTail);
+        m_ownerGroups = std::move(other.m_ownerGroups);
+    }
+    return *this;
+}
+
+ChildProcess::~ChildProcess() { release(); }
+
+void ChildProcess::release()
+{
+    if (m_pid > 0 && !m_ended)
+        killAndReap();
+    closeOutputs();
+    if (m_pidFd >= 0)
+        ::close(m_pidFd);
+    m_pidFd = -1;
+    m_pid = -1;
+}
+
+// The owner goes while the program runs: end the whole group and collect the status, so that
+// nothing keeps running unseen and no zombie is left.
+void ChildProcess::killAndReap()
+{
+    ::kill(-m_pid, SIGKILL);
+    reap(0);
+}
+
+void ChildProcess::closeOutputs()
+{
+    for (int* fd : {&m_outputFd, &m_errorFd}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+}
+
+ChildProcess ChildProcess::Start(const QString& program, const QStringList& arguments,
+                                 const QString& workingFolder, qint32* errorNumber, Output output)
+{
+    auto fail = [&](qint32 number) {
+        if (errorNumber)
+            *errorNumber = number;
+        return ChildProcess();
+    };
+    if (!workingFolder.isEmpty() && !FolderExists(workingFolder))
+        return fail(kErrorPathNotFound);
+
+    const QByteArray programPath = QFile::encodeName(resolveProgram(program));
+    std::vector<QByteArray> storage;
+    storage.reserve(static_cast<size_t>(arguments.size()) + 1);
+    storage.push_back(QFile::encodeName(program));
+    for (const QString& argument : arguments)
+        storage.push_back(argument.toUtf8());
+    std::vector<char*> argv;
+    for (QByteArray& argument : storage)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    int outputPipe[2] = {-1, -1};
+    int errorPipe[2] = {-1, -1};
+    if (output == Output::Keep &&
+        (::pipe2(outputPipe, O_CLOEXEC) != 0 || ::pipe2(errorPipe, O_CLOEXEC) != 0)) {
+        for (const int fd : {outputPipe[0], outputPipe[1], errorPipe[0], errorPipe[1]})
+            if (fd >= 0)
+                ::close(fd);
+        return fail(kErrorBadCommand);
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    int actionResult = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output == Output::Keep) {
+        actionResult |= posix_spawn_file_actions_adddup2(&actions, outputPipe[1], 1);
+        actionResult |= posix_spawn_file_actions_adddup2(&actions, errorPipe[1], 2);
+    } else {
+        // Nobody reads this console output: it goes nowhere.
+        actionResult |= posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        actionResult |= posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    if (descriptorInheritedByTools() >= 0) {
+        // A dup2 onto itself clears close-on-exec in the child only.
+        const int fd = descriptorInheritedByTools();
+        actionResult |= posix_spawn_file_actions_adddup2(&actions, fd, fd);
+    }
+    const QByteArray folder = QFile::encodeName(workingFolder);
+    if (!workingFolder.isEmpty())
+        actionResult |= posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    sigset_t defaultSignals;
+    sigemptyset(&defaultSignals);
+    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGCHLD, SIGHUP, SIGQUIT})
+        sigaddset(&defaultSignals, signal);
+    posix_spawnattr_setsigmask(&attributes, &noSignals);
+    posix_spawnattr_setsigdefault(&attributes, &defaultSignals);
+    // A group of its own: a cancel reaches every program it starts, and a Ctrl+C meant for
+    // Tarnivo's terminal does not reach the tools behind Tarnivo's back.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+
+    pid_t pid = -1;
+    int result = actionResult != 0 ? ENOMEM : 0;
+    if (result == 0)
+        result = posix_spawn(&pid, programPath.constData(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    for (const int fd : {outputPipe[1], errorPipe[1]})
+        if (fd >= 0)
+            ::close(fd);
+
+    if (result != 0) {
+        for (const int fd : {outputPipe[0], errorPipe[0]})
+            if (fd >= 0)
+                ::close(fd);
+        return fail(errorNumberForStartFailure(result));
+    }
+    for (const int fd : {outputPipe[0], errorPipe[0]})
+        if (fd >= 0)
+            setNonBlocking(fd);
+    return ChildProcess(pid, outputPipe[0], errorPipe[0]);
+}
+
+bool ChildProcess::reap(int options)
+{
+    if (m_ended || m_pid <= 0)
+        return true;
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(m_pid, &status, options);
+    } while (result < 0 && errno == EINTR);
+    if (result == 0)
+        return false;
+    m_ended = true;
+    if (const auto ownerGroups = m_ownerGroups.lock())
+        ownerGroups->erase(m_pid);
+    if (result < 0)
+        m_exitStatus = kLostExitStatus;  // collected elsewhere: the outcome is unknown, so not a success
+    else if (WIFEXITED(status))
+        m_exitStatus = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        m_exitStatus = 128 + WTERMSIG(status);
+    return true;
+}
+
+bool ChildProcess::hasEnded() { return reap(WNOHANG); }
+
+void ChildProcess::readAvailableOutput()
+{
+    if (m_outputFd >= 0 && !readAvailable(m_outputFd, m_output)) {
+        ::close(m_outputFd);
+        m_outputFd = -1;
+    }
+    if (m_errorFd >= 0) {
+        const bool open = readAvailable(m_errorFd, m_errorTail);
+        keepTail(m_errorTail);
+        if (!open) {
+            ::close(m_errorFd);
+            m_errorFd = -1;
+        }
+    }
+}
+
+int ChildProcess::waitLettingEventsRun()
+{
+    if (hasEnded()) {
+        readAvailableOutput();
+        return m_exitStatus;
+    }
+    if (!QCoreApplication::instance() || m_pidFd < 0) {
+        // No event loop to serve (or no pidfd): block until the end, still draining the outputs.
+        while (!hasEnded()) {
+            pollfd fds[2] = {{m_outputFd, POLLIN, 0}, {m_errorFd, POLLIN, 0}};
+            ::poll(fds, 2, m_pidFd < 0 ? 100 : -1);
+            readAvailableOutput();
+        }
+        readAvailableOutput();
+        return m_exitStatus;
+    }
+    QEventLoop loop;
+    QSocketNotifier ended(m_pidFd, QSocketNotifier::Read);
+    QObject::connect(&ended, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    std::vector<std::unique_ptr<QSocketNotifier>> outputs;
+    for (const int fd : {m_outputFd, m_errorFd}) {
+        if (fd < 0)
+            continue;
+        outputs.push_back(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read));
+        QSocketNotifier* notifier = outputs.back().get();
+        QObject::connect(notifier, &QSocketNotifier::activated, [this, notifier, fd] {
+            readAvailableOutput();
+            if (fd != m_outputFd && fd != m_errorFd)
+                notifier->setEnabled(false);  // that stream has ended
+        });
+    }
+    while (!hasEnded())
+        loop.exec();
+    readAvailableOutput();
+    return m_exitStatus;
+}
+
+QStringList ChildProcess::lastErrorLines() const
+{
+    const QString text = QString::fromUtf8(m_errorTail);
+    QStringList lines = text.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts);
+    if (lines.size() > kKeptErrorLines)
+        lines = lines.mid(lines.size() - kKeptErrorLines);
+    return lines;
+}
+
+RunningTools::RunningTools() : m_groups(std::make_shared<std::set<pid_t>>()) {}
+
+ChildProcess RunningTools::Start(const QString& program, const QStringList& arguments,
+                                 const QString& workingFolder, qint32* errorNumber,
+                                 ChildProcess::Output output)
+{
+    if (m_startsRefused) {
+        if (errorNumber)
+            *errorNumber = kErrorCancelled;
+        return ChildProcess();
+    }
+    ChildProcess child = ChildProcess::Start(program, arguments, workingFolder, errorNumber, output);
+    if (child.isValid()) {
+        m_groups->insert(child.pid());
+        child.m_ownerGroups = m_groups;
+    }
+    return child;
+}
+
+int RunningTools::Cancel()
+{
+    const std::set<pid_t> groups = *m_groups;
+    for (const pid_t group : groups)
+        ::kill(-group, SIGTERM);
+    if (!groups.empty()) {
+        // What has not stopped by then is killed. A group whose leader has been collected may
+        // still hold programs it started; the group id stays theirs while any of them lives.
+        QTimer::singleShot(kCancelGraceMilliseconds, [groups] {
+            for (const pid_t group : groups)
+                ::kill(-group, SIGKILL);
+        });
+    }
+    return static_cast<int>(groups.size());
+}
+
+void SetDescriptorInheritedByTools(int fd) { descriptorInheritedByTools() = fd; }
+
+}  // namespace tarnivo
