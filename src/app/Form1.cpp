@@ -27,7 +27,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QStyle>
 #include <QUrl>
 
@@ -138,35 +137,32 @@ void addEntries(QComboBox* box, const std::vector<std::string>& entries)
         box->addItem(QString::fromStdString(entry));
 }
 
-// True when the settings store holds the key (the default is asked for only when not).
-bool IsStored(const QString& key)
+// A control's value as the settings store keeps it: a text as typed, a check state as "0"
+// (clear), "1" (checked) or "2" (greyed), an option button as "True" or "False".
+QString storedText(const QWidget* control)
 {
-    QSettings store(QSettings::UserScope, QLatin1String(kSettingsOrganisation));
-    store.beginGroup(QLatin1String(kSettingsGroup));
-    return store.contains(key);
-}
-
-// Check states as stored: 0 clear, 1 checked, 2 greyed.
-Qt::CheckState checkStateFromStored(int state)
-{
-    return state == 1 ? Qt::Checked : state == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
-}
-
-int storedCheckState(const QCheckBox* check)
-{
-    switch (check->checkState()) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    default:
-        return 0;
+    if (auto* box = qobject_cast<const QComboBox*>(control))
+        return box->currentText();
+    if (auto* check = qobject_cast<const QCheckBox*>(control)) {
+        const Qt::CheckState state = check->checkState();
+        return QString::number(state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0);
     }
+    if (auto* button = qobject_cast<const QRadioButton*>(control))
+        return button->isChecked() ? QStringLiteral("True") : QStringLiteral("False");
+    return QString();
 }
 
-bool storedTrue(const QString& value)
+// Shows a stored value in an editable box, a check box or an option button.
+void showStoredText(QWidget* control, const QString& value)
 {
-    return value.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
+    if (auto* box = qobject_cast<QComboBox*>(control)) {
+        box->setEditText(value);
+    } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
+        const int state = value.toInt();
+        check->setCheckState(state == 1 ? Qt::Checked : state == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+    } else if (auto* button = qobject_cast<QRadioButton*>(control)) {
+        button->setChecked(value.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0);
+    }
 }
 
 }  // namespace
@@ -313,7 +309,7 @@ void Form1::Form_Load()
     Trap(procedure, 8, [this] { FillProfileLists(); });
     Trap(procedure, 9, [this] {
         const QString key = QLatin1String(kOutputFolderKey);
-        Text2->setText(IsStored(key) ? ReadSetting(key) : DesktopFolder());
+        Text2->setText(IsSettingStored(key) ? ReadSetting(key) : DesktopFolder());
     });
     RestoreOptions();
     Trap(procedure, 24, [this] {
@@ -414,18 +410,15 @@ void Form1::RestoreOptions()
         Trap("Form_Load", line++, [this, &option] {
             const QString value = ReadSetting(QLatin1String(option.key), QLatin1String(option.defaultValue));
             QWidget* control = findChild<QWidget*>(QLatin1String(option.control));
-            if (auto* box = qobject_cast<QComboBox*>(control); box == Combo1) {
-                const int index = Combo1->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive);
-                Combo1->setCurrentIndex(index);
-                if (index < 0)
-                    throw std::runtime_error("Invalid property value");
-            } else if (box) {
-                box->setEditText(value);
-            } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
-                check->setCheckState(checkStateFromStored(value.toInt()));
-            } else if (auto* button = qobject_cast<QRadioButton*>(control)) {
-                button->setChecked(storedTrue(value));
+            if (control != Combo1) {
+                showStoredText(control, value);
+                return;
             }
+            // The profile list is not editable: a name that is not in it is an invalid value.
+            const int index = Combo1->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            Combo1->setCurrentIndex(index);
+            if (index < 0)
+                throw std::runtime_error("Invalid property value");
         });
     }
 }
@@ -466,17 +459,9 @@ void Form1::SaveOptions()
     std::vector<OptionKey> keys(OptionKeysInRestoreOrder().begin(), OptionKeysInRestoreOrder().end());
     std::sort(keys.begin(), keys.end(),
               [&](const OptionKey& a, const OptionKey& b) { return keyNumber(a) < keyNumber(b); });
-    for (const OptionKey& option : keys) {
-        QWidget* control = findChild<QWidget*>(QLatin1String(option.control));
-        QString value;
-        if (auto* box = qobject_cast<QComboBox*>(control))
-            value = box->currentText();
-        else if (auto* check = qobject_cast<QCheckBox*>(control))
-            value = QString::number(storedCheckState(check));
-        else if (auto* button = qobject_cast<QRadioButton*>(control))
-            value = button->isChecked() ? QStringLiteral("True") : QStringLiteral("False");
-        WriteSetting(QLatin1String(option.key), value);
-    }
+    for (const OptionKey& option : keys)
+        WriteSetting(QLatin1String(option.key),
+                     storedText(findChild<QWidget*>(QLatin1String(option.control))));
 }
 
 // ---- The output folder ----
@@ -680,20 +665,10 @@ QString Form1::ProfileName() const { return Combo1->currentText(); }
 
 CustomFormatValues Form1::CustomValues() const
 {
-    CustomFormatValues values;
-    values.extension = Combo9->currentText();
-    values.videoSize = Combo8->currentText();
-    values.videoFrameRate = Combo7->currentText();
-    values.videoBitrate = Combo3->currentText();
-    values.videoCodec = Combo2->currentText();
-    values.audioCodec = Combo4->currentText();
-    values.audioBitrate = Combo5->currentText();
-    values.audioSamples = Combo6->currentText();
-    values.sameQualityState = storedCheckState(Check1);
-    values.deInterlaceState = storedCheckState(Check2);
-    values.mono = Option1->isChecked();
-    values.stereo = Option2->isChecked();
-    return values;
+    return ChoicesFromStoredTexts([this](const OptionKey& option) {
+               return storedText(findChild<QWidget*>(QLatin1String(option.control)));
+           })
+        .custom;
 }
 
 // ---- Messages and the engine's view of the window ----

@@ -21,18 +21,6 @@ bool IsGifDestination(const QString& destination)
     return destination.right(3).toLower() == QLatin1String("gif");
 }
 
-void AppendSetting(QString& options, const char* switchText, const QString& value)
-{
-    if (!value.isEmpty())
-        options += QLatin1String(switchText) + value + QLatin1Char(' ');
-}
-
-void AppendFlag(QString& options, const char* switchText, bool set)
-{
-    if (set)
-        options += QLatin1String(switchText) + QLatin1Char(' ');
-}
-
 }  // namespace
 
 QString ConversionToolPath() { return WorkFolder() + QStringLiteral("/ffmpeg.exe"); }
@@ -56,28 +44,32 @@ AVC::AVC(QTimer* tickSource, ProgressBarView* progressBar, QObject* parent)
 
 AVC::~AVC() { disconnect(m_tickConnection); }
 
-void AVC::RateControlBuffer(QString StrValue) { m_RateControlBuffer = std::move(StrValue); }
-void AVC::VideoBitrateTolerance(QString StrValue) { m_VideoBitrateTolerance = std::move(StrValue); }
-void AVC::TargetFormat(QString StrValue) { m_TargetFormat = std::move(StrValue); }
-void AVC::GroupOfPictureSize(QString StrValue) { m_GroupOfPictureSize = std::move(StrValue); }
-void AVC::VideoQuantiserScale(QString StrValue) { m_VideoQuantiserScale = std::move(StrValue); }
-void AVC::MaxVideoBitrate(QString StrValue) { m_MaxVideoBitrate = std::move(StrValue); }
+void AVC::RateControlBuffer(QString StrValue) { m_settings.rateControlBuffer = StrValue.toStdString(); }
+void AVC::VideoBitrateTolerance(QString StrValue)
+{
+    m_settings.videoBitrateTolerance = StrValue.toStdString();
+}
+void AVC::TargetFormat(QString StrValue) { m_settings.targetFormat = StrValue.toStdString(); }
+void AVC::GroupOfPictureSize(QString StrValue) { m_settings.groupOfPictureSize = StrValue.toStdString(); }
+void AVC::VideoQuantiserScale(QString StrValue) { m_settings.videoQuantiserScale = StrValue.toStdString(); }
+void AVC::MaxVideoBitrate(QString StrValue) { m_settings.maxVideoBitrate = StrValue.toStdString(); }
 void AVC::SourceFile(QString StrValue) { m_SourceFile = std::move(StrValue); }
 void AVC::DestFile(QString StrValue) { m_DestFile = std::move(StrValue); }
-void AVC::DeInterlace(bool StrValue) { m_DeInterlace = StrValue; }
-void AVC::SameQuality(bool StrValue) { m_SameQuality = StrValue; }
-void AVC::VideoSize(QString StrValue) { m_VideoSize = std::move(StrValue); }
-void AVC::VideoBitrate(QString StrValue) { m_VideoBitrate = std::move(StrValue); }
-void AVC::VideoFrameRate(QString StrValue) { m_VideoFrameRate = std::move(StrValue); }
-void AVC::VideoCodec(QString StrValue) { m_VideoCodec = std::move(StrValue); }
-void AVC::VideoFourCCTag(QString StrValue) { m_VideoFourCCTag = std::move(StrValue); }
-void AVC::VideoAspectRatio(QString StrValue) { m_VideoAspectRatio = std::move(StrValue); }
-void AVC::ForceFormat(QString StrValue) { m_ForceFormat = std::move(StrValue); }
-void AVC::AudioBitrate(QString StrValue) { m_AudioBitrate = std::move(StrValue); }
-void AVC::AudioCodec(QString StrValue) { m_AudioCodec = std::move(StrValue); }
-void AVC::AudioFourCCTag(QString StrValue) { m_AudioFourCCTag = std::move(StrValue); }
-void AVC::AudioSamples(QString StrValue) { m_AudioSamples = std::move(StrValue); }
-void AVC::AudioChannels(QString StrValue) { m_AudioChannels = std::move(StrValue); }
+void AVC::DeInterlace(bool StrValue) { m_settings.deInterlace = StrValue; }
+void AVC::SameQuality(bool StrValue) { m_settings.sameQuality = StrValue; }
+void AVC::VideoSize(QString StrValue) { m_settings.videoSize = StrValue.toStdString(); }
+void AVC::VideoBitrate(QString StrValue) { m_settings.videoBitrate = StrValue.toStdString(); }
+void AVC::VideoFrameRate(QString StrValue) { m_settings.videoFrameRate = StrValue.toStdString(); }
+void AVC::VideoCodec(QString StrValue) { m_settings.videoCodec = StrValue.toStdString(); }
+void AVC::VideoFourCCTag(QString StrValue) { m_settings.videoFourCCTag = StrValue.toStdString(); }
+void AVC::VideoAspectRatio(QString StrValue) { m_settings.videoAspectRatio = StrValue.toStdString(); }
+void AVC::ForceFormat(QString StrValue) { m_settings.forceFormat = StrValue.toStdString(); }
+void AVC::AudioBitrate(QString StrValue) { m_settings.audioBitrate = StrValue.toStdString(); }
+void AVC::AudioCodec(QString StrValue) { m_settings.audioCodec = StrValue.toStdString(); }
+void AVC::AudioFourCCTag(QString StrValue) { m_settings.audioFourCCTag = StrValue.toStdString(); }
+void AVC::AudioSamples(QString StrValue) { m_settings.audioSamples = StrValue.toStdString(); }
+void AVC::AudioChannels(QString StrValue) { m_settings.audioChannels = StrValue.toStdString(); }
+void AVC::ApplySettings(const ConversionSettings& given) { ApplyGivenSettings(m_settings, given); }
 
 void AVC::ConvertMedia(bool OverWrite)
 {
@@ -134,28 +126,9 @@ QString AVC::BuildCommandLine(bool OverWrite) const
 // Every switch in its fixed order, each followed by one space; values go in unchanged.
 QString AVC::OptionText(bool OverWrite) const
 {
-    QString options;
-    AppendFlag(options, "-y", OverWrite);
-    AppendSetting(options, "-b ", m_VideoBitrate);
-    AppendSetting(options, "-r ", m_VideoFrameRate);
-    AppendSetting(options, "-s ", m_VideoSize);
-    AppendSetting(options, "-vcodec ", m_VideoCodec);
-    AppendSetting(options, "-vtag ", m_VideoFourCCTag);
-    AppendSetting(options, "-aspect ", m_VideoAspectRatio);
-    AppendSetting(options, "-bt ", m_VideoBitrateTolerance);
-    AppendSetting(options, "-f ", m_ForceFormat);
-    AppendSetting(options, "-target ", m_TargetFormat);
-    AppendSetting(options, "-bufsize ", m_RateControlBuffer);
-    AppendSetting(options, "-g ", m_GroupOfPictureSize);
-    AppendSetting(options, "-qscale ", m_VideoQuantiserScale);
-    AppendSetting(options, "-maxrate ", m_MaxVideoBitrate);
-    AppendFlag(options, "-deinterlace", m_DeInterlace);
-    AppendFlag(options, "-sameq", m_SameQuality);
-    AppendSetting(options, "-acodec ", m_AudioCodec);
-    AppendSetting(options, "-atag ", m_AudioFourCCTag);
-    AppendSetting(options, "-ab ", m_AudioBitrate);
-    AppendSetting(options, "-ar ", m_AudioSamples);
-    AppendSetting(options, "-ac ", m_AudioChannels);
+    QString options = OverWrite ? QStringLiteral("-y ") : QString();
+    for (const std::string& argument : SettingArguments(m_settings))
+        options += QString::fromStdString(argument) + QLatin1Char(' ');
     return options;
 }
 
@@ -186,26 +159,7 @@ void AVC::ClearSettings()
 {
     m_SourceFile.clear();
     m_DestFile.clear();
-    m_VideoBitrate.clear();
-    m_VideoFrameRate.clear();
-    m_VideoSize.clear();
-    m_VideoCodec.clear();
-    m_VideoFourCCTag.clear();
-    m_VideoAspectRatio.clear();
-    m_ForceFormat.clear();
-    m_RateControlBuffer.clear();
-    m_GroupOfPictureSize.clear();
-    m_VideoQuantiserScale.clear();
-    m_VideoBitrateTolerance.clear();
-    m_MaxVideoBitrate.clear();
-    m_AudioCodec.clear();
-    m_AudioFourCCTag.clear();
-    m_AudioBitrate.clear();
-    m_AudioSamples.clear();
-    m_AudioChannels.clear();
-    m_TargetFormat.clear();
-    m_DeInterlace = false;
-    m_SameQuality = false;
+    m_settings = ConversionSettings();
 }
 
 void AVC::CancelConvert() { m_tools.Cancel(); }

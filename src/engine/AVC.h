@@ -8,6 +8,7 @@
 #pragma once
 
 #include "ChildProcess.h"
+#include "ConversionSettings.h"
 
 #include <QObject>
 #include <QPointer>
@@ -49,7 +50,7 @@ public:
     // Stops listening to the timer. A tool that is still running is left alone.
     ~AVC() override;
 
-    // The settings. Each stores its value as given, replacing the old one.
+    // The settings (see ConversionSettings). Each stores its value as given, replacing the old one.
     void RateControlBuffer(QString StrValue);
     void VideoBitrateTolerance(QString StrValue);
     void TargetFormat(QString StrValue);
@@ -72,6 +73,9 @@ public:
     void AudioFourCCTag(QString StrValue);
     void AudioSamples(QString StrValue);
     void AudioChannels(QString StrValue);
+    // Every text of given that is not empty and every switch of it that is true; the other
+    // settings keep their values.
+    void ApplySettings(const ConversionSettings& given);
 
     // Builds and runs one conversion; "-y" (replace the destination) when OverWrite is true.
     // Returns after Complete or ErrorEvent has been emitted.
@@ -119,29 +123,9 @@ private:
     ProgressBarView* m_progressBar;
     QMetaObject::Connection m_tickConnection;
 
-    // Declaration order of the settings.
-    QString m_VideoSize;
-    QString m_VideoBitrate;
-    QString m_VideoFrameRate;
-    QString m_VideoCodec;
-    QString m_VideoFourCCTag;
-    QString m_VideoBitrateTolerance;
-    QString m_AudioBitrate;
-    QString m_AudioCodec;
-    QString m_AudioFourCCTag;
-    QString m_AudioSamples;
-    QString m_AudioChannels;
-    QString m_TargetFormat;
-    bool m_DeInterlace = false;
-    bool m_SameQuality = false;
-    QString m_VideoAspectRatio;
-    QString m_ForceFormat;
+    ConversionSettings m_settings;
     QString m_SourceFile;
     QString m_DestFile;
-    QString m_RateControlBuffer;
-    QString m_GroupOfPictureSize;
-    QString m_VideoQuantiserScale;
-    QString m_MaxVideoBitrate;
 };
 
 }  // namespace tarnivo

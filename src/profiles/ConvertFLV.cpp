@@ -24,34 +24,7 @@ enum Line { kClearLine = 1, kProfileLine = 2, kNameLine = 3, kSourceLine = 4, kC
 QString fromText(const char* text) { return QString::fromUtf8(text); }
 
 // Sets the settings of one named profile; empty texts and false switches stay unset.
-void applyRow(AVC& AVC1, const ProfileRow& row)
-{
-    const std::pair<void (AVC::*)(QString), const char*> texts[] = {
-        {&AVC::VideoCodec, row.videoCodec},
-        {&AVC::VideoSize, row.videoSize},
-        {&AVC::VideoBitrate, row.videoBitrate},
-        {&AVC::VideoFrameRate, row.videoFrameRate},
-        {&AVC::AudioCodec, row.audioCodec},
-        {&AVC::AudioBitrate, row.audioBitrate},
-        {&AVC::AudioSamples, row.audioSamples},
-        {&AVC::AudioChannels, row.audioChannels},
-        {&AVC::ForceFormat, row.forceFormat},
-        {&AVC::VideoAspectRatio, row.videoAspectRatio},
-        {&AVC::VideoBitrateTolerance, row.videoBitrateTolerance},
-        {&AVC::GroupOfPictureSize, row.groupOfPictureSize},
-        {&AVC::VideoQuantiserScale, row.videoQuantiserScale},
-        {&AVC::MaxVideoBitrate, row.maxVideoBitrate},
-        {&AVC::RateControlBuffer, row.rateControlBuffer},
-    };
-    for (const auto& [setter, value] : texts) {
-        if (*value != '\0')
-            (AVC1.*setter)(fromText(value));
-    }
-    if (row.sameQuality)
-        AVC1.SameQuality(true);
-    if (row.deInterlace)
-        AVC1.DeInterlace(true);
-}
+void applyRow(AVC& AVC1, const ProfileRow& row) { AVC1.ApplySettings(row.settings); }
 
 // "Custom Format": the panel's texts go to the engine exactly as they stand.
 void applyCustom(AVC& AVC1, const CustomFormatValues& custom)

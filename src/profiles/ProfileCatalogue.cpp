@@ -91,33 +91,4 @@ const CustomOptionLists& OptionLists()
     return lists;
 }
 
-const std::array<OptionKey, 13>& OptionKeysInRestoreOrder()
-{
-    static const std::array<OptionKey, 13> keys = {{
-        {"Op1", "Combo1", kDefaultProfile},
-        {"Op2", "Combo2", "mpeg4"},
-        {"Op3", "Combo3", "360"},
-        {"Op7", "Combo7", "29.97"},
-        {"Op8", "Combo8", "320x240"},
-        {"Op4", "Combo4", "mp2"},
-        {"Op5", "Combo5", "128"},
-        {"Op6", "Combo6", "44100"},
-        {"Op9", "Check1", "0"},
-        {"Op10", "Check2", "0"},
-        {"Op11", "Option1", "False"},
-        {"Op12", "Option2", "True"},
-        {"Op13", "Combo9", ".avi"},
-    }};
-    return keys;
-}
-
-std::string DefaultForKey(const std::string& key)
-{
-    for (const OptionKey& option : OptionKeysInRestoreOrder()) {
-        if (key == option.key)
-            return option.defaultValue;
-    }
-    return std::string();
-}
-
 }  // namespace tarnivo

@@ -4,10 +4,10 @@ namespace tarnivo {
 
 const std::vector<ProfileRow>& NamedProfileRows()
 {
-    // Columns: name, extension, video codec, size, video bitrate, frame rate, audio codec,
-    // audio bitrate, samples, channels, forced format, same quality, de-interlace, then where a
-    // profile needs them: aspect ratio, bitrate tolerance, GOP size, quantiser scale, max
-    // bitrate, rate control buffer.
+    // Columns: name, extension, then the settings in ConversionSettings' order: video codec,
+    // size, video bitrate, frame rate, audio codec, audio bitrate, samples, channels, forced
+    // format, same quality, de-interlace, then where a profile needs them: aspect ratio,
+    // bitrate tolerance, GOP size, quantiser scale, max bitrate, rate control buffer.
     // clang-format off
     static const std::vector<ProfileRow> rows = {
         {"AVI (MPEG4-DivX-Compatible)",      ".avi", "mpeg4",      "320x240", "360",  "29.97", "",          "48",  "22050", "2", "",    true,  true},

@@ -3,33 +3,19 @@
 // profiles' command lines without Qt.
 #pragma once
 
+#include "ConversionSettings.h"
+
 #include <string>
 #include <vector>
 
 namespace tarnivo {
 
-// One named profile: its output extension and the engine settings it makes. An empty text is a
-// setting the profile leaves unset; the two switches are set only when true.
+// One named profile: its output extension and the engine settings it makes (texts it leaves
+// empty and switches it leaves false stay unset).
 struct ProfileRow {
     const char* name;
     const char* extension;  // with its leading "."
-    const char* videoCodec;
-    const char* videoSize;
-    const char* videoBitrate;
-    const char* videoFrameRate;
-    const char* audioCodec;
-    const char* audioBitrate;
-    const char* audioSamples;
-    const char* audioChannels;
-    const char* forceFormat;
-    bool sameQuality = false;
-    bool deInterlace = false;
-    const char* videoAspectRatio = "";
-    const char* videoBitrateTolerance = "";
-    const char* groupOfPictureSize = "";
-    const char* videoQuantiserScale = "";
-    const char* maxVideoBitrate = "";
-    const char* rateControlBuffer = "";
+    ConversionSettings settings;
 };
 
 // The named profiles in list order (the catalogue's names without "Custom Format").

@@ -10,15 +10,23 @@ namespace tarnivo {
 
 namespace {
 
-QString defaultFor(const char* key) { return QString::fromStdString(DefaultForKey(key)); }
-
-QString storedOption(const char* key) { return ReadSetting(QLatin1String(key), defaultFor(key)); }
-
-// Check states are stored as integers, option buttons as "True" or "False".
-bool storedTrue(const char* key)
+template <QString CustomFormatValues::*text> void setText(StoredChoices& choices, const QString& stored)
 {
-    return storedOption(key).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    choices.custom.*text = stored;
 }
+
+template <int CustomFormatValues::*state> void setCheckState(StoredChoices& choices, const QString& stored)
+{
+    choices.custom.*state = stored.toInt();
+}
+
+template <bool CustomFormatValues::*chosen>
+void setOptionButton(StoredChoices& choices, const QString& stored)
+{
+    choices.custom.*chosen = stored.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
+
+void setProfileName(StoredChoices& choices, const QString& stored) { choices.profileName = stored; }
 
 }  // namespace
 
@@ -27,6 +35,13 @@ QString ReadSetting(const QString& key, const QString& defaultValue)
     QSettings store(QSettings::UserScope, QLatin1String(kSettingsOrganisation));
     store.beginGroup(QLatin1String(kSettingsGroup));
     return store.value(key, defaultValue).toString();
+}
+
+bool IsSettingStored(const QString& key)
+{
+    QSettings store(QSettings::UserScope, QLatin1String(kSettingsOrganisation));
+    store.beginGroup(QLatin1String(kSettingsGroup));
+    return store.contains(key);
 }
 
 void WriteSetting(const QString& key, const QString& value)
@@ -50,26 +65,43 @@ QString DesktopFolderWithSeparator()
     return desktop.isEmpty() ? QString() : desktop + QLatin1Char('/');
 }
 
-StoredChoices ReadStoredChoices()
+const std::array<OptionKey, 13>& OptionKeysInRestoreOrder()
+{
+    using V = CustomFormatValues;
+    static const std::array<OptionKey, 13> keys = {{
+        {"Op1", "Combo1", kDefaultProfile, setProfileName},
+        {"Op2", "Combo2", "mpeg4", setText<&V::videoCodec>},
+        {"Op3", "Combo3", "360", setText<&V::videoBitrate>},
+        {"Op7", "Combo7", "29.97", setText<&V::videoFrameRate>},
+        {"Op8", "Combo8", "320x240", setText<&V::videoSize>},
+        {"Op4", "Combo4", "mp2", setText<&V::audioCodec>},
+        {"Op5", "Combo5", "128", setText<&V::audioBitrate>},
+        {"Op6", "Combo6", "44100", setText<&V::audioSamples>},
+        {"Op9", "Check1", "0", setCheckState<&V::sameQualityState>},
+        {"Op10", "Check2", "0", setCheckState<&V::deInterlaceState>},
+        {"Op11", "Option1", "False", setOptionButton<&V::mono>},
+        {"Op12", "Option2", "True", setOptionButton<&V::stereo>},
+        {"Op13", "Combo9", ".avi", setText<&V::extension>},
+    }};
+    return keys;
+}
+
+StoredChoices ChoicesFromStoredTexts(const std::function<QString(const OptionKey&)>& storedText)
 {
     StoredChoices choices;
+    for (const OptionKey& option : OptionKeysInRestoreOrder())
+        option.assign(choices, storedText(option));
+    return choices;
+}
+
+StoredChoices ReadStoredChoices()
+{
+    StoredChoices choices = ChoicesFromStoredTexts([](const OptionKey& option) {
+        return ReadSetting(QLatin1String(option.key), QLatin1String(option.defaultValue));
+    });
     choices.outputFolder = ReadSetting(QLatin1String(kOutputFolderKey), DesktopFolderWithSeparator());
-    choices.profileName = storedOption("Op1");
-    CustomFormatValues& custom = choices.custom;
-    custom.videoCodec = storedOption("Op2");
-    custom.videoBitrate = storedOption("Op3");
-    custom.audioCodec = storedOption("Op4");
-    custom.audioBitrate = storedOption("Op5");
-    custom.audioSamples = storedOption("Op6");
-    custom.videoFrameRate = storedOption("Op7");
-    custom.videoSize = storedOption("Op8");
-    custom.sameQualityState = storedOption("Op9").toInt();
-    custom.deInterlaceState = storedOption("Op10").toInt();
-    custom.mono = storedTrue("Op11");
-    custom.stereo = storedTrue("Op12");
-    custom.extension = storedOption("Op13");
-    if (custom.extension.isEmpty())
-        custom.extension = QStringLiteral(".avi");
+    if (choices.custom.extension.isEmpty())
+        choices.custom.extension = QStringLiteral(".avi");
     return choices;
 }
 

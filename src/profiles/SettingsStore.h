@@ -6,11 +6,16 @@
 
 #include <QString>
 
+#include <array>
+#include <functional>
+
 namespace tarnivo {
 
 // The stored text of a key, or defaultValue when the key was never written.
 QString ReadSetting(const QString& key, const QString& defaultValue = QString());
 void WriteSetting(const QString& key, const QString& value);
+// True when the key was written (its default is asked for only when not).
+bool IsSettingStored(const QString& key);
 
 // The user's desktop folder; the home folder when there is no desktop folder (a machine without
 // a desktop), so that the first-start output folder is one that exists. Empty when neither is known.
@@ -26,5 +31,23 @@ struct StoredChoices {
     CustomFormatValues custom;
 };
 StoredChoices ReadStoredChoices();
+
+// One stored option: its key, the window's control that shows it, its first-start default and
+// what it sets among the choices. Texts are stored as typed, check states as "0" (clear), "1"
+// (checked) or "2" (greyed), option buttons as "True" or "False".
+struct OptionKey {
+    const char* key;           // "Op1" ... "Op13"
+    const char* control;       // "Combo1", "Check1", "Option2", ...
+    const char* defaultValue;  // as stored
+    void (*assign)(StoredChoices& choices, const QString& stored);
+};
+
+// The thirteen options in the order they are restored at start-up:
+// Op1, Op2, Op3, Op7, Op8, Op4, Op5, Op6, Op9, Op10, Op11, Op12, Op13.
+const std::array<OptionKey, 13>& OptionKeysInRestoreOrder();
+
+// The profile and the custom panel that the options' stored texts make (the output folder is
+// left empty).
+StoredChoices ChoicesFromStoredTexts(const std::function<QString(const OptionKey&)>& storedText);
 
 }  // namespace tarnivo

@@ -266,7 +266,7 @@ TEST_F(ReverseCli, EveryProfileGivesAValidFile)
         const ProfileRow* row = FindProfileRow(name);
         // "Custom Format" with the panel's first-start values.
         const QString extension = row ? row->extension : ".avi";
-        const QString size = row ? row->videoSize : "320x240";
+        const QString size = row ? QString::fromStdString(row->settings.videoSize) : "320x240";
         const bool soundOnly = extension == ".mp3" || extension == ".wav";
         const bool gif = extension == ".gif";
 

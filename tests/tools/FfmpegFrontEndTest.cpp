@@ -96,36 +96,15 @@ std::string Lowered(std::string text)
     return text;
 }
 
-// The argument vector the conversion engine builds: after the source, "-y", then every
-// non-empty setting in the engine's fixed switch order, the GIF form's extra switches for a
+// The argument vector the conversion engine builds: after the source, "-y", then the
+// profile's settings as the engine gives them, the GIF form's extra switches for a
 // destination ending in "gif", and the destination.
 Arguments EngineArguments(const ProfileRow& profile, const std::string& source,
                           const std::string& destination)
 {
     Arguments arguments = {"-i", source, "-y"};
-    auto add = [&](const char* option, const std::string& value) {
-        if (!value.empty())
-            arguments.insert(arguments.end(), {option, value});
-    };
-    add("-b", profile.videoBitrate);
-    add("-r", profile.videoFrameRate);
-    add("-s", profile.videoSize);
-    add("-vcodec", profile.videoCodec);
-    add("-aspect", profile.videoAspectRatio);
-    add("-bt", profile.videoBitrateTolerance);
-    add("-f", profile.forceFormat);
-    add("-bufsize", profile.rateControlBuffer);
-    add("-g", profile.groupOfPictureSize);
-    add("-qscale", profile.videoQuantiserScale);
-    add("-maxrate", profile.maxVideoBitrate);
-    if (profile.deInterlace)
-        arguments.push_back("-deinterlace");
-    if (profile.sameQuality)
-        arguments.push_back("-sameq");
-    add("-acodec", profile.audioCodec);
-    add("-ab", profile.audioBitrate);
-    add("-ar", profile.audioSamples);
-    add("-ac", profile.audioChannels);
+    const Arguments settings = tarnivo::SettingArguments(profile.settings);
+    arguments.insert(arguments.end(), settings.begin(), settings.end());
     const std::string lowered = Lowered(destination);
     if (lowered.size() >= 3 && lowered.compare(lowered.size() - 3, 3, "gif") == 0) {
         arguments.insert(arguments.end(), {"-pix_fmt", "rgb24", "-loop_output", "0", "-r", "2"});
