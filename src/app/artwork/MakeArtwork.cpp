@@ -1,14 +1,18 @@
 // Draws the program's artwork at build time: the hand cursor "HAND-M.CUR" (a 32 x 32 Windows
-// cursor file, 32 bits with alpha) and the application icon "tarnivo.png" (256 x 256).
-// Usage: tarnivo-artwork OUTPUT-FOLDER
+// cursor file, 32 bits with alpha), the application icon "tarnivo.png" (256 x 256) beside it, and
+// the icon theme's copies: "tarnivo.png" in every usual hicolor size and "tarnivo.svg".
+// Usage: tarnivo-artwork OUTPUT-FOLDER ICON-THEME-FOLDER
 #include <QByteArray>
+#include <QColor>
 #include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -83,33 +87,95 @@ QByteArray cursorFile(const QImage& image, int hotX, int hotY)
     return bytes;
 }
 
-// The icon: a film strip on a dark tile with a large "play backwards" arrow.
-QImage drawIcon()
+// The icon, drawn on a 256 x 256 grid: a film strip on a dark tile with a large "play backwards"
+// arrow. One list of parts serves the pictures of every size and the scalable file.
+constexpr int kIconGrid = 256;
+// Below this size a sprocket hole would be less than a pixel and only greys the strip.
+constexpr int kSmallestSizeWithHoles = 32;
+const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+struct IconPart {
+    QPainterPath outline;
+    QColor colour;
+    bool isDetail;  // left out of the small sizes
+};
+
+std::vector<IconPart> iconParts()
 {
-    QImage image(256, 256, QImage::Format_ARGB32);
+    const QColor tile(0x1f, 0x2a, 0x44);
+    std::vector<IconPart> parts;
+    QPainterPath background;
+    background.addRoundedRect(QRectF(8, 8, 240, 240), 40, 40);
+    parts.push_back({background, tile, false});
+    QPainterPath strip;
+    strip.addRect(QRectF(28, 58, 200, 140));
+    parts.push_back({strip, QColor(0xe8, 0xec, 0xf2), false});
+    QPainterPath holes;
+    for (int hole = 0; hole < 8; ++hole) {
+        holes.addRoundedRect(QRectF(38 + hole * 23.5, 66, 12, 12), 2, 2);
+        holes.addRoundedRect(QRectF(38 + hole * 23.5, 178, 12, 12), 2, 2);
+    }
+    parts.push_back({holes, tile, true});
+    QPainterPath arrows;
+    for (const double tipX : {56.0, 120.0}) {
+        arrows.moveTo(tipX, 128);
+        arrows.lineTo(tipX + 68, 88);
+        arrows.lineTo(tipX + 68, 168);
+        arrows.closeSubpath();
+    }
+    parts.push_back({arrows, QColor(0xf0, 0x8a, 0x24), false});
+    return parts;
+}
+
+QImage drawIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0x1f, 0x2a, 0x44));
-    painter.drawRoundedRect(QRectF(8, 8, 240, 240), 40, 40);
-    painter.setBrush(QColor(0xe8, 0xec, 0xf2));
-    painter.drawRect(QRectF(28, 58, 200, 140));
-    painter.setBrush(QColor(0x1f, 0x2a, 0x44));
-    for (int hole = 0; hole < 8; ++hole) {
-        painter.drawRoundedRect(QRectF(38 + hole * 23.5, 66, 12, 12), 2, 2);
-        painter.drawRoundedRect(QRectF(38 + hole * 23.5, 178, 12, 12), 2, 2);
-    }
-    painter.setBrush(QColor(0xf0, 0x8a, 0x24));
-    for (const double tipX : {56.0, 120.0}) {
-        QPainterPath arrow;
-        arrow.moveTo(tipX, 128);
-        arrow.lineTo(tipX + 68, 88);
-        arrow.lineTo(tipX + 68, 168);
-        arrow.closeSubpath();
-        painter.drawPath(arrow);
+    painter.scale(double(size) / kIconGrid, double(size) / kIconGrid);
+    for (const IconPart& part : iconParts()) {
+        if (part.isDetail && size < kSmallestSizeWithHoles)
+            continue;
+        painter.setBrush(part.colour);
+        painter.drawPath(part.outline);
     }
     return image;
+}
+
+// SVG path data for a painter path: its moves, lines and cubic curves in absolute coordinates.
+QByteArray svgPathData(const QPainterPath& path)
+{
+    QByteArray data;
+    auto point = [](const QPainterPath::Element& element) {
+        return QByteArray::number(element.x, 'g', 6) + ' ' + QByteArray::number(element.y, 'g', 6);
+    };
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element element = path.elementAt(i);
+        if (element.isMoveTo()) {
+            data += (i == 0 ? "M" : "Z M") + point(element);
+        } else if (element.isLineTo()) {
+            data += " L" + point(element);
+        } else if (element.isCurveTo() && i + 2 < path.elementCount()) {
+            data += " C" + point(element) + ' ' + point(path.elementAt(i + 1)) + ' ' +
+                    point(path.elementAt(i + 2));
+            i += 2;  // the curve's second control point and its end
+        }
+    }
+    return data + " Z";
+}
+
+QByteArray iconSvg()
+{
+    const QByteArray grid = QByteArray::number(kIconGrid);
+    QByteArray svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                     grid + "\" height=\"" + grid + "\" viewBox=\"0 0 " + grid + ' ' + grid + "\">\n";
+    for (const IconPart& part : iconParts())
+        svg += "  <path fill=\"" + part.colour.name().toLatin1() + "\" d=\"" + svgPathData(part.outline) +
+               "\"/>\n";
+    return svg + "</svg>\n";
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)
@@ -118,12 +184,29 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+bool writeThemeIcons(const QString& themeFolder)
+{
+    for (const int size : kIconSizes) {
+        const QString folder = themeFolder + QStringLiteral("/%1x%1/apps").arg(size);
+        if (!QDir().mkpath(folder) || !drawIcon(size).save(folder + "/tarnivo.png", "PNG")) {
+            std::fprintf(stderr, "tarnivo-artwork: cannot write %s/tarnivo.png\n", qPrintable(folder));
+            return false;
+        }
+    }
+    const QString scalable = themeFolder + QStringLiteral("/scalable/apps");
+    if (!QDir().mkpath(scalable) || !writeFile(scalable + "/tarnivo.svg", iconSvg())) {
+        std::fprintf(stderr, "tarnivo-artwork: cannot write %s/tarnivo.svg\n", qPrintable(scalable));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tarnivo-artwork OUTPUT-FOLDER\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: tarnivo-artwork OUTPUT-FOLDER ICON-THEME-FOLDER\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -131,9 +214,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tarnivo-artwork: cannot write %s/HAND-M.CUR\n", argv[1]);
         return 1;
     }
-    if (!drawIcon().save(folder + "/tarnivo.png", "PNG")) {
+    if (!drawIcon(kIconGrid).save(folder + "/tarnivo.png", "PNG")) {
         std::fprintf(stderr, "tarnivo-artwork: cannot write %s/tarnivo.png\n", argv[1]);
         return 1;
     }
-    return 0;
+    return writeThemeIcons(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
 }
