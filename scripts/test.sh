@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what Tarnivo needs, builds it and runs every test: once in a normal build and once
-# with AddressSanitizer and UndefinedBehaviorSanitizer.
+# with AddressSanitizer and UndefinedBehaviorSanitizer; then makes the Debian package from the
+# normal build and checks it (installing it when run as root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -19,3 +20,4 @@ run_suite() {
 run_suite build
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-sanitize -DTARNIVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+bash scripts/check-package.sh build

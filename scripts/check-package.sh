@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Makes the Debian package from a build folder and checks it: the files it carries, the
+# dependencies it declares, its desktop entry, AppStream entry and manual pages. As root it
+# also installs the package with apt-get, reverses a small clip with the installed
+# tarnivo-reverse, starts the installed window, and removes the package again.
+# Usage: scripts/check-package.sh [BUILD-FOLDER]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="$(realpath "${1:-build}")"
+scratch="$(mktemp -d)"
+installed_here=no
+
+fail() {
+  echo "check-package: $*" >&2
+  exit 1
+}
+
+clean_up() {
+  if [ "$installed_here" = yes ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq -o DPkg::Lock::Timeout=600 tarnivo >/dev/null ||
+      echo "check-package: could not remove the package tarnivo" >&2
+  fi
+  rm -rf "$scratch"
+}
+trap clean_up EXIT
+
+make_package() {
+  (cd "$build" && cpack -G DEB -B "$scratch/package" >/dev/null)
+  local debs=("$scratch"/package/tarnivo_*.deb)
+  [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no tarnivo_*.deb"
+  deb="${debs[0]}"
+}
+
+check_files() {
+  local root="$scratch/root"
+  dpkg-deb -x "$deb" "$root"
+  local outside
+  outside="$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '^\./usr/' | grep -v '^\./$' || true)"
+  [ -z "$outside" ] || fail "files outside /usr: $outside"
+  local programs=(bin/tarnivo bin/tarnivo-reverse libexec/tarnivo/tarnivo-batch
+    libexec/tarnivo/tarnivo-ffmpeg libexec/tarnivo/tarnivo-sox)
+  local files=(share/applications/tarnivo.desktop share/metainfo/com.quorlan.Tarnivo.metainfo.xml
+    share/man/man1/tarnivo.1.gz share/man/man1/tarnivo-reverse.1.gz
+    share/tarnivo/HAND-M.CUR share/tarnivo/tarnivo.png share/icons/hicolor/scalable/apps/tarnivo.svg
+    "share/tarnivo/Samples/Sample 1 - Test Pattern.avi" "share/tarnivo/Samples/Sample 2 - Colour Bars.mpg"
+    "share/tarnivo/Samples/Sample 3 - Fractal Zoom.mp4")
+  for size in 16 22 24 32 48 64 128 256; do
+    files+=("share/icons/hicolor/${size}x${size}/apps/tarnivo.png")
+  done
+  for program in "${programs[@]}"; do
+    [ -f "$root/usr/$program" ] && [ -x "$root/usr/$program" ] || fail "no program /usr/$program"
+  done
+  for file in "${files[@]}"; do
+    [ -s "$root/usr/$file" ] || fail "no file /usr/$file"
+  done
+  for page in "$root"/usr/share/man/man1/*.1.gz; do
+    gzip -t "$page" || fail "$page is not a whole gzip file"
+    zcat "$page" | grep -q '^\.TH ' || fail "$page is not a manual page"
+    if command -v groff >/dev/null; then
+      local warnings
+      warnings="$(zcat "$page" | groff -man -Tutf8 -ww -z 2>&1)"
+      [ -z "$warnings" ] || fail "$page: $warnings"
+    fi
+  done
+  appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >/dev/null ||
+    fail "$(appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml)"
+  desktop-file-validate "$root/usr/share/applications/tarnivo.desktop"
+}
+
+# Every name must be declared in the field; "Depends: ffmpeg (>= 5)" counts as ffmpeg.
+check_declared() {
+  local field="$1" value
+  shift
+  value="$(dpkg-deb -f "$deb" "$field")"
+  for name in "$@"; do
+    [[ ", $value," =~ ,\ $name[\ ,] ]] || fail "$field does not name $name: $value"
+  done
+}
+
+# Installs the package, reverses a clip whose name has a space with the installed
+# tarnivo-reverse, and starts the installed window for a moment.
+check_installed() {
+  if dpkg-query -W -f='${Status}' tarnivo 2>/dev/null | grep -q "install ok installed"; then
+    echo "check-package: tarnivo is installed already; leaving it alone, not installing the package"
+    return
+  fi
+  # apt-get reads the package as its own unprivileged user.
+  chmod 755 "$scratch" "$scratch/package"
+  installed_here=yes
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=600 "$deb" >/dev/null
+  /usr/bin/tarnivo-reverse --list-profiles | grep -qx "AVI (MPEG4-XviD-Best Quality)" ||
+    fail "the installed tarnivo-reverse lists no profiles"
+
+  local run="$scratch/run"
+  mkdir -p "$run/in" "$run/out" "$run/work" "$run/config" "$run/cache"
+  chmod 700 "$run/work"
+  ffmpeg -nostdin -loglevel error -f lavfi -i testsrc2=size=160x120:rate=10:duration=1 \
+    -f lavfi -i sine=frequency=440:duration=1 -c:v mpeg4 -c:a pcm_s16le -shortest "$run/in/clip one.avi"
+  XDG_CONFIG_HOME="$run/config" XDG_CACHE_HOME="$run/cache" TEMP="$run/work" \
+    /usr/bin/tarnivo-reverse --profile "AVI (MPEG4-XviD-Best Quality)" --out "$run/out" "$run/in/clip one.avi" \
+    >"$run/log" 2>&1 || fail "the installed tarnivo-reverse failed: $(cat "$run/log")"
+  local made="$run/out/clip one.avi" streams duration
+  [ -s "$made" ] || fail "the installed tarnivo-reverse made no 'clip one.avi': $(cat "$run/log")"
+  streams="$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$made" | sort | tr '\n' ' ')"
+  [ "$streams" = "audio video " ] || fail "the reversed clip has streams '$streams'"
+  duration="$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$made")"
+  awk -v d="$duration" 'BEGIN { exit !(d > 0.8 && d < 1.2) }' || fail "the reversed clip lasts $duration s"
+
+  # The window runs until it is stopped; a missing library or plugin ends it at once instead.
+  local status=0
+  XDG_CONFIG_HOME="$run/config" XDG_CACHE_HOME="$run/cache" QT_QPA_PLATFORM=offscreen \
+    timeout 3 /usr/bin/tarnivo >"$run/window.log" 2>&1 || status=$?
+  [ "$status" -eq 0 ] || [ "$status" -eq 124 ] ||
+    fail "the installed tarnivo ended with status $status: $(cat "$run/window.log")"
+}
+
+make_package
+check_files
+check_declared Depends ffmpeg sox libqt6core6 libqt6gui6 libqt6widgets6
+check_declared Recommends libavcodec-extra
+if [ "$(id -u)" -eq 0 ]; then
+  # Runs on the same machine share one package database: one check installs at a time.
+  exec 9>/var/lock/tarnivo-package-check
+  flock -w 900 9 || fail "another package check holds /var/lock/tarnivo-package-check"
+  check_installed
+  echo "check-package: $(basename "$deb") installed, reversed a clip and started its window"
+else
+  echo "check-package: $(basename "$deb") checked; not root, so it was not installed"
+fi
