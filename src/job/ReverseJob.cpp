@@ -1,6 +1,7 @@
 #include "ReverseJob.h"
 
 #include "AVC.h"
+#include "FailureReason.h"
 #include "FileRoutines.h"
 #include "MessageSink.h"
 #include "ProcessRunner.h"
@@ -60,23 +61,45 @@ QString absoluteSource(const QString& row)
     return QDir::current().absoluteFilePath(row);
 }
 
-bool isUsableOutput(const QString& path)
+// A name read from bytes that are not UTF-8 holds U+FFFD where they were; it no longer names
+// the file on disk, and no tool could be given the real name.
+bool lostUndecodableBytes(const QString& name)
 {
-    const QFileInfo info(path);
-    return info.isFile() && info.size() > 0;
+    return name.contains(QChar(QChar::ReplacementCharacter)) && !QFileInfo::exists(name);
 }
 
-QString conversionFailureReason(const AVC::RunRecord& run, const QString& destination)
+// Keeps the errors of the tool deployment instead of showing a report for each.
+class RecordedErrorSink : public MessageSink {
+public:
+    void ShowMessage(const QString&) override {}
+    void ShowErrorReport(const QString& text) override
+    {
+        if (firstError.isEmpty())
+            firstError = text.section(QStringLiteral("\r\n"), 0, 0);
+    }
+    void ShowWarning(const QString&, const QString&) override {}
+    QString firstError;  // the description of the first error
+};
+
+const QString kNotUtf8Reason = QStringLiteral("the name is not valid UTF-8; rename the file");
+
+// The tools as the job deployed them: each one in place and as long as what it was made from.
+// A working folder that cannot hold them makes every file fail, so the job stops at once.
+QString deploymentProblem(const QString& work, const QString& firstError)
 {
-    if (!run.ran)
-        return run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
-    const QString toolSaid = LastMeaningfulLine(run.errorLines);
-    if (run.exitStatus != 0)
-        return toolSaid.isEmpty() ? QStringLiteral("ffmpeg ended with status %1").arg(run.exitStatus)
-                                  : toolSaid;
-    if (!QFileInfo(destination).isFile())
-        return toolSaid.isEmpty() ? QStringLiteral("ffmpeg made no output file") : toolSaid;
-    return toolSaid.isEmpty() ? QStringLiteral("ffmpeg made an empty output file") : toolSaid;
+    const std::pair<int, const char*> tools[] = {{kFfmpeg64Resource, "ffmpeg.exe"},
+                                                 {kSoxResource, "sox.exe"}};
+    for (const auto& [resource, name] : tools) {
+        const QFileInfo deployed(work + QLatin1Char('/') + QLatin1String(name));
+        const QFileInfo carried(ResourceProgramPath(resource));
+        if (!deployed.isExecutable() || deployed.size() != carried.size())
+            return QStringLiteral("Tarnivo could not put its tools into the working folder %1: %2. "
+                                  "Free some space there, or set TEMP to a folder on a disk with more "
+                                  "room.")
+                .arg(work, firstError.isEmpty() ? QLatin1String(name) + QStringLiteral(" is cut short")
+                                                : firstError);
+    }
+    return QString();
 }
 
 }  // namespace
@@ -144,6 +167,10 @@ bool ReverseJob::PassesChecks()
         m_sink.ShowMessage(kNoFilesMessage);
         return false;
     }
+    if (lostUndecodableBytes(m_choices.OutputFolderText())) {
+        m_sink.ShowMessage(kOutputFolderNotUtf8Message);
+        return false;
+    }
     if (!FolderExists(m_choices.OutputFolderText())) {
         m_sink.ShowMessage(kNoFolderMessage);
         return false;
@@ -185,7 +212,20 @@ JobSummary ReverseJob::Run()
     emit Started();
 
     const StepErrorReporter report(m_sink, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click"));
-    DeployTools(report);
+    // Errors of the deployment are told once, by the check after it, not by a report per step.
+    RecordedErrorSink deploymentErrors;
+    DeployTools(
+        StepErrorReporter(deploymentErrors, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")));
+    const QString deployment = deploymentProblem(WorkFolder(), deploymentErrors.firstError);
+    if (!deployment.isEmpty()) {
+        CleanWorkFolder();
+        lock.Release();
+        m_running = false;
+        m_sink.ShowMessage(deployment);
+        summary.ran = false;
+        emit Finished(summary);
+        return summary;
+    }
     const QString FQ = QuotedToolPath(WorkFolder());
     const int N = m_list.RowCount();
     for (int i = 1; i <= N && !m_cancelRequested; ++i) {
@@ -216,6 +256,10 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
     const ReversalPaths paths = CurrentReversalPaths();
 
     emit FileReversing(i, outcome.source);
+    if (lostUndecodableBytes(S)) {
+        outcome.reason = kNotUtf8Reason;
+        return outcome;
+    }
     const ReversalResult reversal = ReverseOneFile(S, FQ, report, m_tools);
     if (!reversal.made || m_cancelRequested) {
         outcome.reason = reversal.failureReason;
@@ -225,6 +269,8 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
     }
     KillFiles(paths.result);
     KillFiles(paths.rebuilt);
+    // The row names the file beside its reason: the reason need not name it again.
+    outcome.reason = WithoutLeadingPaths(outcome.reason, {S, outcome.source, QStringLiteral("file:") + S});
     return outcome;
 }
 
@@ -241,16 +287,11 @@ void ReverseJob::Convert(const QString& V, const QString& S, FileOutcome& outcom
         outcome.reason = QStringLiteral("every output name for it is taken");
         return;
     }
-    const AVC::RunRecord& run = m_engine.LastRun();
-    if (!m_cancelRequested && run.ran && run.exitStatus == 0 && isUsableOutput(attempt.destination)) {
-        outcome.succeeded = true;
-        outcome.output = attempt.destination;
-        return;
-    }
-    outcome.reason = conversionFailureReason(run, attempt.destination);
-    // The name was free when the conversion started: whatever is there now, the conversion left.
-    if (run.ran)
-        KillFiles(attempt.destination);
+    // ConvertFLV gives a result its final name only when it is whole, and otherwise deletes
+    // only its own temporary file: nothing under any other name is touched here.
+    outcome.succeeded = attempt.Made();
+    outcome.output = attempt.destination;
+    outcome.reason = attempt.failure;
 }
 
 void ReverseJob::CleanWorkFolder()

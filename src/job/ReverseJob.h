@@ -63,6 +63,8 @@ struct JobSummary {
 inline const QString kNoFilesMessage = QStringLiteral("No files added.");
 inline const QString kNoFolderMessage =
     QStringLiteral("Folder does not exist. Please select another folder.");
+inline const QString kOutputFolderNotUtf8Message =
+    QStringLiteral("The output folder's name is not valid UTF-8; rename the folder or select another one.");
 inline const QString kDoneMessage = QStringLiteral("Done.");
 inline const QString kCancelledMessage = QStringLiteral("Cancelled.");
 

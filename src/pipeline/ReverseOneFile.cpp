@@ -1,11 +1,13 @@
 #include "ReverseOneFile.h"
 
 #include "CommandLine.h"
+#include "FailureReason.h"
 #include "FileRoutines.h"
 #include "MediaProbe.h"
 #include "MessageSink.h"
 #include "ProcessRunner.h"
 #include "WorkFolder.h"
+#include "WorkSpace.h"
 
 #include <QFile>
 
@@ -34,10 +36,11 @@ bool canBeCarried(const QString& text) { return CanBeCarriedOnCommandLine(text.t
 // it ends when it is gone or when the batch process has ended without deleting it (it could
 // not start, or was killed); ShellExecuteAndWait already waits for that end, letting the
 // application handle its events, so nothing is left to wait for once it returns.
-void runBatch(const QString& batchFile, const QString& workFolder, RunningTools& tools,
-              QStringList* errorLines)
+// Returns the batch runner's status, which carries the first failure of its programs.
+int runBatch(const QString& batchFile, const QString& workFolder, RunningTools& tools,
+             QStringList* errorLines)
 {
-    ShellExecuteAndWait(batchFile, workFolder, tools, errorLines);
+    return ShellExecuteAndWait(batchFile, workFolder, tools, errorLines);
 }
 
 QString seconds(double value) { return QString::number(value, 'f', 6); }
@@ -62,23 +65,26 @@ bool isFrameNumber(const QString& text)
     });
 }
 
-// The reason a tool's run gives the user: its own last word, else a sentence of ours.
-QString toolReason(const QStringList& errorLines, const QString& fallback)
+// The reason a step's run gives the user: a full disk with the working folder, else the tool's
+// most telling word, else a sentence of ours.
+QString stepReason(const QString& tool, const ToolRun& run, const QString& fallback,
+                   const ReversalPaths& paths)
 {
-    const QString line = LastMeaningfulLine(errorLines);
-    return line.isEmpty() ? fallback : line;
+    return ToolFailureReason(tool, run.status, run.errorLines, fallback,
+                             {QStringLiteral("working folder"), paths.work});
 }
 
 // Runs a tool's command line; it succeeded when it ended well and left its product. A tool that
-// fails part-way can leave a cut-off file behind.
-QString runTool(const QString& commandLine, const QString& product, const QString& fallback,
-                RunningTools& tools)
+// fails part-way can leave a cut-off file behind, which is then deleted.
+QString runTool(const QString& tool, const QString& commandLine, const QString& product,
+                const QString& fallback, const ReversalPaths& paths, RunningTools& tools)
 {
-    QStringList errors;
-    const int status = ShellAndWait(commandLine, tools, &errors);
-    if (status == 0 && IsFile(product))
+    ToolRun run;
+    run.status = ShellAndWait(commandLine, tools, &run.errorLines);
+    if (run.status == 0 && IsFile(product))
         return QString();
-    return toolReason(errors, fallback);
+    KillFiles(product);
+    return stepReason(tool, run, fallback, paths);
 }
 
 // A and then B; returns the reason when no reversed sound was made.
@@ -87,28 +93,51 @@ QString extractAndReverseSound(const QString& S, const QString& FQ, const Revers
 {
     KillFiles(paths.audio);
     KillFiles(paths.reversed);
-    const QString extracted = runTool(SoundExtractionCommandLine(FQ, S, paths.audio, span), paths.audio,
-                                      QStringLiteral("ffmpeg could not read the sound of this file."), tools);
+    const QString extracted =
+        runTool(QStringLiteral("ffmpeg"), SoundExtractionCommandLine(FQ, S, paths.audio, span), paths.audio,
+                QStringLiteral("ffmpeg could not read the sound of this file."), paths, tools);
     if (!extracted.isEmpty())
         return extracted;
-    return runTool(QuoteForCommandLine(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') +
-                       QuoteForCommandLine(paths.audio) + QLatin1Char(' ') +
-                       QuoteForCommandLine(paths.reversed) + QStringLiteral(" reverse"),
-                   paths.reversed, QStringLiteral("SoX could not reverse the sound of this file."), tools);
+    const QString reversed =
+        runTool(QStringLiteral("SoX"),
+                QuoteForCommandLine(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') +
+                    QuoteForCommandLine(paths.audio) + QLatin1Char(' ') +
+                    QuoteForCommandLine(paths.reversed) + QStringLiteral(" reverse"),
+                paths.reversed, QStringLiteral("SoX could not reverse the sound of this file."), paths, tools);
+    // Only the reversed sound is read from here on.
+    KillFiles(paths.audio);
+    return reversed;
 }
 
-// T from the renumbered frames; returns the reason when it was not made.
+// T from the renumbered frames; returns the reason when it was not made. The frames are
+// deleted as soon as T holds them (or could not be made of them): the working folder then
+// never holds the frames twice over.
 QString rebuildVideo(const QString& FQ, const QString& frameRate, const ReversalPaths& paths,
                      const StepErrorReporter& report, RunningTools& tools)
 {
     report.Run(23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
     report.Run(24,
                [&] { WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch); });
-    QStringList errors;
-    runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, tools, &errors);
-    if (!IsFile(paths.rebuilt))
-        return toolReason(errors, QStringLiteral("ffmpeg could not rebuild the video from its frames."));
-    return QString();
+    ToolRun run;
+    run.status =
+        runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, tools, &run.errorLines);
+    KillFiles(paths.renamed + QStringLiteral("/*.*"));
+    if (run.status == 0 && IsFile(paths.rebuilt))
+        return QString();
+    KillFiles(paths.rebuilt);
+    return stepReason(QStringLiteral("ffmpeg"), run,
+                      QStringLiteral("ffmpeg could not rebuild the video from its frames."), paths);
+}
+
+// The joined V from T and B; T is deleted as soon as V holds it.
+QString joinPictureAndSound(const QString& FQ, const ReversalPaths& paths, bool haveVideo, bool haveSound,
+                            RunningTools& tools)
+{
+    const QString reason =
+        runTool(QStringLiteral("ffmpeg"), JoinCommandLine(FQ, paths, haveVideo, haveSound), paths.result,
+                QStringLiteral("ffmpeg could not join the reversed picture and sound."), paths, tools);
+    KillFiles(paths.rebuilt);
+    return reason;
 }
 
 ReversalResult failure(const QString& reason)
@@ -138,15 +167,15 @@ int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report)
     return static_cast<int>(frames.size());
 }
 
-QStringList ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
-                          const ReversalPaths& paths, const StepErrorReporter& report, RunningTools& tools)
+ToolRun ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
+                      const ReversalPaths& paths, const StepErrorReporter& report, RunningTools& tools)
 {
     report.Run(2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
     report.Run(3, [&] { WriteTextToFile(FrameExtractionBatch(FQ, S, span), paths.extractBatch); });
-    QStringList errors;
-    runBatch(paths.extractBatch, paths.work, tools, &errors);
+    ToolRun run;
+    run.status = runBatch(paths.extractBatch, paths.work, tools, &run.errorLines);
     KillFiles(paths.extractBatch);
-    return errors;
+    return run;
 }
 
 double SpanStart(const QString& frameRate, double pictureStart)
@@ -267,16 +296,29 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
         return failure(
             QStringLiteral("the file holds neither a picture nor a sound that could be reversed."));
 
+    const QString room = CheckRoomForReversal(S, FrameRateValue(source.frameRate), source.hasPicture,
+                                              source.hasSound, paths.work, tools);
+    if (!room.isEmpty())
+        return failure(room);
+
     ReversalSpan span;
     span.frameRate = source.frameRate;
     span.start = SpanStart(source.frameRate, source.pictureStart);
     if (source.hasPicture) {
-        const QStringList extractionErrors = ExtractFrames(S, FQ, span, paths, report, tools);
+        const ToolRun extraction = ExtractFrames(S, FQ, span, paths, report, tools);
+        if (extraction.status != 0) {
+            // A failed or killed extraction leaves a cut frame set: nothing goes on with it.
+            KillFiles(paths.work + QStringLiteral("/*.jpg"));
+            return failure(stepReason(QStringLiteral("ffmpeg"), extraction,
+                                      QStringLiteral("ffmpeg could not read the pictures of this file."),
+                                      paths));
+        }
         const int frames = RenumberFrames(paths, report);
         if (frames == 0) {
             KillFiles(paths.renamed + QStringLiteral("/*.*"));
-            return failure(toolReason(extractionErrors,
-                                      QStringLiteral("ffmpeg could not read any picture of this file.")));
+            return failure(stepReason(QStringLiteral("ffmpeg"), extraction,
+                                      QStringLiteral("ffmpeg could not read any picture of this file."),
+                                      paths));
         }
         span.length = frames / FrameRateValue(span.frameRate);
     }
@@ -286,9 +328,9 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     if (reason.isEmpty() && source.hasPicture)
         reason = rebuildVideo(FQ, span.frameRate, paths, report, tools);
     if (reason.isEmpty())
-        reason = runTool(JoinCommandLine(FQ, paths, source.hasPicture, source.hasSound), paths.result,
-                         QStringLiteral("ffmpeg could not join the reversed picture and sound."), tools);
+        reason = joinPictureAndSound(FQ, paths, source.hasPicture, source.hasSound, tools);
     KillFiles(paths.renamed + QStringLiteral("/*.*"));
+    KillFiles(paths.rebuilt);
     if (!reason.isEmpty())
         return failure(reason);
     return ReversalResult{true, QString()};

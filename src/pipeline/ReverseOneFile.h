@@ -64,11 +64,17 @@ struct Frame {
 // The extracted frames (names of digits + ".jpg") of a listing, last frame first.
 std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& names);
 
+// How a step's tool ended.
+struct ToolRun {
+    int status = 0;          // 0 when it succeeded
+    QStringList errorLines;  // the last lines it wrote to standard error
+};
+
 // The stages of a reversal, in the order ReverseOneFile runs them.
-// Frames of S as W/000001.jpg, W/000002.jpg, ... (through the extraction batch file). Returns
-// the last lines ffmpeg wrote to standard error.
-QStringList ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
-                          const ReversalPaths& paths, const StepErrorReporter& report, RunningTools& tools);
+// Frames of S as W/000001.jpg, W/000002.jpg, ... (through the extraction batch file). A status
+// other than 0 means the frame set is not whole (ffmpeg failed or was stopped).
+ToolRun ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
+                      const ReversalPaths& paths, const StepErrorReporter& report, RunningTools& tools);
 // Frames W/000001.jpg ... become R/image1.jpg (the last frame) ... R/imageN.jpg (the first).
 // Returns N.
 int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report);
@@ -80,10 +86,14 @@ struct ReversalResult {
 };
 
 // Reverses source S with the tools in the working folder (FQ is the quoted tool path); the
-// programs it runs belong to tools. A step that cannot write its files is reported at the
-// caller's location and the steps after it still run. A tool that fails ends the reversal: nothing is made,
-// and the failure reason is the tool's own last word. A source with a picture from which no frame could be
-// read fails; a source with no picture at all gives its sound alone.
+// programs it runs belong to tools. Before
+// any frame is written, the working folder must have room for the file's peak. A step that
+// cannot write its files is reported at the caller's location and the steps after it still
+// run. A tool that fails or is stopped ends the reversal, even when it left a file: nothing is
+// made, and the failure reason is the tool's most telling word ("No space left on device" with
+// the folder). A source with a picture from which no frame could be read fails; a source with
+// no picture at all gives its sound alone. Each intermediate is deleted as soon as the next
+// one holds it: the frames once T is built, T once V is joined.
 ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report,
                               RunningTools& tools);
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -22,12 +23,31 @@ bool makeFolderIfMissing(const QString& folder)
     return errno == EEXIST;
 }
 
+bool isInside(const QString& path, const QString& folder)
+{
+    return !folder.isEmpty() && (path == folder || path.startsWith(folder + QLatin1Char('/')));
+}
+
+// The user's cache folder: $XDG_CACHE_HOME when it is an absolute path, else ~/.cache. Never
+// the runtime folder, which lives in memory and is sized for small files: a film's frames
+// need gigabytes.
+QString cacheFolder()
+{
+    const QString runtime = QDir::cleanPath(qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    const QString cache = QDir::cleanPath(qEnvironmentVariable("XDG_CACHE_HOME"));
+    if (QDir::isAbsolutePath(cache) && !isInside(cache, runtime))
+        return cache;
+    return QDir::homePath() + QStringLiteral("/.cache");
+}
+
 QString privateTempRoot()
 {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty())
-        return QFile::decodeName(runtime) + QStringLiteral("/tarnivo");
-    return QDir::tempPath() + QStringLiteral("/tarnivo-") + QString::number(::getuid());
+    const QString cache = cacheFolder();
+    // The cache folder itself is made private when Tarnivo is the first to need it, as the
+    // desktop's own programs make it.
+    if (!QFileInfo::exists(cache))
+        makeFolderIfMissing(cache);
+    return cache + QStringLiteral("/tarnivo");
 }
 
 bool usingPrivateRoot() { return qEnvironmentVariableIsEmpty("TEMP"); }

@@ -1,8 +1,8 @@
 // The working folder where the tools, the frames and the intermediates live.
 //
 // TEMP is the environment variable "TEMP" when it is set and not empty, read anew on every
-// call. Otherwise it is a private folder of the user's own: $XDG_RUNTIME_DIR/tarnivo, else
-// <system temp>/tarnivo-<uid>, created with mode 0700.
+// call. Otherwise it is a private folder of the user's own on disk: $XDG_CACHE_HOME/tarnivo
+// (~/.cache/tarnivo when that is unset), created with mode 0700; never under $XDG_RUNTIME_DIR.
 // W = TEMP + "/temp"; R = W + "/Renamed".
 #pragma once
 

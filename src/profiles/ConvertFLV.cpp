@@ -1,11 +1,15 @@
 #include "ConvertFLV.h"
 
 #include "AVC.h"
+#include "ChildProcess.h"
 #include "FileRoutines.h"
 #include "MessageSink.h"
+#include "OutputCheck.h"
+#include "OutputName.h"
 #include "ProfileCatalogue.h"
 #include "ProfileTable.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <exception>
@@ -15,11 +19,16 @@
 namespace tarnivo {
 namespace {
 
-// The counter of numbered names is 16 bits wide: clip0 ... clip32767.
-constexpr int kLastNumber = 32767;
-
 // The error report's line numbers of ConvertFLV's steps.
-enum Line { kClearLine = 1, kProfileLine = 2, kNameLine = 3, kSourceLine = 4, kConvertLine = 5 };
+enum Line {
+    kClearLine = 1,
+    kProfileLine = 2,
+    kNameLine = 3,
+    kSourceLine = 4,
+    kConvertLine = 5,
+    kCheckLine = 6,
+    kPublishLine = 7
+};
 
 QString fromText(const char* text) { return QString::fromUtf8(text); }
 
@@ -89,25 +98,21 @@ QString folderPrefix(const QString& outputFolderText)
     return outputFolderText + QLatin1Char('/');
 }
 
-// A folder leaves the name free. Anything else blocks it, also a file the user cannot read and
-// a link to nothing: ffmpeg would overwrite the one and create the other's target.
+// Any entry blocks a name: a file of any kind, a link to nothing, and also a folder, since the
+// result can only be given a name that nothing holds.
 bool nameIsTaken(const QString& path)
 {
     const QFileInfo info(path);
-    if (info.isSymLink() && !info.exists())
-        return true;
-    return info.exists() && !info.isDir();
+    return info.exists() || info.isSymLink();
 }
 
-// The first free candidate: the base name, then the base name followed by 0, 1, ... 32767.
+// The first free name of the order: the base name, then the base name followed by 0, 1, ...
 std::optional<QString> freeCandidate(const QString& folder, const QString& base, const QString& extension)
 {
-    if (!nameIsTaken(folder + base + extension))
-        return base;
-    for (int counter = 0; counter <= kLastNumber; ++counter) {
-        const QString candidate = base + QString::number(counter);
-        if (!nameIsTaken(folder + candidate + extension))
-            return candidate;
+    for (int counter = -1; counter <= kLastOutputNumber; ++counter) {
+        const QString name = CandidateName(base, counter, extension);
+        if (!nameIsTaken(folder + name))
+            return name;
     }
     return std::nullopt;
 }
@@ -117,7 +122,35 @@ QString noFreeNameMessage(const QString& folder, const QString& base, const QStr
     return QStringLiteral("No free output name is left in the folder \"%1\": \"%2\" and \"%3\" to \"%4\" "
                           "all exist. Nothing was converted.")
         .arg(folder, base + extension, base + QStringLiteral("0") + extension,
-             base + QString::number(kLastNumber) + extension);
+             base + QString::number(kLastOutputNumber) + extension);
+}
+
+// After the run into the temporary file: the result when it is whole, under its final name;
+// otherwise the temporary file is deleted and the attempt says why.
+void finishAttempt(const AVC& AVC1, const QString& SourcePath, const QString& folder, const QString& base,
+                   const QString& extension, const QString& shownName, ConversionAttempt& attempt,
+                   const StepErrorReporter& report)
+{
+    const AVC::RunRecord& run = AVC1.LastRun();
+    if (!run.ran)
+        attempt.failure =
+            run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
+    report.Run(kCheckLine, [&] {
+        // The read-back is short and runs after the conversion's own tool has ended.
+        RunningTools readBack;
+        if (run.ran)
+            attempt.failure = CheckConversionIsWhole(attempt.temporary, shownName, folder, SourcePath,
+                                                     run.exitStatus, run.errorLines, readBack);
+    });
+    report.Run(kPublishLine, [&] {
+        if (attempt.failure.isEmpty())
+            attempt.destination = PublishOutput(attempt.temporary, folder, base, extension, &attempt.failure);
+    });
+    if (attempt.destination.isEmpty()) {
+        QFile::remove(attempt.temporary);  // a plain name: never read as a pattern
+        if (attempt.failure.isEmpty())
+            attempt.failure = QStringLiteral("the result could not be checked");
+    }
 }
 
 }  // namespace
@@ -156,13 +189,21 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
         return attempt;
     }
 
-    attempt.destination = folder + *candidate + *extension;
+    // ffmpeg writes a file of this job's own; the free name is only taken once the result is
+    // whole, so nothing that appears under it meanwhile is ever written over.
+    attempt.temporary = CreateTemporaryOutput(folder, base, *extension, &attempt.failure);
+    if (attempt.temporary.isEmpty()) {
+        AVC1.ClearSettings();
+        attempt.result = ConversionAttempt::Result::Started;
+        return attempt;
+    }
     report.Run(kSourceLine, [&] {
         AVC1.SourceFile(SourcePath);
-        AVC1.DestFile(attempt.destination);
+        AVC1.DestFile(attempt.temporary);
     });
     report.Run(kConvertLine, [&] { AVC1.ConvertMedia(true); });
     attempt.result = ConversionAttempt::Result::Started;
+    finishAttempt(AVC1, SourcePath, folder, base, *extension, folder + *candidate, attempt, report);
     return attempt;
 }
 

@@ -33,14 +33,23 @@ struct ConversionAttempt {
         NoFreeName,         // every name up to the last number was taken; nothing was converted
     };
     Result result = Result::ProfileNotDefined;
-    QString destination;  // the DestFile handed to the engine; empty when nothing was started
+    QString temporary;    // the DestFile handed to the engine: a hidden file of this call's own
+    QString destination;  // the final name of the whole result; empty when nothing was made
+    QString failure;      // when started but nothing was made: why
+    bool Made() const { return !destination.isEmpty(); }
 };
 
 // Converts SourcePath (the reversed intermediate) into ProfileName in the output folder, under
 // a name made from InputPath's file name that no existing file has. outputFolderText is the
 // folder as the user typed or picked it; "/" is put between it and the name when it does not
-// end in one. The engine starts from empty settings on every call. Returns after the engine
-// has emitted Complete or ErrorEvent (or at once when nothing was started).
+// end in one. The engine starts from empty settings on every call.
+//
+// ffmpeg writes into a temporary file of this call's own in the output folder. Only a whole
+// result (ffmpeg's status 0, no failed write, and a length that matches SourcePath's when
+// read back) is given its final name: the first free one of the order clip, clip0, clip1 ...,
+// taken without replacing anything. Otherwise the temporary file is deleted and nothing else
+// is touched. Returns after the engine has emitted Complete or ErrorEvent (or at once when
+// nothing was started).
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
                              const QString& InputPath, const QString& outputFolderText,
                              const CustomFormatValues& custom, MessageSink& sink);

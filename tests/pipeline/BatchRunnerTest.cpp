@@ -48,7 +48,7 @@ TEST(BatchRunner, RunsEachLineInTheCurrentFolderAndGoesOnAfterAFailure)
     runner.setWorkingDirectory(work);
     runner.start(HelperProgramFolder() + "/tarnivo-batch", {work + "/test.bat"});
     ASSERT_TRUE(runner.waitForFinished(10000));
-    EXPECT_EQ(runner.exitCode(), 0);  // the last program's status
+    EXPECT_EQ(runner.exitCode(), 127);  // the first failure stays the batch's status
     const ArgDump recorded = ReadArgDump(work + "/dump");
     ASSERT_TRUE(recorded.found);
     EXPECT_EQ(recorded.arguments, (QStringList{"$(id)", "`id`", "%d"}));

@@ -160,10 +160,12 @@ TEST_F(ReverseOneFileTest, ReversesPictureAndSound)
     EXPECT_LT(secondHalf, 50);
     EXPECT_TRUE(sink.messages.isEmpty());
     EXPECT_TRUE(sink.reports.isEmpty());
-    // The frames are gone from both folders; the intermediates stay for the conversion.
+    // The frames are gone from both folders and the rebuilt video once joined; only the
+    // joined result stays for the conversion.
     EXPECT_TRUE(ListFiles(WorkFolder(), "*.jpg").isEmpty());
     EXPECT_TRUE(ListFiles(RenameFolder(), "*.*").isEmpty());
-    EXPECT_TRUE(IsFile(WorkFolder() + "/tvideo.avi"));
+    EXPECT_FALSE(PathExists(WorkFolder() + "/tvideo.avi"));
+    EXPECT_FALSE(PathExists(WorkFolder() + "/audio.wav"));
 }
 
 // A white flash and a 1 kHz beep at the same moment of the source (1.0 s to 1.1 s) must stay

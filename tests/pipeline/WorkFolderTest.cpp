@@ -36,18 +36,33 @@ TEST(WorkFolder, FollowsTempAndIsCreatedPrivate)
     EXPECT_EQ(PrepareWorkFolder(), QString());  // a second time changes nothing
 }
 
-TEST(WorkFolder, WithoutTempUsesAPrivateFolderOfTheUsersOwn)
+// Without TEMP the work is done on disk in the user's cache folder, never in the runtime
+// folder, which lives in memory.
+TEST(WorkFolder, WithoutTempUsesAPrivateFolderOnDisk)
 {
-    QTemporaryDir runtime;
+    QTemporaryDir home;
     ScopedEnvironment noTemp("TEMP", "");
-    ScopedEnvironment xdg("XDG_RUNTIME_DIR", runtime.path());
-    EXPECT_EQ(TempRoot(), runtime.path() + "/tarnivo");
-    EXPECT_EQ(modeOf(runtime.path() + "/tarnivo"), 0700u);
-    EXPECT_EQ(PrepareWorkFolder(), QString());
-    EXPECT_TRUE(QDir(runtime.path() + "/tarnivo/temp/Renamed").exists());
-
-    ScopedEnvironment noXdg("XDG_RUNTIME_DIR", "");
-    EXPECT_EQ(TempRoot(), QDir::tempPath() + "/tarnivo-" + QString::number(::getuid()));
+    ScopedEnvironment userHome("HOME", home.path());
+    const QString runtime = home.path() + "/run";
+    ScopedEnvironment xdgRuntime("XDG_RUNTIME_DIR", runtime);
+    struct Case {
+        QString cacheHome;  // XDG_CACHE_HOME
+        QString root;       // the TEMP root used
+    };
+    const Case cases[] = {
+        {"", home.path() + "/.cache/tarnivo"},
+        {home.path() + "/cache", home.path() + "/cache/tarnivo"},
+        {"relative/cache", home.path() + "/.cache/tarnivo"},
+        {runtime + "/cache", home.path() + "/.cache/tarnivo"},
+    };
+    for (const Case& c : cases) {
+        ScopedEnvironment xdgCache("XDG_CACHE_HOME", c.cacheHome);
+        EXPECT_EQ(TempRoot(), c.root) << c.cacheHome.toStdString();
+        EXPECT_EQ(modeOf(c.root), 0700u);
+        EXPECT_EQ(PrepareWorkFolder(), QString());
+        EXPECT_TRUE(QDir(c.root + "/temp/Renamed").exists());
+    }
+    EXPECT_FALSE(QDir(runtime).exists());
 }
 
 TEST(WorkFolder, RefusesAFolderOthersCanWriteOrALink)

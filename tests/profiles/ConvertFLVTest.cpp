@@ -63,7 +63,7 @@ struct Case {
     bool folderEndsInSlash;
     Tools tools;  // without them the engine refuses and keeps its settings to look at
     Result result;
-    const char* output;   // DestFile's name in the output folder ("" when nothing was started)
+    const char* output;   // the result's name in the output folder ("" when nothing was made)
     const char* options;  // the command line's switches when the engine refused (nullptr: not checked)
     const char* message;  // what the user was told, "{out}" standing for the folder ("" for nothing)
 };
@@ -74,17 +74,17 @@ const char* const kXvidBest = "AVI (MPEG4-XviD-Best Quality)";
 // xvid row shows that nothing of the refused call is left.
 // clang-format off
 const std::vector<Case> kCases = {
-    {"xvid best quality", kXvidBest, "clip.mp4", {}, {}, false, true, NoTools, Result::Started, "clip.avi",
+    {"xvid best quality", kXvidBest, "clip.mp4", {}, {}, false, true, NoTools, Result::Started, "",
      "-y -b 360 -r 29.97 -s 320x240 -vcodec xvid -deinterlace -sameq -ac 2 ", ""},
-    {"custom, empty boxes", "Custom Format", "clip.mp4", EmptyPanel(), {}, false, true, NoTools, Result::Started, "clip", "-y ", ""},
-    {"custom avi without dot", "Custom Format", "clip.mp4", AviPanelWithoutDot(), {}, false, true, NoTools, Result::Started, "clipavi",
+    {"custom, empty boxes", "Custom Format", "clip.mp4", EmptyPanel(), {}, false, true, NoTools, Result::Started, "", "-y ", ""},
+    {"custom avi without dot", "Custom Format", "clip.mp4", AviPanelWithoutDot(), {}, false, true, NoTools, Result::Started, "",
      "-y -b 360 -r 29.97 -s 320x240 -vcodec mpeg4 -deinterlace -acodec mp2 -ab 128 -ar 44100 -ac 2 ", ""},
     {"clip and clip0 taken", kXvidBest, "clip.mp4", {}, {"clip.avi", "clip0.avi"}, false, true, DeployedTools, Result::Started, "clip1.avi", nullptr, ""},
-    {"a folder does not block", kXvidBest, "clip.mp4", {}, {"clip.avi/"}, false, true, NoTools, Result::Started, "clip.avi", nullptr, ""},
-    {"a link to nothing blocks", kXvidBest, "clip.mp4", {}, {"clip.avi@"}, false, true, NoTools, Result::Started, "clip0.avi", nullptr, ""},
+    {"a folder blocks too", kXvidBest, "clip.mp4", {}, {"clip.avi/"}, false, true, DeployedTools, Result::Started, "clip0.avi", nullptr, ""},
+    {"a link to nothing blocks", kXvidBest, "clip.mp4", {}, {"clip.avi@"}, false, true, DeployedTools, Result::Started, "clip0.avi", nullptr, ""},
     {"last extension only", "MP3 Sound (MP3)", "my.holiday.clip.mov", {}, {}, false, true, DeployedTools, Result::Started, "my.holiday.clip.mp3", nullptr, ""},
-    {"outer spaces trimmed", kXvidBest, "  clip  .mp4", {}, {}, false, true, NoTools, Result::Started, "clip.avi", nullptr, ""},
-    {"name without dot", kXvidBest, "clip", {}, {}, false, true, NoTools, Result::Started, "clip.avi", nullptr, ""},
+    {"outer spaces trimmed", kXvidBest, "  clip  .mp4", {}, {}, false, true, DeployedTools, Result::Started, "clip.avi", nullptr, ""},
+    {"name without dot", kXvidBest, "clip", {}, {}, false, true, DeployedTools, Result::Started, "clip.avi", nullptr, ""},
     {"folder without slash", kXvidBest, "clip.mp4", {}, {}, false, false, DeployedTools, Result::Started, "clip.avi", nullptr, ""},
     {"wrong letter case", "avi (mpeg4-xvid-best quality)", "clip.mp4", {}, {}, false, true, DeployedTools, Result::ProfileNotDefined, "", nullptr,
      "warning:Not Supported|Error: avi (mpeg4-xvid-best quality) is not defined."},
@@ -154,16 +154,19 @@ TEST(ConvertFLV, NamesSettingsAndRefusals)
         const QString expectedMessage = QString::fromUtf8(row.message).replace("{out}", out);
         EXPECT_EQ(sink.entries, expectedMessage.isEmpty() ? QStringList() : QStringList{expectedMessage});
         const bool started = row.result == Result::Started;
-        const QString destination = started ? out + "/" + row.output : QString();
+        const QString destination = *row.output ? out + "/" + row.output : QString();
         EXPECT_EQ(attempt.destination, destination);
         EXPECT_EQ(engineEvents, started ? 1 : 0);
         QStringList contents = FolderContents(out);
         if (started && row.tools == NoTools) {
             EXPECT_EQ(engine.LastRun().refusal, kToolMissingMessage);
+            EXPECT_EQ(attempt.failure, kToolMissingMessage);
+            // ffmpeg was to write a hidden file of this call's own, deleted after the refusal.
+            EXPECT_TRUE(QFileInfo(attempt.temporary).fileName().startsWith(".clip.tarnivo-"));
             if (row.options) {
                 EXPECT_EQ(engine.BuildCommandLine(true), ProgramToken(ConversionToolPath()) + " -i " +
                                                              QuoteForCommandLine(source) + " " + row.options +
-                                                             QuoteForCommandLine(destination));
+                                                             QuoteForCommandLine(attempt.temporary));
             }
         } else if (started) {
             EXPECT_EQ(engine.LastRun().exitStatus, 0) << engine.LastRun().errorLines.join("\n").toStdString();

@@ -107,16 +107,20 @@ int RunBatchCommands(const std::vector<BatchCommand>& commands)
     // ended on that signal, so that whoever waits for the runner knows the program is gone too.
     std::signal(SIGTERM, SIG_IGN);
     std::signal(SIGINT, SIG_IGN);
-    int lastStatus = 0;
+    // The first failure is the batch's status: a later line that succeeds (or a deletion) must
+    // not hide that a program before it failed or was killed.
+    int firstFailure = 0;
     for (const BatchCommand& command : commands) {
         if (command.isDelete) {
             for (const std::string& name : command.arguments)
                 ::unlink(name.c_str());
         } else {
-            lastStatus = runProgram(command.arguments);
+            const int status = runProgram(command.arguments);
+            if (firstFailure == 0)
+                firstFailure = status;
         }
     }
-    return lastStatus;
+    return firstFailure;
 }
 
 }  // namespace tarnivo

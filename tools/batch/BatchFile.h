@@ -18,8 +18,10 @@ struct BatchCommand {
 // The commands of a batch file's text; blank lines are left out, CR LF and LF both end a line.
 std::vector<BatchCommand> ParseBatchText(const std::string& text);
 
-// Runs the commands in order; each program is waited for before the next line. Returns the
-// exit status of the last program run (0 when none ran), or 127 when the last could not start.
+// Runs the commands in order; each program is waited for before the next line, also after a
+// failure. Returns 0 when every program ended with status 0 (or none ran), otherwise the status
+// of the first that did not: its exit status, 128 + the signal that ended it, or 127 when it
+// could not start.
 int RunBatchCommands(const std::vector<BatchCommand>& commands);
 
 }  // namespace tarnivo

@@ -1,0 +1,96 @@
+#include "OutputCheck.h"
+
+#include "FailureReason.h"
+#include "ProcessRunner.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarnivo {
+
+namespace {
+
+// Beyond two frames (or sound blocks), a little for rounding of the containers' time bases.
+constexpr double kFramesOfSlack = 2.0;
+constexpr double kRoundingSeconds = 0.02;
+
+bool readTime(const QString& text, double* value)
+{
+    bool ok = false;
+    *value = text.toDouble(&ok);
+    return ok && std::isfinite(*value);
+}
+
+QString secondsText(double seconds) { return QString::number(seconds, 'f', 2); }
+
+}  // namespace
+
+StreamLength ReadStreamLength(const QString& path, const QString& kind, RunningTools& tools)
+{
+    const ProgramRun run =
+        RunProgramAndWait(QStringLiteral("ffprobe"),
+                          {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                           kind + QStringLiteral(":0"), QStringLiteral("-show_entries"),
+                           QStringLiteral("packet=pts_time,dts_time,duration_time"), QStringLiteral("-of"),
+                           QStringLiteral("csv=p=0"), QStringLiteral("file:") + path},
+        tools);
+    StreamLength length;
+    if (run.exitStatus != 0)
+        return length;
+    double first = 0;
+    double end = 0;
+    for (const QByteArray& line : run.output.split('\n')) {
+        const QStringList fields = QString::fromLatin1(line).trimmed().split(QLatin1Char(','));
+        if (fields.size() < 3)
+            continue;
+        double start = 0;
+        if (!readTime(fields[0], &start) && !readTime(fields[1], &start))
+            continue;
+        double duration = 0;
+        if (!readTime(fields[2], &duration) || duration < 0)
+            duration = 0;
+        first = length.present ? std::min(first, start) : start;
+        end = length.present ? std::max(end, start + duration) : start + duration;
+        length.longestPacket = std::max(length.longestPacket, duration);
+        length.present = true;
+    }
+    length.seconds = std::max(0.0, end - first);
+    return length;
+}
+
+QString CheckConversionIsWhole(const QString& output, const QString& shownName, const QString& outputFolder,
+                               const QString& intermediate, int exitStatus, const QStringList& errorLines,
+                               RunningTools& tools)
+{
+    if (exitStatus != 0 || SaysWriteFailed(errorLines)) {
+        const QString reason = ToolFailureReason(QStringLiteral("ffmpeg"), exitStatus, errorLines,
+                                                 QStringLiteral("ffmpeg could not write %1").arg(shownName),
+                                                 {QStringLiteral("output folder"), outputFolder});
+        return QString(reason).replace(output, shownName);
+    }
+    if (!QFileInfo(output).isFile() || QFileInfo(output).size() == 0)
+        return QStringLiteral("ffmpeg made no output file");
+    // A picture is measured against the intermediate's picture; a sound-only output (or one
+    // made from a sound alone) by its sound.
+    StreamLength made = ReadStreamLength(output, QStringLiteral("v"), tools);
+    StreamLength expected = ReadStreamLength(intermediate, QStringLiteral("v"), tools);
+    if (!made.present || !expected.present) {
+        made = ReadStreamLength(output, QStringLiteral("a"), tools);
+        expected = ReadStreamLength(intermediate, QStringLiteral("a"), tools);
+    }
+    if (!made.present)
+        return QStringLiteral("%1 cannot be read back: it holds neither a picture nor a sound")
+            .arg(shownName);
+    if (!expected.present)
+        return QString();  // nothing to measure it against
+    const double slack =
+        kFramesOfSlack * std::max(made.longestPacket, expected.longestPacket) + kRoundingSeconds;
+    if (std::abs(made.seconds - expected.seconds) <= slack)
+        return QString();
+    return QStringLiteral("%1 is not whole: it reads back as %2 s instead of %3 s")
+        .arg(shownName, secondsText(made.seconds), secondsText(expected.seconds));
+}
+
+}  // namespace tarnivo
