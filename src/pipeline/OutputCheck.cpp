@@ -35,7 +35,7 @@ StreamLength ReadStreamLength(const QString& path, const QString& kind, RunningT
                            kind + QStringLiteral(":0"), QStringLiteral("-show_entries"),
                            QStringLiteral("packet=pts_time,dts_time,duration_time"), QStringLiteral("-of"),
                            QStringLiteral("csv=p=0"), QStringLiteral("file:") + path},
-        tools);
+                          tools);
     StreamLength length;
     if (run.exitStatus != 0)
         return length;

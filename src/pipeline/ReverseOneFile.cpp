@@ -98,12 +98,12 @@ QString extractAndReverseSound(const QString& S, const QString& FQ, const Revers
                 QStringLiteral("ffmpeg could not read the sound of this file."), paths, tools);
     if (!extracted.isEmpty())
         return extracted;
-    const QString reversed =
-        runTool(QStringLiteral("SoX"),
-                QuoteForCommandLine(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') +
-                    QuoteForCommandLine(paths.audio) + QLatin1Char(' ') +
-                    QuoteForCommandLine(paths.reversed) + QStringLiteral(" reverse"),
-                paths.reversed, QStringLiteral("SoX could not reverse the sound of this file."), paths, tools);
+    const QString reversed = runTool(
+        QStringLiteral("SoX"),
+        QuoteForCommandLine(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') +
+            QuoteForCommandLine(paths.audio) + QLatin1Char(' ') + QuoteForCommandLine(paths.reversed) +
+            QStringLiteral(" reverse"),
+        paths.reversed, QStringLiteral("SoX could not reverse the sound of this file."), paths, tools);
     // Only the reversed sound is read from here on.
     KillFiles(paths.audio);
     return reversed;
@@ -119,8 +119,8 @@ QString rebuildVideo(const QString& FQ, const QString& frameRate, const Reversal
     report.Run(24,
                [&] { WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch); });
     ToolRun run;
-    run.status =
-        runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, tools, &run.errorLines);
+    run.status = runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, tools,
+                          &run.errorLines);
     KillFiles(paths.renamed + QStringLiteral("/*.*"));
     if (run.status == 0 && IsFile(paths.rebuilt))
         return QString();

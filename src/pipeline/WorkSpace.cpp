@@ -37,7 +37,7 @@ SourceSize measure(const QString& source, RunningTools& tools)
                           {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
                            QStringLiteral("format=duration:stream=codec_type,width,height,sample_rate"),
                            QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("file:") + source},
-        tools);
+                          tools);
     SourceSize size;
     if (run.exitStatus != 0)
         return size;

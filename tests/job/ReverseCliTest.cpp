@@ -2,11 +2,13 @@
 // with the real ffmpeg and SoX, a private TEMP and a private settings store.
 #include "MediaTestSupport.h"
 #include "ProcessRunner.h"
+#include "ProgramRun.h"
 #include "ProfileCatalogue.h"
 #include "ProfileTable.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -15,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace tarnivo;
 using namespace tarnivo::test;
@@ -53,6 +57,8 @@ protected:
     void prepare(QProcess& process, const QStringList& arguments, const QString& tempRoot = QString())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!freeBytes.isEmpty())
+            environment.insert("TARNIVO_TEST_FREE_BYTES", freeBytes);
         if (!path.isEmpty())
             environment.insert("PATH", path);
         if (!userHome.isEmpty())
@@ -98,8 +104,30 @@ protected:
     QStringList leftInWork() const { return QDir(work()).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir home;
-    QString path;      // PATH for tarnivo-reverse, when not this process's
-    QString userHome;  // HOME for tarnivo-reverse, when not this process's
+    QString path;       // PATH for tarnivo-reverse, when not this process's
+    QString userHome;   // HOME for tarnivo-reverse, when not this process's
+    QString freeBytes;  // the working folder's free space as tarnivo-reverse is to see it
+};
+
+// A file system of a few kilobytes mounted for one test (tmpfs needs the right to mount).
+class SmallFileSystem {
+public:
+    SmallFileSystem(const QString& folder, const QByteArray& size) : m_folder(QFile::encodeName(folder))
+    {
+        QDir().mkpath(folder);
+        const QByteArray options = QByteArray("mode=0700,size=") + size;
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~SmallFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
 };
 
 // Programs still running that work in this test's folders (and whose command line holds also).
@@ -286,4 +314,130 @@ TEST_F(ReverseCli, EveryProfileGivesAValidFile)
             EXPECT_EQ(width + "x" + height, size);
         }
     }
+}
+
+// A file counts as made only when it is whole. A frame extraction that is killed, a working
+// folder and an output folder that fill up: each fails its file with a reason a user can act
+// on, nothing is left under a final name, and the working folder is emptied.
+TEST_F(ReverseCli, AStepThatFailsOrIsCutShortMakesNothing)
+{
+    const QString longer = clip("longer.avi", 20, 640, 480);
+    QProcess killed;
+    prepare(killed, {"--out", out(), longer});
+    killed.start();
+    for (int waited = 0; toolsWorkingIn(home.path(), "%06d.jpg").isEmpty() && waited < 6000; ++waited)
+        QThread::msleep(5);
+    const QStringList extraction = toolsWorkingIn(home.path(), "%06d.jpg");
+    ASSERT_FALSE(extraction.isEmpty());
+    QThread::msleep(300);  // a part of the frames is written
+    for (const QString& pid : extraction)
+        ::kill(pid.toInt(), SIGKILL);
+    const CliRun result = finish(killed);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.output.contains("longer.avi: ffmpeg was stopped by signal 9"))
+        << result.output.toStdString();
+    EXPECT_EQ(outputs(), QStringList());
+    EXPECT_EQ(leftInWork(), QStringList());
+
+    const QString source = clip("clip.avi", 2);
+    const qint64 toolBytes = QFileInfo(HelperProgramFolder() + "/tarnivo-ffmpeg").size() +
+                             QFileInfo(HelperProgramFolder() + "/tarnivo-sox").size();
+    struct Case {
+        const char* what;
+        QString smallFolder;  // mounted with a few kilobytes
+        qint64 size;
+        QString said;
+    };
+    const Case cases[] = {
+        {"no room for the tools", temp(), 64 * 1024,
+         "could not put its tools into the working folder " + work()},
+        {"full working folder", temp(), toolBytes + 64 * 1024,
+         "clip.avi: No space left on device in the working folder " + work()},
+        {"full output folder", out(), 16 * 1024,
+         "clip.avi: No space left on device in the output folder " + out()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SmallFileSystem small(c.smallFolder, QByteArray::number(c.size));
+        if (!small.mounted())
+            GTEST_SKIP() << "mounting a small file system needs the right to mount";
+        freeBytes = "100000000000";  // past the check before the frames: the disk fills meanwhile
+        const CliRun full = run({"--out", out(), source});
+        freeBytes.clear();
+        EXPECT_EQ(full.exitCode, 1);
+        EXPECT_TRUE(full.output.contains(c.said)) << full.output.toStdString();
+        EXPECT_EQ(outputs(), QStringList());
+        EXPECT_EQ(leftInWork(), QStringList());
+    }
+}
+
+// A name is only taken when the result is whole, and never from anyone else: a file that the
+// user saves under the chosen name during the conversion stays as it is, and two jobs into one
+// folder give two whole files.
+TEST_F(ReverseCli, AResultNeverTakesANameFromAnotherFile)
+{
+    const QString source = clip("clip.avi", 8, 640, 480);
+    QProcess job;
+    prepare(job, {"--out", out(), source});
+    job.start();
+    auto converting = [&] {
+        return !QDir(out()).entryList({".clip.tarnivo-*"}, QDir::Files | QDir::Hidden).isEmpty();
+    };
+    ASSERT_TRUE(ProcessEventsUntil(converting, 120000));
+    const QByteArray users = "the user's own file";
+    QFile saved(out() + "/clip.avi");
+    ASSERT_TRUE(saved.open(QIODevice::NewOnly));
+    saved.write(users);
+    saved.close();
+    const CliRun result = finish(job);
+    EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
+    EXPECT_TRUE(result.output.contains(out() + "/clip0.avi")) << result.output.toStdString();
+    EXPECT_EQ(outputs(), QStringList({"clip.avi", "clip0.avi"}));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), users);
+    EXPECT_NEAR(StreamEntry(out() + "/clip0.avi", "v:0", "duration").toDouble(), 8, 0.1);
+
+    QDir(out()).removeRecursively();
+    QDir().mkpath(out());
+    QProcess first;
+    QProcess second;
+    prepare(first, {"--out", out(), source}, home.path() + "/temp a");
+    prepare(second, {"--out", out(), source}, home.path() + "/temp b");
+    first.start();
+    second.start();
+    EXPECT_EQ(finish(first).exitCode, 0);
+    EXPECT_EQ(finish(second).exitCode, 0);
+    EXPECT_EQ(outputs(), QStringList({"clip.avi", "clip0.avi"}));
+    for (const QString& name : outputs())
+        EXPECT_NEAR(DecodedDuration(out() + "/" + name, "v:0"), 8, 0.1) << name.toStdString();
+}
+
+// A file that the working folder has no room for fails before any frame is written, saying how
+// much room it needs and where; the next file that fits is made. A name that is not UTF-8
+// cannot be handed on and is refused as such.
+TEST_F(ReverseCli, FilesAreRefusedBeforeTheWorkWhenTheyCannotBeDone)
+{
+    const QString big = clip("big.avi", 10, 640, 480);
+    const QString small = clip("small.avi");
+    const QByteArray latin1 = QFile::encodeName(sources()) + "/caf\xe9.avi";
+    ASSERT_EQ(::link(QFile::encodeName(small).constData(), latin1.constData()), 0);
+    QDir().mkpath(temp());
+    freeBytes = "30000000";
+    const tarnivo::test::ProgramResult result =
+        RunProgram({QFile::encodeName(HelperProgramFolder() + "/tarnivo-reverse").toStdString(), "--out",
+                    QFile::encodeName(out()).toStdString(), QFile::encodeName(big).toStdString(),
+                    latin1.toStdString(), QFile::encodeName(small).toStdString()},
+                   {"TEMP=" + QFile::encodeName(temp()).toStdString(),
+                    "XDG_CONFIG_HOME=" + QFile::encodeName(home.path() + "/config").toStdString(),
+                    "TARNIVO_TEST_FREE_BYTES=" + freeBytes.toStdString()});
+    const QString said = QString::fromStdString(result.standardOutput + result.standardError);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_TRUE(said.contains("big.avi: not enough room in the working folder " + work() +
+                              ": reversing this file needs about 100 MB there and 30 MB are free"))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("TEMP")) << said.toStdString();
+    EXPECT_TRUE(said.contains("the name is not valid UTF-8; rename the file")) << said.toStdString();
+    EXPECT_EQ(outputs(), QStringList({"small.avi"}));
+    EXPECT_EQ(leftInWork(), QStringList());
+    ::unlink(latin1.constData());  // a name Qt cannot give back when it cleans up
 }
