@@ -55,12 +55,28 @@ double FrameRateValue(const QString& rate)
 
 QString ChooseFrameRate(const QString& nominal, const QString& average)
 {
-    for (const QString& rate : {nominal, average}) {
-        const double value = FrameRateValue(rate);
-        if (value > 0 && value <= kHighestSensibleFrameRate)
-            return rate;
-    }
-    return QString::fromLatin1(kDefaultFrameRate);
+    const double nominalValue = FrameRateValue(nominal);
+    const double averageValue = FrameRateValue(average);
+    const bool nominalIsAFrameRate =
+        nominalValue > 0 && (averageValue <= 0 || nominalValue <= 2 * averageValue);
+    const QString rate = nominalIsAFrameRate ? nominal : averageValue > 0 ? average : QString();
+    if (rate.isEmpty())
+        return QString::fromLatin1(kDefaultFrameRate);
+    if (FrameRateValue(rate) <= kHighestFrameRate)
+        return rate;
+    return averageValue > 0 ? QString::number(kHighestFrameRate) : QString::fromLatin1(kDefaultFrameRate);
+}
+
+FieldOrder FieldOrderOf(const QString& fieldOrder)
+{
+    // The second letter is the field shown first ("bt": bottom coded first, top shown first).
+    if (fieldOrder == QLatin1String("progressive"))
+        return FieldOrder::Progressive;
+    if (fieldOrder == QLatin1String("tt") || fieldOrder == QLatin1String("bt"))
+        return FieldOrder::TopFieldFirst;
+    if (fieldOrder == QLatin1String("bb") || fieldOrder == QLatin1String("tb"))
+        return FieldOrder::BottomFieldFirst;
+    return FieldOrder::Unknown;
 }
 
 SourceFacts ProbeSource(const QString& source, RunningTools& tools)
@@ -70,8 +86,9 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
     const ProgramRun probe = RunProgramAndWait(
         QStringLiteral("ffprobe"),
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-         QStringLiteral("stream=codec_type,r_frame_rate,avg_frame_rate,start_time:stream_disposition="
-                        "attached_pic:format=start_time"),
+         QStringLiteral(
+             "stream=codec_type,r_frame_rate,avg_frame_rate,start_time,field_order:stream_disposition="
+             "attached_pic:format=start_time"),
          QStringLiteral("-of"), QStringLiteral("json"), kFileProtocol + source},
         tools);
     const QJsonObject root = QJsonDocument::fromJson(probe.output).object();
@@ -94,6 +111,7 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
             facts.frameRate = ChooseFrameRate(stream.value(QStringLiteral("r_frame_rate")).toString(),
                                               stream.value(QStringLiteral("avg_frame_rate")).toString());
             facts.pictureStart = std::max(0.0, secondsOf(stream) - fileStart);
+            facts.fieldOrder = FieldOrderOf(stream.value(QStringLiteral("field_order")).toString());
         }
     }
     return facts;

@@ -8,9 +8,19 @@ namespace tarnivo {
 class RunningTools;
 
 constexpr const char* kDefaultFrameRate = "25";
-// Nominal rates above this are timestamp resolutions rather than frame rates (a variable-rate
-// film often states 90000/1 or 1000/1).
-constexpr double kHighestSensibleFrameRate = 120.0;
+// The highest rate frames are taken at. It keeps every frame of the fastest slow-motion modes
+// of cameras and phones (960 fps), and bounds the frame files a second of film can need: at the
+// bound, a second of 720p is already 1000 JPEG files (about 70 MB, held twice). A source faster
+// than this has its frames dropped evenly to the bound.
+constexpr double kHighestFrameRate = 1000.0;
+
+// How a source's pictures are made of fields, as its container or codec states it.
+enum class FieldOrder {
+    Progressive,
+    TopFieldFirst,     // interlaced, the top field shown first
+    BottomFieldFirst,  // interlaced, the bottom field shown first
+    Unknown,           // not stated: frames may still be flagged interlaced one by one
+};
 
 struct SourceFacts {
     bool readable = false;    // ffprobe could open the file
@@ -19,15 +29,22 @@ struct SourceFacts {
     bool hasSound = false;
     QString frameRate = QString::fromLatin1(kDefaultFrameRate);  // the rate R, as "30/1" or "30000/1001"
     double pictureStart = 0;  // seconds from the file's start to the picture's first frame
+    FieldOrder fieldOrder = FieldOrder::Unknown;
 };
 
 // Reads the streams of a source (the first picture stream and the first sound stream); ffprobe
 // belongs to tools while it runs.
 SourceFacts ProbeSource(const QString& source, RunningTools& tools);
 
-// The rate both extraction and rebuild use: the nominal rate when it is sensible, else the
-// average rate, else 25. Both are ffprobe's fractions ("30/1", "0/0").
+// The rate both extraction and rebuild use: the nominal rate when it is a frame rate, else the
+// average rate, else 25. A nominal rate more than twice the average is a guess from irregular
+// timestamps (a variable-rate film states 90000/1 or 1000/1), not a frame rate. A rate above
+// kHighestFrameRate becomes that bound when the average confirms it, else 25 (with no average,
+// such a rate is a timestamp resolution). Both are ffprobe's fractions ("30/1", "0/0").
 QString ChooseFrameRate(const QString& nominal, const QString& average);
+
+// ffprobe's field_order ("progressive", "tt", "bb", "tb", "bt", "unknown" or nothing).
+FieldOrder FieldOrderOf(const QString& fieldOrder);
 
 // The value of a rate given as "N", "N.M" or "N/D"; 0 when it is not a usable rate.
 double FrameRateValue(const QString& rate);

@@ -1,6 +1,8 @@
 // The heart of Tarnivo: one source video in, the reversed intermediate "rvideo.avi" out.
 #pragma once
 
+#include "MediaProbe.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -37,13 +39,16 @@ struct ReversalSpan {
     QString frameRate;  // R: frames are written and read back at this one constant rate
     double start = 0;   // seconds; a whole number of frames at R
     double length = 0;  // seconds; the frames extracted, at R
+    FieldOrder fieldOrder = FieldOrder::Unknown;  // of the source's pictures
 };
 // The span's start for a picture starting at pictureStart (on the frame grid of the rate).
 double SpanStart(const QString& frameRate, double pictureStart);
 
 // Texts of the two batch files (without the final CR LF that writing adds). The frames are
 // written at the span's rate from its start, duplicated or dropped evenly where the source's
-// timing varies, and read back at the same rate, carried into the AVI as they are.
+// timing varies, and read back at the same rate, carried into the AVI as they are. Interlaced
+// pictures are made progressive first, and every frame holds the colours as a JPEG file means
+// them, so the frames show the source as it looked whatever order they are put in.
 QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span);
 QString FrameRebuildBatch(const QString& quotedTool, const QString& frameRate, const QString& rebuilt);
 

@@ -10,15 +10,18 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/mount.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace tarnivo;
 using namespace tarnivo::test;
@@ -440,4 +443,135 @@ TEST_F(ReverseCli, FilesAreRefusedBeforeTheWorkWhenTheyCannotBeDone)
     EXPECT_EQ(outputs(), QStringList({"small.avi"}));
     EXPECT_EQ(leftInWork(), QStringList());
     ::unlink(latin1.constData());  // a name Qt cannot give back when it cleans up
+}
+
+namespace {
+
+// The RGB values of a file's picture at the middle of each of eight bars, decoded as the file's
+// colour tags say (BT.601 and limited range where it states nothing).
+std::vector<int> barColours(const QString& path)
+{
+    const QString matrix = StreamEntry(path, "v:0", "color_space") == "bt709" ? "bt709" : "bt601";
+    const QString range = StreamEntry(path, "v:0", "color_range") == "pc" ? "pc" : "tv";
+    const ToolResult decoded =
+        RunTool("ffmpeg", {"-v", "error", "-ss", "0.5", "-i", path, "-frames:v", "1", "-vf",
+                           "scale=320:240:in_color_matrix=" + matrix + ":in_range=" + range + ",format=rgb24",
+                           "-f", "rawvideo", "-"});
+    std::vector<int> colours;
+    for (int x = 20; x < 320 && decoded.output.size() == 320 * 240 * 3; x += 40) {
+        for (int channel = 0; channel < 3; ++channel)
+            colours.push_back(static_cast<unsigned char>(decoded.output[(120 * 320 + x) * 3 + channel]));
+    }
+    return colours;
+}
+
+// The share of a film's frames that ffmpeg's idet takes for interlaced.
+double interlacedShare(const QString& path)
+{
+    const ToolResult run = RunTool("ffmpeg", {"-i", path, "-vf", "idet", "-f", "null", "-"});
+    const QString report =
+        QString::fromUtf8(run.errors).section("Multi frame detection:", 1).section('\n', 0, 0);
+    const QStringList counts = report.simplified().split(' ');
+    if (counts.size() < 8)
+        return 1.0;
+    const double interlaced = counts[1].toDouble() + counts[3].toDouble();
+    const double all = interlaced + counts[5].toDouble() + counts[7].toDouble();
+    return interlaced / std::max(1.0, all);
+}
+
+// The PSNR of a film's middle picture against the source picture it matches best: the profile's
+// rate conversion may shift the film by a picture against its source.
+double middlePictureSharpness(const QString& film, const QString& source)
+{
+    const ToolResult run =
+        RunTool("ffmpeg", {"-v", "error", "-i", film, "-i", source, "-lavfi",
+                           "[0:v]select='eq(n,15)',loop=loop=60:size=1,setpts=N/(30*TB),format=yuv420p[a];"
+                           "[1:v]setpts=N/(30*TB),format=yuv420p[b];[a][b]psnr=stats_file=-:shortest=1",
+                           "-f", "null", "-"});
+    double best = 0;
+    for (const QString& field : QString::fromUtf8(run.output).split(QRegularExpression("\\s+"))) {
+        if (field.startsWith("psnr_avg:"))
+            best = std::max(best, field.mid(9) == "inf" ? 100.0 : field.mid(9).toDouble());
+    }
+    return best;
+}
+
+}  // namespace
+
+// The default profile shows the picture as the source does: an HD film's BT.709 colours, an
+// interlaced film without combing, a progressive film as sharp as a conversion that never
+// heard of deinterlacing.
+TEST_F(ReverseCli, TheDefaultProfileShowsThePictureAsTheSourceDoes)
+{
+    enum class Check { Colours, NoCombing, AsSharpAsWithoutDeinterlacer };
+    struct Source {
+        const char* name;
+        QStringList making;  // ffmpeg's arguments between its inputs and the file
+        QString picture;     // the lavfi picture source
+        Check check;
+    };
+    const std::vector<Source> cases = {
+        {"bt709 bars.mp4",
+         {"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p", "-colorspace", "bt709",
+          "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv", "-c:v", "libx264", "-qp",
+          "0"},
+         "pal75bars=s=320x240:r=25:d=1",
+         Check::Colours},
+        {"top field first.mpg",
+         {"-vf", "tinterlace=mode=interleave_top,setfield=tff", "-c:v", "mpeg2video", "-flags", "+ilme+ildct",
+          "-top", "1", "-q:v", "2", "-c:a", "mp2"},
+         "testsrc2=s=320x240:r=50:d=1",
+         Check::NoCombing},
+        {"progressive.avi",
+         {"-c:v", "ffv1"},
+         "testsrc2=s=320x240:r=30:d=1,noise=alls=10",
+         Check::AsSharpAsWithoutDeinterlacer},
+    };
+    QDir().mkpath(sources());
+    for (const Source& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString source = sources() + "/" + c.name;
+        const ToolResult made = RunTool("ffmpeg", QStringList{"-v", "error", "-f", "lavfi", "-i", c.picture,
+                                                              "-f", "lavfi", "-i", "sine=d=1"} +
+                                                      c.making + QStringList{source});
+        ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+        const CliRun result = run({"--profile", "AVI (MPEG4-XviD-Best Quality)", "--out", out(), source});
+        ASSERT_EQ(result.exitCode, 0) << result.output.toStdString() << result.errors.toStdString();
+        const QString output = out() + "/" + QFileInfo(source).completeBaseName() + ".avi";
+
+        switch (c.check) {
+        case Check::Colours: {
+            const std::vector<int> shown = barColours(output);
+            const std::vector<int> meant = barColours(source);
+            ASSERT_EQ(shown.size(), meant.size());
+            ASSERT_EQ(shown.size(), 24u);
+            for (size_t i = 0; i < shown.size(); ++i)
+                EXPECT_NEAR(shown[i], meant[i], 6) << "bar " << i / 3 << " channel " << i % 3;
+            break;
+        }
+        case Check::NoCombing:
+            EXPECT_GT(interlacedShare(source), 0.9);
+            EXPECT_LT(interlacedShare(output), 0.05);
+            break;
+        case Check::AsSharpAsWithoutDeinterlacer: {
+            // The same conversion of the same JPEG pictures, straight and without a deinterlacer.
+            const QString pictures = home.path() + "/pictures.avi";
+            const QString straight = home.path() + "/straight.avi";
+            ASSERT_EQ(RunTool("ffmpeg", {"-v", "error", "-y", "-i", source, "-an", "-c:v", "mjpeg", "-q:v",
+                                         "1", pictures})
+                          .exitCode,
+                      0);
+            ASSERT_EQ(RunTool("ffmpeg",
+                              {"-v", "error", "-y", "-i", pictures, "-c:v", "libxvid", "-q:v", "2", straight})
+                          .exitCode,
+                      0);
+            const double reference = middlePictureSharpness(straight, source);
+            EXPECT_GT(reference, 30);
+            EXPECT_GT(middlePictureSharpness(output, source), reference - 1.0);
+            break;
+        }
+        }
+    }
 }

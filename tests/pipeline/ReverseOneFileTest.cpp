@@ -204,6 +204,8 @@ TEST_F(ReverseOneFileTest, FlashAndBeepStayTogether)
     const QStringList mkv = {"-c:v", "mpeg4", "-c:a", "flac"};
     const std::vector<SyncSource> cases = {
         {"60 fps", "sixty.avi", "60", 3, 3, {"-c:v", "mpeg4", "-q:v", "3", "-c:a", "pcm_s16le"}},
+        // Slow motion: every one of its 720 frames is kept.
+        {"240 fps", "slow motion.avi", "240", 3, 3, {"-c:v", "mpeg4", "-q:v", "3", "-c:a", "pcm_s16le"}},
         {"NTSC rate", "ntsc.avi", "30000/1001", 3, 3, {"-c:v", "mpeg4", "-c:a", "pcm_s16le"}},
         // Three frames of every ten are dropped: nominal rate 30/1, average 630/29.
         {"variable rate",
@@ -392,25 +394,32 @@ TEST(FrameOrder, FramesAreOrderedByNumberNotByText)
     EXPECT_EQ(frames.front().path, "/w/1000000.jpg");
 }
 
-TEST(FrameRate, NominalWhenSensibleElseAverageElse25)
+TEST(FrameRate, NominalWhenAFrameRateElseAverageElse25)
 {
     EXPECT_EQ(ChooseFrameRate("30000/1001", "2997/100"), "30000/1001");
     EXPECT_EQ(ChooseFrameRate("90000/1", "400/19"), "400/19");
     EXPECT_EQ(ChooseFrameRate("0/0", "0/0"), "25");
     EXPECT_EQ(ChooseFrameRate("N/A", "30/0"), "25");
+    EXPECT_EQ(ChooseFrameRate("1000/1", "1000/1"), "1000/1");
+    EXPECT_EQ(ChooseFrameRate("60/1", "25/1"), "25/1");      // more than twice the average: a guess
+    EXPECT_EQ(ChooseFrameRate("4000/1", "3990/1"), "1000");  // above the bound: dropped evenly to it
+    EXPECT_EQ(ChooseFrameRate("90000/1", "0/0"), "25");      // with no average, a timestamp resolution
     EXPECT_DOUBLE_EQ(SpanStart("25", 0.53), 0.52);
 }
 
 TEST(BatchTexts, AreTheFixedLinesWithPathsEscaped)
 {
-    EXPECT_EQ(FrameExtractionBatch("\"/tmp/w/temp/ffmpeg.exe\"", "/in/clip.avi", {"30000/1001", 0.5005, 2}),
+    EXPECT_EQ(FrameExtractionBatch("\"/tmp/w/temp/ffmpeg.exe\"", "/in/clip.avi",
+                                   {"30000/1001", 0.5005, 2, FieldOrder::Progressive}),
               "\"/tmp/w/temp/ffmpeg.exe\" -i \"/in/clip.avi\" -an -qscale 1 -vf "
-              "fps=fps=30000/1001:start_time=0.500500,setpts=PTS-STARTPTS %%06d.jpg\r\ndel jpg2avi.tmp");
+              "fps=fps=30000/1001:start_time=0.500500,setpts=PTS-STARTPTS,scale=out_color_matrix=bt601:"
+              "out_range=pc %%06d.jpg\r\ndel jpg2avi.tmp");
     EXPECT_EQ(FrameRebuildBatch("\"/tmp/w/temp/ffmpeg.exe\"", "30/1", "/tmp/w/temp/tvideo.avi"),
               "\"/tmp/w/temp/ffmpeg.exe\" -f image2  -framerate 30/1 -i Renamed/image%%d.jpg -vcodec copy "
               "\"/tmp/w/temp/tvideo.avi\"\r\ndel jpg2avi.tmp");
-    EXPECT_EQ(FrameExtractionBatch("\"/w/ffmpeg.exe\"", "/in/50% \"off\".avi", {"25", 0, 0}),
+    EXPECT_EQ(FrameExtractionBatch("\"/w/ffmpeg.exe\"", "/in/50% \"off\".avi",
+                                   {"25", 0, 0, FieldOrder::Progressive}),
               "\"/w/ffmpeg.exe\" -i \"/in/50%% \\\"off\\\".avi\" -an -qscale 1 -vf "
-              "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS "
+              "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS,scale=out_color_matrix=bt601:out_range=pc "
               "%%06d.jpg\r\ndel jpg2avi.tmp");
 }

@@ -39,7 +39,11 @@ TEST_P(DialectRule, TranslatesAsDocumented)
     EXPECT_EQ(TranslateArguments(Args(GetParam().in)), Args(GetParam().out));
 }
 
-const char* const kEvenSourceSize = "scale=w='max(2,round(iw/2)*2)':h='max(2,round(ih/2)*2)'";
+// The source's own size kept, cropped to whole multiples of two or four.
+const char* const kEvenSourceSize =
+    "scale=w='max(iw,2)':h='max(ih,2)',crop=w='floor(iw/2)*2':h='floor(ih/2)*2'";
+const std::string kFourSourceSize =
+    "scale=w='max(iw,4)':h='max(ih,4)',crop=w='floor(iw/4)*4':h='floor(ih/4)*4'";
 const char* const kPalette =
     "split[tv_a][tv_b];[tv_a]palettegen=stats_mode=single[tv_p];[tv_b][tv_p]paletteuse=new=1";
 // Every RealMedia output caps its pictures under the muxer's packet limit.
@@ -75,17 +79,17 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Filters, DialectRule,
     testing::Values(
-        RuleCase{"DeinterlaceIsYadif", "-i a.avi -vcodec mpeg4 -deinterlace o.avi",
-                 "-i a.avi -vcodec mpeg4 -vf yadif o.avi"},
+        RuleCase{"DeinterlaceOnlyInterlacedFrames", "-i a.avi -vcodec mpeg4 -deinterlace o.avi",
+                 "-i a.avi -vcodec mpeg4 -vf yadif=deint=interlaced o.avi"},
         RuleCase{"DeinterlaceBeforeScale", "-i a.avi -s 320x240 -vcodec mpeg4 -deinterlace o.avi",
-                 "-i a.avi -vcodec mpeg4 -vf yadif,scale=320:240 o.avi"},
+                 "-i a.avi -vcodec mpeg4 -vf yadif=deint=interlaced,scale=320:240 o.avi"},
         RuleCase{"GifFormOfTheEngine", "-i a.avi -y -s 64x48 -f gif -pix_fmt rgb24 -loop_output 0 -r 2 o.gif",
                  With("-i a.avi -y -f gif -loop 0 -an -vf fps=2,scale=64:48,%F o.gif", kPalette)},
         RuleCase{"GifNamedWithoutDotGetsItsMuxer", "-i a.avi -pix_fmt rgb24 clipgif",
                  With("-i a.avi -f gif -an -vf %F clipgif", kPalette)},
         RuleCase{"ChainOrderYadifScalePalette",
                  "-i a.avi -s 64x48 -deinterlace -pix_fmt rgb24 -loop_output 0 o.gif",
-                 With("-i a.avi -loop 0 -an -vf yadif,scale=64:48,%F o.gif", kPalette)},
+                 With("-i a.avi -loop 0 -an -vf yadif=deint=interlaced,scale=64:48,%F o.gif", kPalette)},
         RuleCase{"Rgb24KeptOutsideGif", "-i a.avi -pix_fmt rgb24 o.avi", "-i a.avi -pix_fmt rgb24 o.avi"}),
     [](const auto& info) { return info.param.name; });
 
@@ -136,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"RealMediaPicturesCappedUnderItsPacketLimit",
                  "-i a.avi -y -vcodec rv20 -deinterlace -sameq -ar 44100 -ac 2 o.rm",
                  "-i a.avi -y -vcodec rv20 -b:v 8000k -ar 44100 -ac 2 " + kRealMediaCap +
-                     " -vf yadif,scale=w='max(4,round(iw/4)*4)':h='max(4,round(ih/4)*4)' o.rm"},
+                     " -vf yadif=deint=interlaced," + kFourSourceSize + " o.rm"},
         RuleCase{"RealMediaKeepsAGivenBuffer", "-i a.avi -b 300 -bufsize 200 -f rm o",
                  "-i a.avi -b:v 300k -bufsize 200k -f rm -maxrate 100000k o"},
         RuleCase{"FrameRateKeptOutsideGif", "-i a.avi -r 25 o.avi", "-i a.avi -r 25 o.avi"}),
@@ -185,8 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RuleCase{"SizeNameLeftToFfmpeg", "-i a.avi -s vga -vcodec xvid o.avi",
                              "-i a.avi -s vga -vcodec libxvid o.avi"},
                     RuleCase{"SourceSizeToMultipleOfFour", "-i a.avi -vcodec rv20 o.rm",
-                             "-i a.avi -vcodec rv20 " + kRealMediaCap +
-                                 " -vf scale=w='max(4,round(iw/4)*4)':h='max(4,round(ih/4)*4)' o.rm"},
+                             "-i a.avi -vcodec rv20 " + kRealMediaCap + " -vf " + kFourSourceSize + " o.rm"},
                     RuleCase{"SourceSizeToH263Size", "-i a.avi -vcodec h263 o.3gp",
                              "-i a.avi -vcodec h263 -vf "
                              "scale=w='if(lt(iw*ih,17647),128,if(lt(iw*ih,50688),176,if(lt(iw*ih,202752),352,"

@@ -210,7 +210,7 @@ TEST_F(FfmpegFrontEnd, EveryNamedProfileWritesItsStreams)
     }
 }
 
-// 722x406 is even but not a multiple of 4: rv20 must round it, the others keep it.
+// 722x406 is even but not a multiple of 4: rv20 crops it to one, the others keep it.
 TEST_F(FfmpegFrontEnd, ProfilesKeepingTheSourceSizeTakeAnAwkwardSize)
 {
     const std::string source = Clip(722, 406);
@@ -219,7 +219,7 @@ TEST_F(FfmpegFrontEnd, ProfilesKeepingTheSourceSizeTakeAnAwkwardSize)
         {"MPEG (Best Quality)", {"mpeg1video", 722, 406, "mp2", 44100, 2}},
         {"WMV(WindowsMedia-Compatible)", {"wmv2", 722, 406, "wmav2", 44100, 2}},
         {"WMV(WindowsMedia-Best Quality)", {"wmv2", 722, 406, "wmav2", 44100, 2}},
-        {"RM (RealONE/RealPlayer)", {"rv20", 724, 408, "ac3", 44100, 2}},
+        {"RM (RealONE/RealPlayer)", {"rv20", 720, 404, "ac3", 44100, 2}},
         {"Animated GIF (Same as Input) GIF", {"gif", 722, 406, "", 0, 0}},
     };
     for (const auto& [name, expected] : cases) {
@@ -238,10 +238,10 @@ TEST_F(FfmpegFrontEnd, CustomFormatLinesTakeOddSizes)
     };
     // clang-format off
     const std::vector<Custom> customs = {
-            {723, 405, {"xvid source size", ".avi", "xvid", "", "360", "29.97", "mp2", "128", "44100", "2", "", true, true}, {"mpeg4", 724, 406, "mp2", 44100, 2}},
+            {723, 405, {"xvid source size", ".avi", "xvid", "", "360", "29.97", "mp2", "128", "44100", "2", "", true, true}, {"mpeg4", 722, 404, "mp2", 44100, 2}},
             {723, 405, {"wmv2 odd size", ".wmv", "wmv2", "321x241", "360", "25", "mp2", "128", "44100", "1", "", false, false}, {"wmv2", 322, 242, "mp2", 44100, 1}},
             {723, 405, {"rv20 odd size", ".rm", "rv20", "321x241", "360", "25", "ac3", "128", "44100", "2", "", true, false}, {"rv20", 320, 240, "ac3", 44100, 2}},
-            {723, 405, {"h264 source size", ".mp4", "h264", "", "1000", "25", "aac", "128", "48000", "2", "", true, false}, {"h264", 724, 406, "aac", 48000, 2}},
+            {723, 405, {"h264 source size", ".mp4", "h264", "", "1000", "25", "aac", "128", "48000", "2", "", true, false}, {"h264", 722, 404, "aac", 48000, 2}},
             {723, 405, {"gif odd size", ".gif", "", "321x241", "", "11", "", "", "", "", "", false, true}, {"gif", 321, 241, "", 0, 0}},
             {723, 405, {"mpeg aac", ".mpg", "mpeg1video", "", "1000", "25", "aac", "128", "48000", "2", "", false, false}, {"mpeg1video", 723, 405, "mp2", 48000, 2}},
             {320, 240, {"h263 custom size", ".3gp", "h263", "320x240", "360", "25", "amr_nb", "128", "44100", "2", "", false, false}, {"h263", 352, 288, "amr_nb", 8000, 1}},
