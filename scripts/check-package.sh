@@ -62,8 +62,9 @@ check_files() {
       [ -z "$warnings" ] || fail "$page: $warnings"
     fi
   done
-  appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >/dev/null ||
-    fail "$(appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml)"
+  # The tree, not the file alone: this also finds the desktop entry that the metainfo launches.
+  local appstream
+  appstream="$(appstreamcli validate-tree --no-net "$root" 2>&1)" || fail "AppStream: $appstream"
   desktop-file-validate "$root/usr/share/applications/tarnivo.desktop"
 }
 
