@@ -27,7 +27,9 @@ trap clean_up EXIT
 make_package() {
   (cd "$build" && cpack -G DEB -B "$scratch/package" >/dev/null)
   local debs=("$scratch"/package/tarnivo_*.deb)
-  [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no tarnivo_*.deb"
+  if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+    fail "cpack made no tarnivo_*.deb"
+  fi
   deb="${debs[0]}"
 }
 
@@ -48,7 +50,8 @@ check_files() {
     files+=("share/icons/hicolor/${size}x${size}/apps/tarnivo.png")
   done
   for program in "${programs[@]}"; do
-    [ -f "$root/usr/$program" ] && [ -x "$root/usr/$program" ] || fail "no program /usr/$program"
+    [ -f "$root/usr/$program" ] || fail "no program /usr/$program"
+    [ -x "$root/usr/$program" ] || fail "/usr/$program cannot be run"
   done
   for file in "${files[@]}"; do
     [ -s "$root/usr/$file" ] || fail "no file /usr/$file"
@@ -74,7 +77,7 @@ check_declared() {
   shift
   value="$(dpkg-deb -f "$deb" "$field")"
   for name in "$@"; do
-    [[ ", $value," =~ ,\ $name[\ ,] ]] || fail "$field does not name $name: $value"
+    [[ ", $value," =~ ,\ ${name}[\ ,] ]] || fail "$field does not name $name: $value"
   done
 }
 
