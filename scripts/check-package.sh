@@ -58,7 +58,7 @@ check_files() {
   done
   for page in "$root"/usr/share/man/man1/*.1.gz; do
     gzip -t "$page" || fail "$page is not a whole gzip file"
-    zcat "$page" | grep -q '^\.TH ' || fail "$page is not a manual page"
+    grep -q '^\.TH ' <(zcat "$page") || fail "$page is not a manual page"
     if command -v groff >/dev/null; then
       local warnings
       warnings="$(zcat "$page" | groff -man -Tutf8 -ww -z 2>&1)"
@@ -84,7 +84,7 @@ check_declared() {
 # Installs the package, reverses a clip whose name has a space with the installed
 # tarnivo-reverse, and starts the installed window for a moment.
 check_installed() {
-  if dpkg-query -W -f='${Status}' tarnivo 2>/dev/null | grep -q "install ok installed"; then
+  if [ "$(dpkg-query -W -f='${Status}' tarnivo 2>/dev/null)" = "install ok installed" ]; then
     echo "check-package: tarnivo is installed already; leaving it alone, not installing the package"
     return
   fi
@@ -92,8 +92,10 @@ check_installed() {
   chmod 755 "$scratch" "$scratch/package"
   installed_here=yes
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=600 "$deb" >/dev/null
-  /usr/bin/tarnivo-reverse --list-profiles | grep -qx "AVI (MPEG4-XviD-Best Quality)" ||
-    fail "the installed tarnivo-reverse lists no profiles"
+  # Read whole before it is searched: grep -q would stop reading at the match.
+  local profiles
+  profiles="$(/usr/bin/tarnivo-reverse --list-profiles)" || fail "the installed tarnivo-reverse --list-profiles failed"
+  grep -qx "AVI (MPEG4-XviD-Best Quality)" <<<"$profiles" || fail "the installed tarnivo-reverse lists no profiles"
 
   local run="$scratch/run"
   mkdir -p "$run/in" "$run/out" "$run/work" "$run/config" "$run/cache"
@@ -116,6 +118,7 @@ check_installed() {
     timeout 3 /usr/bin/tarnivo >"$run/window.log" 2>&1 || status=$?
   [ "$status" -eq 0 ] || [ "$status" -eq 124 ] ||
     fail "the installed tarnivo ended with status $status: $(cat "$run/window.log")"
+  echo "check-package: $(basename "$deb") installed, reversed a clip and started its window"
 }
 
 make_package
@@ -127,7 +130,6 @@ if [ "$(id -u)" -eq 0 ]; then
   exec 9>/var/lock/tarnivo-package-check
   flock -w 900 9 || fail "another package check holds /var/lock/tarnivo-package-check"
   check_installed
-  echo "check-package: $(basename "$deb") installed, reversed a clip and started its window"
 else
   echo "check-package: $(basename "$deb") checked; not root, so it was not installed"
 fi
