@@ -1,5 +1,7 @@
-// Prints how long one reversal takes and how much disk its frames need, for a generated clip.
+// Prints how long one reversal takes and the working folder's peak use on disk, for a generated
+// clip or a given film.
 //   reverse_benchmark [seconds] [width]x[height] [fps]
+//   reverse_benchmark FILE SECONDS
 // Defaults: 10 seconds of 1280x720 at 30 fps, with sound.
 #include "ChildProcess.h"
 #include "MediaTestSupport.h"
@@ -55,8 +57,11 @@ int main(int argc, char** argv)
     options.width = size.value(0).toInt();
     options.height = size.value(1).toInt();
     options.frameRate = rate;
-    const QString source = temp.root() + "/source.avi";
-    if (!tarnivo::test::MakeClip(source, options)) {
+    const bool given = arguments.size() == 3 && QFileInfo(arguments[1]).isFile();
+    const QString source = given ? QFileInfo(arguments[1]).absoluteFilePath() : temp.root() + "/source.avi";
+    if (given)
+        options.seconds = arguments[2].toDouble();
+    else if (!tarnivo::test::MakeClip(source, options)) {
         std::printf("could not make the clip\n");
         return 1;
     }
@@ -66,7 +71,7 @@ int main(int argc, char** argv)
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout,
                      [&] { peakBytes = std::max(peakBytes, folderBytes(tarnivo::WorkFolder())); });
-    sampler.start(100);
+    sampler.start(20);
 
     PrintingSink sink;
     QElapsedTimer clock;
@@ -78,10 +83,14 @@ int main(int argc, char** argv)
     const double elapsed = clock.elapsed() / 1000.0;
     sampler.stop();
 
-    std::printf("clip: %.1f s of %dx%d at %s fps\n", seconds, options.width, options.height,
-                qPrintable(rate));
+    if (given)
+        std::printf("film: %s, %.1f s\n", qPrintable(source), options.seconds);
+    else
+        std::printf("clip: %.1f s of %dx%d at %s fps\n", seconds, options.width, options.height,
+                    qPrintable(rate));
     std::printf("reversed: %s in %.2f s (%.2f x real time)\n", made ? "yes" : "NO", elapsed,
-                elapsed / seconds);
-    std::printf("peak working-folder use: %.1f MB\n", peakBytes / 1e6);
+                elapsed / options.seconds);
+    std::printf("peak working-folder use: %.1f MB (%.1f MB per second)\n", peakBytes / 1e6,
+                peakBytes / 1e6 / options.seconds);
     return made ? 0 : 1;
 }
