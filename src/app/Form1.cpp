@@ -5,6 +5,7 @@
 #include "ConversionEvents.h"
 #include "FileIntake.h"
 #include "FileRoutines.h"
+#include "JobFeedback.h"
 #include "JobListView.h"
 #include "Main.h"
 #include "ProfileCatalogue.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -39,8 +41,12 @@ namespace {
 
 const QString kJobListHeader = QStringLiteral("Drag and drop files here. Move | bar to the right if needed.");
 const QString kAddFilesTitle = QStringLiteral("Add File(s) - Hold Ctrl or Shift to select multiple files");
-const QString kAddFilesFilter =
-    QStringLiteral("Supported Video Files (*.wmv *.flv *.avi *.mpg *.mpeg *.mov *.mp4)");
+// The designed filter first, then every container that ffmpeg reads and people meet.
+const QString kAddFilesFilter = QStringLiteral(
+    "Supported Video Files (*.wmv *.flv *.avi *.mpg *.mpeg *.mov *.mp4);;"
+    "All Video Files (*.3g2 *.3gp *.asf *.avi *.divx *.dv *.f4v *.flv *.m2t *.m2ts *.m2v *.m4v *.mkv *.mov "
+    "*.mp4 *.mpe *.mpeg *.mpg *.mts *.mxf *.nut *.ogg *.ogv *.qt *.rm *.rmvb *.ts *.vob *.webm *.wmv *.wtv);;"
+    "All Files (*)");
 const QString kPickFolderTitle = QStringLiteral("Please select folder:");
 const QString kExtensionPrompt =
     QStringLiteral("Enter file extension to load:\r\r(* for all files, txt for all "
@@ -301,10 +307,7 @@ void Form1::Form_Load()
     });
     Trap(procedure, 4, [] { SetApplicationTitle(); });
     Trap(procedure, 5, [this] { LoadHandCursor(); });
-    Trap(procedure, 6, [this] {
-        ListView1->setHeaderLabels({kJobListHeader});
-        ListView1->setColumnWidth(0, pixels(7000));
-    });
+    Trap(procedure, 6, [this] { ListView1->SetHeader(kJobListHeader); });
     Trap(procedure, 7, [this] { ProgressPhase = 0; });
     Trap(procedure, 8, [this] { FillProfileLists(); });
     Trap(procedure, 9, [this] {
@@ -337,9 +340,17 @@ void Form1::CreateEngineAndJob()
     m_job = std::make_unique<ReverseJob>(*AVC1, *this, *this, *this);
     connect(m_job.get(), &ReverseJob::Started, this, [this] { SetStartButtonCaption(kCancelButtonCaption); });
     connect(m_job.get(), &ReverseJob::ProgressChanged, this, &Form1::SetProgressValue);
-    connect(m_job.get(), &ReverseJob::FileReversing, this, [this](int row) { MarkCurrentRow(row); });
+    connect(m_job.get(), &ReverseJob::Progress, ListView1, &JobListView::ShowProgress);
+    connect(m_job.get(), &ReverseJob::Progress, this,
+            [this](const JobProgress& p) { m_desktop.ShowProgress(p); });
+    connect(m_job.get(), &ReverseJob::FileFinished, ListView1, &JobListView::ShowOutcome);
+    m_job->SetEndMessage([this](const JobSummary& summary) {
+        ListView1->ShowEnd(summary);
+        m_desktop.ShowEnd(summary, *this);
+        if (!m_closeAfterJob)  // a window that is closing goes without waiting for an answer
+            TellJobEnd(m_dialogs, ApplicationTitle(), summary);
+    });
     connect(m_job.get(), &ReverseJob::Finished, this, [this] {
-        MarkCurrentRow(0);
         SetStartButtonCaption(kStartButtonCaption);
         SetProgressText(kIdleProgressText);
         SetProgressValue(0);
@@ -471,7 +482,8 @@ void Form1::Text2_Change() { WriteSetting(QLatin1String(kOutputFolderKey), Text2
 void Form1::PushButton2_Click()
 {
     QString folder;
-    Trap("PushButton2_Click", 1, [&] { folder = BrowseForFolder(m_dialogs, kPickFolderTitle); });
+    Trap("PushButton2_Click", 1,
+         [&] { folder = BrowseForFolder(m_dialogs, kPickFolderTitle, StartFolder({Text2->text()})); });
     if (folder.isEmpty())
         return;
     if (!folder.endsWith(QLatin1Char('/')))
@@ -489,18 +501,29 @@ void Form1::AddRow(const QString& path)
 
 void Form1::AddFolderTree(const QString& folder, const QString& pattern)
 {
-    QStringList folders{folder + QLatin1Char('/')};
-    GetSubFolders(folders, true);
-    for (const QString& entry : std::as_const(folders)) {
-        for (const QString& path : FilesOfFolderEntry(entry, pattern))
-            AddRow(path);
+    for (const QString& path : FilesOfFolderTree(folder, pattern))
+        AddRow(path);
+}
+
+// The first of the folders that exists, else the home folder: a dialog never starts in the
+// program's current folder.
+QString Form1::StartFolder(const QStringList& candidates)
+{
+    for (const QString& folder : candidates) {
+        if (!folder.isEmpty() && FolderExists(folder))
+            return folder;
     }
+    return QDir::homePath();
 }
 
 void Form1::PushButton1_Click()
 {
     QStringList files;
-    Trap("PushButton1_Click", 5, [&] { files = m_dialogs.PickFiles(kAddFilesTitle, kAddFilesFilter); });
+    Trap("PushButton1_Click", 5, [&] {
+        files = m_dialogs.PickFiles(kAddFilesTitle, kAddFilesFilter, StartFolder({m_lastAddedFrom}));
+    });
+    if (!files.isEmpty())
+        m_lastAddedFrom = QDir::cleanPath(QFileInfo(files.first()).absolutePath());
     Trap("PushButton1_Click", 7, [&] {
         if (files.size() == 1) {
             AddRow(files.first());
@@ -521,9 +544,12 @@ void Form1::PushButton4_Click()
         return;
     Trap(procedure, 3, [&] { WriteSetting(QLatin1String(kExtensionKey), answer); });
     QString folder;
-    Trap(procedure, 4, [&] { folder = BrowseForFolder(m_dialogs, kPickFolderTitle); });
+    Trap(procedure, 4, [&] {
+        folder = BrowseForFolder(m_dialogs, kPickFolderTitle, StartFolder({m_lastAddedFrom, Text2->text()}));
+    });
     if (folder.isEmpty())
         return;
+    m_lastAddedFrom = folder;
     ShowBusyPointer();
     QStringList folders{folder + QLatin1Char('/')};
     Trap(procedure, 6, [&] { GetSubFolders(folders, true); });
@@ -574,8 +600,6 @@ void Form1::RemoveSelectedRow()
     const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
     if (selected.isEmpty())
         return;
-    if (selected.first() == m_boldRow)
-        m_boldRow = nullptr;
     delete selected.first();
 }
 
@@ -583,10 +607,7 @@ void Form1::PushButton3_Click()
 {
     if (JobRunning())
         return;
-    Trap("PushButton3_Click", 1, [this] {
-        m_boldRow = nullptr;
-        ListView1->clear();
-    });
+    Trap("PushButton3_Click", 1, [this] { ListView1->clear(); });
 }
 
 void Form1::AddFilesFromCommandLine(const QStringList& arguments)
@@ -611,22 +632,6 @@ QString Form1::RowText(int row) const
 {
     const QTreeWidgetItem* item = ListView1->topLevelItem(row - 1);
     return item ? item->text(0) : QString();
-}
-
-void Form1::MarkCurrentRow(int row)
-{
-    if (m_boldRow) {
-        QFont font = m_boldRow->font(0);
-        font.setBold(false);
-        m_boldRow->setFont(0, font);
-    }
-    m_boldRow = ListView1->topLevelItem(row - 1);
-    if (!m_boldRow)
-        return;
-    QFont font = m_boldRow->font(0);
-    font.setBold(true);
-    m_boldRow->setFont(0, font);
-    ListView1->scrollToItem(m_boldRow);
 }
 
 void Form1::ShowBusyPointer()

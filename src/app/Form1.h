@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ConversionWindow.h"
+#include "JobFeedback.h"
 #include "ReverseJob.h"
 #include "MessageSink.h"
 
@@ -103,7 +104,7 @@ private:
     void AddFolderTree(const QString& folder, const QString& pattern);
     void ShowBusyPointer();
     void ShowDefaultPointer();
-    void MarkCurrentRow(int row);
+    static QString StartFolder(const QStringList& candidates);
 
     // Runs one step of a procedure; an error in it is shown with the standard error report at
     // Form1.<procedure> and the procedure goes on with its next step.
@@ -147,7 +148,8 @@ private:
     bool m_busyPointer = false;
     bool m_handCursorLoaded = false;
     bool m_closeAfterJob = false;
-    QTreeWidgetItem* m_boldRow = nullptr;
+    DesktopJobProgress m_desktop;
+    QString m_lastAddedFrom;  // the folder files were last added from by a dialog
 };
 
 }  // namespace tarnivo

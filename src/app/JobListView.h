@@ -1,5 +1,5 @@
-// The job list's widget: a one-column report list that takes dropped files and folders and
-// tells the window about Delete and double-clicks.
+// The job list's widget: a report list of the files' paths with a "Status" column beside them,
+// that takes dropped files and folders and tells the window about Delete and double-clicks.
 #pragma once
 
 #include <QStringList>
@@ -9,6 +9,10 @@ class QMimeData;
 
 namespace tarnivo {
 
+struct FileOutcome;
+struct JobProgress;
+struct JobSummary;
+
 // The local files a drag offers, in order; empty when it offers no file list.
 QStringList LocalFilesOf(const QMimeData* data);
 
@@ -17,6 +21,18 @@ class JobListView : public QTreeWidget {
 
 public:
     explicit JobListView(QWidget* parent = nullptr);
+
+    // The two columns: the paths under the given header, the status to the right of the bar.
+    void SetHeader(const QString& text);
+
+    // A row's status as the job goes: "waiting" for every file of a starting job, then
+    // "reversing 42 %" or "converting 80 % · 0:12 left" for the file worked on, "made NAME" or
+    // "failed" (the reason as the row's tooltip) when it is over, and "cancelled" for the
+    // files a cancel left unfinished.
+    void ShowProgress(const tarnivo::JobProgress& progress);
+    void ShowOutcome(const tarnivo::FileOutcome& outcome);
+    void ShowEnd(const tarnivo::JobSummary& summary);
+    QString StatusOf(int row) const;  // rows count from 1
 
 signals:
     void FilesDropped(const QStringList& paths);
@@ -29,6 +45,18 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void SetStatus(int row, const QString& status, const QString& tooltip = QString());
+
+    int m_jobRows = 0;  // the rows of the running or last job
 };
+
+// The status texts of the column.
+QString ProgressStatusText(const JobProgress& progress);
+inline const QString kStatusHeader = QStringLiteral("Status");
+inline const QString kWaitingStatus = QStringLiteral("waiting");
+inline const QString kFailedStatus = QStringLiteral("failed");
+inline const QString kCancelledStatus = QStringLiteral("cancelled");
 
 }  // namespace tarnivo

@@ -45,10 +45,11 @@ QString QtWindowDialogs::AskText(const QString& title, const QString& prompt, co
     return confirmed ? answer : QString();
 }
 
-QStringList QtWindowDialogs::PickFiles(const QString& title, const QString& filter)
+QStringList QtWindowDialogs::PickFiles(const QString& title, const QString& filter,
+                                       const QString& startFolder)
 {
     // Qt's own dialog, so that the name filter matches in any letter case (CLIP.AVI for *.avi).
-    QFileDialog dialog(m_owner, title, QString(), filter);
+    QFileDialog dialog(m_owner, title, startFolder, filter);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
@@ -57,9 +58,14 @@ QStringList QtWindowDialogs::PickFiles(const QString& title, const QString& filt
     return dialog.selectedFiles();
 }
 
-QString QtWindowDialogs::PickFolder(const QString& title)
+QString QtWindowDialogs::PickFolder(const QString& title, const QString& startFolder)
 {
-    return QFileDialog::getExistingDirectory(m_owner, title);
+    return QFileDialog::getExistingDirectory(m_owner, title, startFolder);
+}
+
+QString BrowseForFolder(WindowDialogs& dialogs, const QString& title, const QString& startFolder)
+{
+    return dialogs.PickFolder(title, startFolder);
 }
 
 }  // namespace tarnivo

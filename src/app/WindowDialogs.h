@@ -20,12 +20,17 @@ public:
     virtual bool AskYesNo(const QString& title, const QString& text) = 0;
     // A text prompt with a proposed answer; "" when cancelled.
     virtual QString AskText(const QString& title, const QString& prompt, const QString& proposed) = 0;
-    // The open-file dialog with multiple selection; the chosen files' full paths, or none.
-    virtual QStringList PickFiles(const QString& title, const QString& filter) = 0;
-    // The folder picker; the chosen folder ("/" for the root, otherwise without a trailing
-    // "/"), or "" when cancelled.
-    virtual QString PickFolder(const QString& title) = 0;
+    // The open-file dialog with multiple selection, showing startFolder first; filter holds
+    // one or more name filters separated by ";;". The chosen files' full paths, or none.
+    virtual QStringList PickFiles(const QString& title, const QString& filter,
+                                  const QString& startFolder) = 0;
+    // The folder picker, showing startFolder first; the chosen folder ("/" for the root,
+    // otherwise without a trailing "/"), or "" when cancelled.
+    virtual QString PickFolder(const QString& title, const QString& startFolder) = 0;
 };
+
+// The folder picker (see PickFolder).
+QString BrowseForFolder(WindowDialogs& dialogs, const QString& title, const QString& startFolder);
 
 // The dialogs as Qt shows them, owned by the given window.
 class QtWindowDialogs : public WindowDialogs {
@@ -35,8 +40,8 @@ public:
     void ShowWarning(const QString& title, const QString& text) override;
     bool AskYesNo(const QString& title, const QString& text) override;
     QString AskText(const QString& title, const QString& prompt, const QString& proposed) override;
-    QStringList PickFiles(const QString& title, const QString& filter) override;
-    QString PickFolder(const QString& title) override;
+    QStringList PickFiles(const QString& title, const QString& filter, const QString& startFolder) override;
+    QString PickFolder(const QString& title, const QString& startFolder) override;
 
 private:
     QWidget* m_owner;

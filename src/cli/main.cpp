@@ -1,11 +1,14 @@
 // tarnivo-reverse: reverses video files from the command line with the same job as the window.
 //
-//   tarnivo-reverse [--profile NAME] [--out FOLDER] FILE...
+//   tarnivo-reverse [--profile NAME] [--out FOLDER] [--quiet] FILE...
 //
 // Exit status: 0 when every file gave its output, 1 when any failed or the job was cancelled
 // (SIGINT, SIGTERM) or could not start, 2 for bad usage.
 #include "AVC.h"
 #include "ConversionViews.h"
+#include "FileIntake.h"
+#include "FileRoutines.h"
+#include "JobProgress.h"
 #include "MessageSink.h"
 #include "ProfileCatalogue.h"
 #include "ReverseJob.h"
@@ -19,6 +22,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <exception>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace tarnivo;
@@ -35,8 +40,34 @@ void printLine(FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-// Messages and progress on the terminal. The engine's "Please wait... N" pulse becomes a
-// line that is rewritten in place, shown only when standard error is a terminal.
+// The width of the terminal on standard error; 0 when unknown.
+int terminalColumns()
+{
+    winsize size{};
+    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+// "[1/3] reversing 42 % (frames), 134 fps, 0:05 elapsed, 0:40 left"
+QString progressLine(const JobProgress& progress)
+{
+    QString line = QStringLiteral("[%1/%2] %3 %4 %")
+                       .arg(progress.file)
+                       .arg(progress.fileCount)
+                       .arg(PhaseName(progress.step))
+                       .arg(static_cast<int>(progress.phaseFraction * 100));
+    if (progress.step != JobStep::Converting)
+        line += QStringLiteral(" (%1)").arg(StepName(progress.step));
+    if (progress.framesPerSecond > 0)
+        line += QStringLiteral(", %1 fps").arg(qRound(progress.framesPerSecond));
+    line += QStringLiteral(", %1 elapsed").arg(ClockText(progress.elapsedMs));
+    if (progress.jobLeftMs >= 0)
+        line += QStringLiteral(", %1 left").arg(ClockText(progress.jobLeftMs));
+    return line;
+}
+
+// Messages on standard output and error, and the job's progress as one line on standard error
+// that is rewritten in place, only when standard error is a terminal. Quiet, only problems
+// are told.
 class TerminalFace : public MessageSink, public ProgressBarView {
 public:
     void ShowMessage(const QString& text) override
@@ -55,18 +86,26 @@ public:
         ClearProgress();
         printLine(stderr, title + QStringLiteral(": ") + text);
     }
-    void SetProgressText(const QString& text) override
+    // The engine's "Please wait... N" pulse: the progress line tells more.
+    void SetProgressText(const QString&) override {}
+    void SetProgressValue(int) override {}
+
+    void ShowProgress(const JobProgress& progress)
     {
-        if (!m_terminal)
+        if (!m_terminal || quiet || progress.file == 0)
             return;
-        std::fprintf(stderr, "\r  %s", text.toLocal8Bit().constData());
+        QString line = progressLine(progress);
+        if (const int columns = terminalColumns(); columns > 1 && line.size() >= columns)
+            line.truncate(columns - 1);  // a wrapped line could not be rewritten in place
+        std::fprintf(stderr, "\r%s\033[K", line.toLocal8Bit().constData());
         std::fflush(stderr);
         m_progressShown = true;
     }
-    void SetProgressValue(int) override {}
 
     void Say(const QString& text)
     {
+        if (quiet)
+            return;
         ClearProgress();
         printLine(stdout, text);
     }
@@ -87,6 +126,9 @@ private:
 
     const bool m_terminal = ::isatty(STDERR_FILENO) == 1;
     bool m_progressShown = false;
+
+public:
+    bool quiet = false;
 };
 
 class FileList : public JobListSource {
@@ -130,8 +172,28 @@ QString helpText()
         "(~/.cache/tarnivo/temp), on disk: a film's frames can need gigabytes. One job at a time\n"
         "uses a working folder; give each job its own TEMP to run several side by side.\n"
         "\n"
+        "A FILE that is a folder brings all its files, those of its sub-folders included, in name\n"
+        "order. While the job runs, a line on the terminal tells the file, the step, how far it\n"
+        "is, the speed, the time spent and the time left.\n"
+        "\n"
         "Exit status: 0 when every file gave its output, 1 when a file failed or the job was\n"
         "cancelled (Ctrl+C), 2 for bad usage.");
+}
+
+QString usageProblem(const QString& text) { return QStringLiteral("tarnivo-reverse: ") + text; }
+
+// The files to reverse: each FILE as given, a folder replaced by its files.
+QStringList filesToReverse(const QStringList& arguments)
+{
+    QStringList files;
+    for (const QString& argument : arguments) {
+        if (FolderExists(argument))
+            files << FilesOfFolderTree(QDir::cleanPath(QDir::current().absoluteFilePath(argument)),
+                                       QStringLiteral("*.*"));
+        else
+            files << argument;
+    }
+    return files;
 }
 
 // Reads the command line; on bad usage prints why and returns the exit status through *exit.
@@ -140,6 +202,7 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
     QCommandLineParser parser;
     parser.setApplicationDescription(helpText());
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption profile(QStringList{QStringLiteral("p"), QStringLiteral("profile")},
                                      QStringLiteral("The output profile (see --list-profiles)."),
                                      QStringLiteral("NAME"));
@@ -148,16 +211,23 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
                                  QStringLiteral("FOLDER"));
     const QCommandLineOption list(QStringLiteral("list-profiles"),
                                   QStringLiteral("Print the profile names and exit."));
-    parser.addOptions({profile, out, list});
+    const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")},
+                                   QStringLiteral("Print only problems and failed files."));
+    parser.addOptions({profile, out, list, quiet});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The videos to reverse."),
                                  QStringLiteral("FILE..."));
     if (!parser.parse(application.arguments())) {
-        face.Complain(parser.errorText());
+        face.Complain(usageProblem(parser.errorText()));
         *exit = kExitUsage;
         return false;
     }
     if (parser.isSet(QStringLiteral("help"))) {
         face.Say(parser.helpText().trimmed());
+        *exit = kExitSuccess;
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        face.Say(QStringLiteral("tarnivo-reverse ") + QCoreApplication::applicationVersion());
         *exit = kExitSuccess;
         return false;
     }
@@ -168,25 +238,33 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
         return false;
     }
 
+    face.quiet = parser.isSet(quiet);
     usage.choices = ReadStoredChoices();
     if (parser.isSet(profile))
         usage.choices.profileName = parser.value(profile);
-    if (parser.isSet(out))
-        usage.choices.outputFolder = QDir::current().absoluteFilePath(parser.value(out));
-    usage.files = parser.positionalArguments();
+    const QString outputFolder = parser.isSet(out) ? parser.value(out) : usage.choices.outputFolder;
+    usage.choices.outputFolder = QDir::current().absoluteFilePath(outputFolder);
 
     *exit = kExitUsage;
     if (!IsProfileName(usage.choices.profileName.toStdString())) {
-        face.Complain(QStringLiteral("Error: ") + usage.choices.profileName +
-                      QStringLiteral(" is not defined."));
-        return false;
-    }
-    if (usage.files.isEmpty()) {
-        face.Complain(kNoFilesMessage);
+        face.Complain(usageProblem(
+            QStringLiteral("unknown profile '%1' (see --list-profiles)").arg(usage.choices.profileName)));
         return false;
     }
     if (!QFileInfo(usage.choices.outputFolder).isDir()) {
-        face.Complain(kNoFolderMessage);
+        face.Complain(usageProblem(QStringLiteral("output folder '%1' does not exist").arg(outputFolder)));
+        return false;
+    }
+    try {
+        usage.files = filesToReverse(parser.positionalArguments());
+    } catch (const std::exception& error) {
+        face.Complain(usageProblem(QString::fromUtf8(error.what())));
+        return false;
+    }
+    if (usage.files.isEmpty()) {
+        face.Complain(usageProblem(parser.positionalArguments().isEmpty()
+                                       ? QStringLiteral("no FILE given (see --help)")
+                                       : QStringLiteral("no files in the folders given")));
         return false;
     }
     return true;
@@ -201,6 +279,8 @@ void reportProgress(ReverseJob& job, TerminalFace& face, int fileCount)
     QObject::connect(&job, &ReverseJob::FileConverting, [&face, prefix](int row, const QString& source) {
         face.Say(prefix(row) + QStringLiteral("converting ") + source);
     });
+    QObject::connect(&job, &ReverseJob::Progress,
+                     [&face](const JobProgress& progress) { face.ShowProgress(progress); });
     QObject::connect(&job, &ReverseJob::FileFinished, [&face, prefix](const FileOutcome& outcome) {
         if (outcome.succeeded)
             face.Say(prefix(outcome.row) + QStringLiteral("made ") + outcome.output);
@@ -216,6 +296,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarnivo-reverse"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNIVO_VERSION));
     TerminalFace face;
     Usage usage;
     int exit = kExitSuccess;
@@ -229,6 +310,11 @@ int main(int argc, char** argv)
     QObject::connect(&engine, &AVC::ErrorEvent, [&face](const QString& message) { face.Complain(message); });
     ReverseJob job(engine, files, choices, face);
     reportProgress(job, face, files.RowCount());
+    job.SetEndMessage([&face](const JobSummary& summary) {
+        const bool allMade = !summary.cancelled && summary.FailedCount() == 0;
+        if (!face.quiet || !allMade)
+            face.ShowMessage(summary.FinalMessage());
+    });
 
     OnStopSignals(&job, [&job] { job.Cancel(); });
 

@@ -138,10 +138,12 @@ QString JobSummary::FinalMessage() const
 
 ReverseJob::ReverseJob(AVC& engine, const JobListSource& list, const JobChoices& choices, MessageSink& sink,
                        QObject* parent)
-    : QObject(parent), m_engine(engine), m_list(list), m_choices(choices), m_sink(sink)
+    : QObject(parent), m_engine(engine), m_list(list), m_choices(choices), m_sink(sink),
+      m_progress([this](const JobProgress& progress) { emit Progress(progress); })
 {
     qRegisterMetaType<FileOutcome>();
     qRegisterMetaType<JobSummary>();
+    qRegisterMetaType<JobProgress>();
 }
 
 ReverseJob::~ReverseJob()
@@ -228,11 +230,13 @@ JobSummary ReverseJob::Run()
     }
     const QString FQ = QuotedToolPath(WorkFolder());
     const int N = m_list.RowCount();
+    m_progress.StartJob(N);
     for (int i = 1; i <= N && !m_cancelRequested; ++i) {
         const FileOutcome outcome = ProcessRow(i, FQ, report);
         if (m_cancelRequested)
             break;
         summary.files.push_back(outcome);
+        m_progress.FinishFile();
         emit FileFinished(outcome);
     }
     summary.cancelled = m_cancelRequested;
@@ -241,7 +245,10 @@ JobSummary ReverseJob::Run()
     m_tools.SetStartsRefused(false);
     m_running = false;
 
-    m_sink.ShowMessage(summary.FinalMessage());
+    if (m_endMessage)
+        m_endMessage(summary);
+    else
+        m_sink.ShowMessage(summary.FinalMessage());
     emit Finished(summary);
     return summary;
 }
@@ -255,6 +262,7 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
     const QString S = absoluteSource(outcome.source);
     const ReversalPaths paths = CurrentReversalPaths();
 
+    m_progress.StartFile(i);
     emit FileReversing(i, outcome.source);
     if (lostUndecodableBytes(S)) {
         outcome.reason = kNotUtf8Reason;
@@ -264,6 +272,7 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
     if (!reversal.made || m_cancelRequested) {
         outcome.reason = reversal.failureReason;
     } else {
+        m_progress.StartConversion();
         emit FileConverting(i, outcome.source);
         Convert(paths.result, S, outcome);
     }

@@ -9,11 +9,13 @@
 
 #include "ChildProcess.h"
 #include "ConvertFLV.h"
+#include "JobProgress.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace tarnivo {
@@ -89,12 +91,19 @@ public:
 
     bool IsRunning() const { return m_running; }
 
+    // Who tells the user the outcome at the end of a job; without one (or with an empty one),
+    // the final message goes to the MessageSink.
+    using EndMessage = std::function<void(const JobSummary& summary)>;
+    void SetEndMessage(EndMessage show) { m_endMessage = std::move(show); }
+
 signals:
     void Started();                   // the start button now reads "Cancel"
     void ProgressChanged(int value);  // i / N x 100 at the start of row i
     void FileReversing(int row, const QString& source);
     void FileConverting(int row, const QString& source);
     void FileFinished(const tarnivo::FileOutcome& outcome);
+    // How far the job is: at its start, at every step and whenever a tool tells of progress.
+    void Progress(const tarnivo::JobProgress& progress);
     void Finished(const tarnivo::JobSummary& summary);  // after the final message was shown
 
 private:
@@ -109,6 +118,8 @@ private:
     const JobChoices& m_choices;
     MessageSink& m_sink;
     RunningTools m_tools;  // the reversal's tools; the engine keeps its conversion's
+    EndMessage m_endMessage;
+    JobProgressTracker m_progress;
     bool m_running = false;
     bool m_cancelRequested = false;
 };
@@ -117,3 +128,4 @@ private:
 
 Q_DECLARE_METATYPE(tarnivo::FileOutcome)
 Q_DECLARE_METATYPE(tarnivo::JobSummary)
+Q_DECLARE_METATYPE(tarnivo::JobProgress)

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -139,7 +140,16 @@ QStringList ListFiles(const QString& folder, const QString& pattern)
         if (MatchesPattern(name, pattern) && IsFile(joinPath(folder, name)))
             names << name;
     }
+    SortByName(names);
     return names;
+}
+
+void SortByName(QStringList& names)
+{
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
 }
 
 void WriteTextToFile(const QString& text, const QString& path)

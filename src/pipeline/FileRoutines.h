@@ -30,8 +30,12 @@ bool MatchesPattern(const QString& name, const QString& pattern);
 void KillFiles(const QString& pathOrPattern);
 
 // The bare names of the regular files in folder that match pattern (hidden ones included),
-// in directory order.
+// in name order.
 QStringList ListFiles(const QString& folder, const QString& pattern);
+
+// Sorts names as a file manager lists them: letters compared without regard to case, names
+// that differ only in case in a fixed order.
+void SortByName(QStringList& names);
 
 // Creates or replaces the file with the text followed by CR LF (UTF-8).
 void WriteTextToFile(const QString& text, const QString& path);

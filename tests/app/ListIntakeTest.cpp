@@ -152,7 +152,12 @@ TEST_F(ListIntake, DroppedFilesAndFoldersComeInDropOrderAndTextIsRefused)
     EXPECT_EQ(Rows(picked), (QStringList{root + "/b.avi", root + "/sub1/x.avi", last}));
     EXPECT_EQ(dialogs.log,
               QStringList(3, "files:Add File(s) - Hold Ctrl or Shift to select multiple files|"
-                             "Supported Video Files (*.wmv *.flv *.avi *.mpg *.mpeg *.mov *.mp4)"));
+                             "Supported Video Files (*.wmv *.flv *.avi *.mpg *.mpeg *.mov *.mp4);;"
+                             "All Video Files (*.3g2 *.3gp *.asf *.avi *.divx *.dv *.f4v *.flv *.m2t *.m2ts "
+                             "*.m2v *.m4v *.mkv *.mov *.mp4 *.mpe *.mpeg *.mpg *.mts *.mxf *.nut *.ogg *.ogv "
+                             "*.qt *.rm *.rmvb *.ts *.vob *.webm *.wmv *.wtv);;All Files (*)"));
+    // The dialog starts in the home folder, then where files were last added from.
+    EXPECT_EQ(dialogs.startFolders, (QStringList{QDir::homePath(), root, root + "/sub1"}));
 }
 
 void PressDelete(QWidget* list)
@@ -226,9 +231,9 @@ TEST_F(ListIntake, SamplesAreAddedAndTheirFolderOpenedOnYes)
         dialogs.yesNo = {yes};
         Control<QPushButton>(form, "PushButton6")->click();
         EXPECT_EQ(dialogs.log, QStringList{question});
-        EXPECT_EQ(form.RowCount(), 3);
-        for (const QString& row : Rows(form))
-            EXPECT_TRUE(row.startsWith(samples + "/Sample ")) << row.toStdString();
+        EXPECT_EQ(Rows(form), (QStringList{samples + "/Sample 1 - Test Pattern.avi",
+                                           samples + "/Sample 2 - Colour Bars.mpg",
+                                           samples + "/Sample 3 - Fractal Zoom.mp4"}));
     }
     EXPECT_EQ(opened, QStringList{samples + "/"});
     SetDocumentOpener(nullptr);

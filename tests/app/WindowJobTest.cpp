@@ -1,5 +1,6 @@
 // "Start Converting" from the window with the real job, ffmpeg and SoX: the outputs, the caption,
-// the bar and the final message; and closing the window in the middle of a job.
+// the bar, the status column and the final message; and closing the window in the middle of a
+// job.
 #include "SettingsStore.h"
 #include "WindowTestSupport.h"
 
@@ -7,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -14,6 +16,7 @@
 namespace tarnivo {
 namespace {
 
+using test::MakeFile;
 using test::Rows;
 
 class WindowJob : public test::WindowTest {
@@ -52,13 +55,16 @@ protected:
 // What the window shows while a job runs, sampled every few milliseconds.
 struct JobWatch {
     QStringList captions;
-    bool boldRowSeen = false;
+    QStringList statuses;  // every status text seen, once each
     int rowsDuringJob = -1;
 };
 
-TEST_F(WindowJob, StartConvertingReversesBothFilesAndTellsDone)
+// The status column tells of every row: waiting, how far it is, what it made or why it failed.
+TEST_F(WindowJob, StartConvertingReversesTheFilesAndShowsEachOnesStatus)
 {
-    const QStringList sources{Clip("clip one.avi", 1.0), Clip("it's $2 100% \"Ü\" \\ back.avi", 1.0)};
+    const QStringList sources{Clip("clip one.avi", 2.0), Clip("it's $2 100% \"Ü\" \\ back.avi", 1.0),
+                              folder() + "/sources/missing.avi"};
+    MakeFile(out() + "/clip one.avi");  // taken: the first result is clip one0.avi
     Form1 form(&dialogs);
     form.show();
     form.AddFilesFromCommandLine(sources);
@@ -72,8 +78,11 @@ TEST_F(WindowJob, StartConvertingReversesBothFilesAndTellsDone)
     QObject::connect(&sampler, &QTimer::timeout, [&] {
         if (!watch.captions.contains(start->text()))
             watch.captions << start->text();
-        for (int row = 0; row < list->topLevelItemCount(); ++row)
-            watch.boldRowSeen |= list->topLevelItem(row)->font(0).bold();
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            const QString status = list->topLevelItem(row)->text(1);
+            if (!watch.statuses.contains(status))
+                watch.statuses << status;
+        }
         if (form.JobRunning() && watch.rowsDuringJob < 0) {
             // Rows are not removed while the job reads them.
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
@@ -87,18 +96,36 @@ TEST_F(WindowJob, StartConvertingReversesBothFilesAndTellsDone)
     sampler.stop();
 
     EXPECT_EQ(watch.captions, QStringList{"Cancel"});
-    EXPECT_TRUE(watch.boldRowSeen);
-    EXPECT_EQ(watch.rowsDuringJob, 2);
+    EXPECT_EQ(watch.rowsDuringJob, 3);
+    EXPECT_TRUE(watch.statuses.contains("waiting"));
+    const QRegularExpression reversing("^reversing \\d+ %( · \\d+:\\d\\d left)?$");
+    const QRegularExpression converting("^converting \\d+ %( · \\d+:\\d\\d left)?$");
+    EXPECT_FALSE(watch.statuses.filter(reversing).isEmpty()) << watch.statuses.join("\n").toStdString();
+    EXPECT_FALSE(watch.statuses.filter(converting).isEmpty()) << watch.statuses.join("\n").toStdString();
     EXPECT_EQ(start->text(), "Start Converting");
     EXPECT_EQ(Control<QProgressBar>(form, "ProgressBar1")->text(), "Progress Bar");
     EXPECT_EQ(Control<QProgressBar>(form, "ProgressBar1")->value(), 0);
-    EXPECT_EQ(dialogs.log, QStringList{"message:Tarnivo|Done."});
-    for (const QString name : {"clip one.avi", "it's $2 100% \"Ü\" \\ back.avi"}) {
-        const QFileInfo output(out() + "/" + name);
+
+    // The end message says where the results are (the answer No opens nothing).
+    const QStringList made{out() + "/clip one0.avi", out() + "/it's $2 100% \"Ü\" \\ back.avi"};
+    ASSERT_EQ(dialogs.log.size(), 1);
+    EXPECT_TRUE(dialogs.log[0].startsWith("question:Tarnivo|Done.\n1 file failed:\n" + sources[2] + ": "))
+        << dialogs.log[0].toStdString();
+    EXPECT_TRUE(dialogs.log[0].endsWith("\n\nThe results are in " + out() + "/\nOpen this folder?"))
+        << dialogs.log[0].toStdString();
+    for (const QString& name : made) {
+        const QFileInfo output(name);
         EXPECT_TRUE(output.isFile() && output.size() > 0) << name.toStdString();
     }
     EXPECT_EQ(FilesBelow(temp.work()), QStringList());
-    EXPECT_FALSE(list->topLevelItem(1)->font(0).bold());
+
+    const QStringList statuses{list->topLevelItem(0)->text(1), list->topLevelItem(1)->text(1),
+                               list->topLevelItem(2)->text(1)};
+    EXPECT_EQ(statuses, (QStringList{"made clip one0.avi", "made it's $2 100% \"Ü\" \\ back.avi", "failed"}));
+    EXPECT_EQ(list->topLevelItem(0)->toolTip(1), made[0]);
+    const QString reason = list->topLevelItem(2)->toolTip(1);
+    EXPECT_TRUE(reason.contains("No such file or directory")) << reason.toStdString();
+    EXPECT_TRUE(dialogs.log[0].contains(reason));  // the reason in full
 }
 
 TEST_F(WindowJob, ClosingDuringAJobCancelsItAndLeavesNothingBehind)
@@ -125,7 +152,9 @@ TEST_F(WindowJob, ClosingDuringAJobCancelsItAndLeavesNothingBehind)
     ASSERT_TRUE(closeAsked);
     EXPECT_TRUE(test::ProcessEventsUntil([&] { return !form.isVisible(); }, 10000));
 
-    EXPECT_EQ(dialogs.log, QStringList{"message:Tarnivo|Cancelled."});
+    // The window goes without waiting for anyone to answer a message.
+    EXPECT_EQ(dialogs.log, QStringList());
+    EXPECT_EQ(Control<QTreeWidget>(form, "ListView1")->topLevelItem(0)->text(1), "cancelled");
     EXPECT_EQ(FilesBelow(out()), QStringList());
     EXPECT_EQ(FilesBelow(temp.work()), QStringList());
     EXPECT_EQ(ReadSetting("Op1"), "AVI (MPEG4-XviD-Best Quality)");  // the options were saved

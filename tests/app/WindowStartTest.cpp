@@ -55,7 +55,8 @@ TEST_F(WindowStart, FirstStartShowsTheDefaultsAndARestartRestoresEveryOption)
         auto* list = Control<QTreeWidget>(form, "ListView1");
         EXPECT_EQ(list->headerItem()->text(0),
                   "Drag and drop files here. Move | bar to the right if needed.");
-        EXPECT_EQ(list->columnCount(), 1);
+        EXPECT_EQ(list->columnCount(), 2);
+        EXPECT_EQ(list->headerItem()->text(1), "Status");
         EXPECT_EQ(Control<QProgressBar>(form, "ProgressBar1")->text(), "Progress Bar");
 
         // Places (twips / 15), captions and fonts.
@@ -133,10 +134,13 @@ TEST_F(WindowStart, StoredProfileThatIsNoProfileLeavesTheSelectorEmptyAfterOneRe
     EXPECT_EQ(form.CustomValues().extension, ".avi");  // an empty extension comes back as ".avi"
 }
 
-TEST_F(WindowStart, FolderPickerStoresTheFolderWithOneSlash)
+// The picker starts in the output folder (the home folder when that does not exist, never the
+// program's current folder).
+TEST_F(WindowStart, FolderPickerStartsInTheOutputFolderAndStoresTheFolderWithOneSlash)
 {
     Form1 form(&dialogs);
     auto* text2 = Control<QLineEdit>(form, "Text2");
+    text2->setText("/no/such/folder/");
     const QList<QPair<QString, QString>> picks{
         {"/home/ann/my films", "/home/ann/my films/"}, {"/", "/"}, {"", "/"}};  // "" = cancelled
     for (const auto& [picked, shown] : picks) {
@@ -146,6 +150,7 @@ TEST_F(WindowStart, FolderPickerStoresTheFolderWithOneSlash)
         EXPECT_EQ(text2->text(), shown);
         EXPECT_EQ(ReadSetting("Text2"), shown);
     }
+    EXPECT_EQ(dialogs.startFolders, (QStringList{QDir::homePath(), QDir::homePath(), "/"}));
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 namespace tarnivo::test {
 
 // Answers every dialog from its queue (an empty queue cancels / says No) and logs every call as
-// "kind:title|text".
+// "kind:title|text" (and the start folders of the file and folder dialogs).
 class ScriptedDialogs : public WindowDialogs {
 public:
     void ShowMessage(const QString& title, const QString& text) override
@@ -47,14 +47,16 @@ public:
         log << "prompt:" + title + "|" + prompt + "|" + proposed;
         return take(texts, QString());
     }
-    QStringList PickFiles(const QString& title, const QString& filter) override
+    QStringList PickFiles(const QString& title, const QString& filter, const QString& startFolder) override
     {
         log << "files:" + title + "|" + filter;
+        startFolders << startFolder;
         return take(files, QStringList());
     }
-    QString PickFolder(const QString& title) override
+    QString PickFolder(const QString& title, const QString& startFolder) override
     {
         log << "folder:" + title;
+        startFolders << startFolder;
         return take(folders, QString());
     }
 
@@ -63,6 +65,7 @@ public:
     std::deque<QStringList> files;
     std::deque<QString> folders;
     QStringList log;
+    QStringList startFolders;  // where each file or folder dialog started
 
 private:
     template <typename T> static T take(std::deque<T>& queue, T none)

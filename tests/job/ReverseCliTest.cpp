@@ -19,9 +19,12 @@
 
 #include <algorithm>
 #include <csignal>
+#include <ostream>
 #include <sys/mount.h>
 #include <unistd.h>
 #include <vector>
+
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 using namespace tarnivo;
 using namespace tarnivo::test;
@@ -239,11 +242,10 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
         const char* message;
     };
     const Case cases[] = {
-        {{"--profile", "avi (mpeg4-xvid-best quality)", "--out", out(), good},
-         "Error: avi (mpeg4-xvid-best quality) is not defined."},
-        {{"--out", home.path() + "/no such folder", good},
-         "Folder does not exist. Please select another folder."},
-        {{"--out", out()}, "No files added."},
+        {{"--profile", "mp3", "--out", out(), good},
+         "tarnivo-reverse: unknown profile 'mp3' (see --list-profiles)"},
+        {{"--out", "no such folder", good}, "tarnivo-reverse: output folder 'no such folder' does not exist"},
+        {{"--out", out()}, "tarnivo-reverse: no FILE given (see --help)"},
     };
     for (const Case& c : cases) {
         const CliRun result = run(c.arguments);
@@ -251,6 +253,9 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
         EXPECT_EQ(result.errors.trimmed(), c.message);
     }
     EXPECT_EQ(outputs(), QStringList());
+    const CliRun version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.output.startsWith("tarnivo-reverse ")) << version.output.toStdString();
 
     // Without SoX on PATH the job says what to install before it starts.
     path = home.path() + "/bin";
@@ -271,6 +276,33 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
     for (const std::string& name : ProfileNames())
         names << QString::fromStdString(name);
     EXPECT_EQ(list.output.split('\n', Qt::SkipEmptyParts), names);
+}
+
+// A folder brings its files and those of its sub-folders in name order; without a terminal the
+// progress is told line by line, never rewritten in place, and --quiet keeps a success silent.
+TEST_F(ReverseCli, AFolderBringsItsFilesInNameOrder)
+{
+    clip("b.avi");
+    clip("A.avi");
+    QDir().mkpath(sources() + "/sub");
+    QFile::copy(sources() + "/b.avi", sources() + "/sub/c.avi");
+    const CliRun result = run({"--out", out(), "."});
+    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+    QStringList reversing;
+    for (const QString& line : result.output.split('\n')) {
+        if (line.contains(" reversing "))
+            reversing << line;
+    }
+    EXPECT_EQ(reversing, (QStringList{"[1/3] reversing " + sources() + "/A.avi",
+                                      "[2/3] reversing " + sources() + "/b.avi",
+                                      "[3/3] reversing " + sources() + "/sub/c.avi"}));
+    EXPECT_FALSE((result.output + result.errors).contains('\r'));
+    EXPECT_EQ(outputs(), QStringList({"A.avi", "b.avi", "c.avi"}));
+
+    const CliRun quiet = run({"--quiet", "--out", out(), sources() + "/sub"});
+    EXPECT_EQ(quiet.exitCode, 0) << quiet.errors.toStdString();
+    EXPECT_EQ(quiet.output + quiet.errors, "");
+    EXPECT_TRUE(outputs().contains("c0.avi"));
 }
 
 // On a first start the results go to the desktop folder, or to the home folder on a machine

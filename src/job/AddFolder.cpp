@@ -1,6 +1,6 @@
 #include "AddFolder.h"
 
-#include "WindowDialogs.h"
+#include "FileRoutines.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -38,14 +38,14 @@ bool isAcceptedFolderName(const QByteArray& name)
 }
 
 // Appends folder + name + "/" to subFolders for every sub-folder of folder (links to folders
-// included), in the order the file system returns them. Returns false when the listing is
-// denied.
+// included), in name order. Returns false when the listing is denied.
 bool listSubFolders(const QString& folder, QStringList& subFolders)
 {
     DIR* directory = ::opendir(QFile::encodeName(folder).constData());
     if (!directory)
         return errno != EACCES && errno != EPERM;
     const int directoryFd = ::dirfd(directory);
+    QStringList names;
     while (const dirent* entry = ::readdir(directory)) {
         QCoreApplication::processEvents();
         const QByteArray name(entry->d_name);
@@ -53,9 +53,12 @@ bool listSubFolders(const QString& folder, QStringList& subFolders)
         if (!isAcceptedFolderName(name) || ::fstatat(directoryFd, entry->d_name, &info, 0) != 0 ||
             !S_ISDIR(info.st_mode))
             continue;
-        subFolders << folder + QFile::decodeName(name) + QLatin1Char('/');
+        names << QFile::decodeName(name);
     }
     ::closedir(directory);
+    SortByName(names);
+    for (const QString& name : std::as_const(names))
+        subFolders << folder + name + QLatin1Char('/');
     return true;
 }
 
@@ -96,8 +99,6 @@ bool HasOddCharacters(const QByteArray& name)
     }
     return false;
 }
-
-QString BrowseForFolder(WindowDialogs& dialogs, const QString& title) { return dialogs.PickFolder(title); }
 
 void GetSubFolders(QStringList& folders, bool recurse)
 {

@@ -1,5 +1,5 @@
-// Folders for the window: the folder picker, the level-by-level walk below a folder, and the
-// attribute values and name rules that the walk and the folder scans compare.
+// Folders for both faces: the level-by-level walk below a folder, and the attribute values and
+// name rules that the walk and the folder scans compare.
 #pragma once
 
 #include <QByteArray>
@@ -9,8 +9,6 @@
 #include <stdexcept>
 
 namespace tarnivo {
-
-class WindowDialogs;
 
 // Attribute bits as the walk and the scans compare them.
 constexpr int kAttributeReadOnly = 1;
@@ -31,10 +29,6 @@ int FileAttributes(const QString& path);
 // below 32 or from 127 to 159), a "?", or bytes that are not UTF-8. name is the name as the
 // file system holds it.
 bool HasOddCharacters(const QByteArray& name);
-
-// The folder picker: the chosen folder ("/" for the root, otherwise without a trailing "/"),
-// or "" when the user cancelled.
-QString BrowseForFolder(WindowDialogs& dialogs, const QString& title);
 
 // Extends the folder collection (entries ending in "/") with the sub-folders of its entries:
 // with recurse, level by level down to the deepest, each level behind the one above. Folders

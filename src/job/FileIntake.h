@@ -15,7 +15,11 @@ QString RepairDoubleSlashes(QString path);
 bool PassesFileFilter(const QString& name, const QString& path);
 
 // The files of one collection entry (a folder ending in "/") whose names match the pattern
-// and pass the filter, as repaired full paths, in the order the folder lists them.
+// and pass the filter, as repaired full paths, in name order.
 QStringList FilesOfFolderEntry(const QString& entry, const QString& pattern);
+
+// The files of a folder and of all its sub-folders (the folder's own first, then each level
+// below), as FilesOfFolderEntry gives them. A folder that does not exist raises WalkError.
+QStringList FilesOfFolderTree(const QString& folder, const QString& pattern);
 
 }  // namespace tarnivo

@@ -30,4 +30,14 @@ QStringList FilesOfFolderEntry(const QString& entry, const QString& pattern)
     return paths;
 }
 
+QStringList FilesOfFolderTree(const QString& folder, const QString& pattern)
+{
+    QStringList folders{folder + QLatin1Char('/')};
+    GetSubFolders(folders, true);
+    QStringList paths;
+    for (const QString& entry : std::as_const(folders))
+        paths << FilesOfFolderEntry(entry, pattern);
+    return paths;
+}
+
 }  // namespace tarnivo
