@@ -101,6 +101,9 @@ public:
     // The command line ConvertMedia would run with the current settings.
     QString BuildCommandLine(bool OverWrite) const;
 
+    // The tools the engine runs (its conversions), for a listener to their progress.
+    RunningTools& Tools() { return m_tools; }
+
     // Ticks handled so far in this program run, by every engine; stops at INT32_MAX.
     static qint32 WaitCounter;
 

@@ -148,8 +148,10 @@ ReverseJob::ReverseJob(AVC& engine, const JobListSource& list, const JobChoices&
 
 ReverseJob::~ReverseJob()
 {
-    if (m_running)
-        Cancel();
+    if (!m_running)
+        return;
+    Cancel();
+    ListenToTools(false);
 }
 
 void ReverseJob::Press()
@@ -231,6 +233,7 @@ JobSummary ReverseJob::Run()
     const QString FQ = QuotedToolPath(WorkFolder());
     const int N = m_list.RowCount();
     m_progress.StartJob(N);
+    ListenToTools(true);
     for (int i = 1; i <= N && !m_cancelRequested; ++i) {
         const FileOutcome outcome = ProcessRow(i, FQ, report);
         if (m_cancelRequested)
@@ -239,6 +242,7 @@ JobSummary ReverseJob::Run()
         m_progress.FinishFile();
         emit FileFinished(outcome);
     }
+    ListenToTools(false);
     summary.cancelled = m_cancelRequested;
     CleanWorkFolder();
     lock.Release();
@@ -311,6 +315,20 @@ void ReverseJob::CleanWorkFolder()
     KillFiles(work + QStringLiteral("/*.*"));
     // A cancelled reversal can leave renumbered frames behind.
     KillFiles(RenameFolder() + QStringLiteral("/*.*"));
+}
+
+// While the job runs, its tools and the engine's tell how far they are.
+void ReverseJob::ListenToTools(bool listen)
+{
+    ToolListener listener;
+    if (listen) {
+        listener.started = [this](const QString& program, const QStringList& arguments) {
+            m_progress.ToolStarted(program, arguments);
+        };
+        listener.errorLine = [this](const QString& line) { m_progress.ToolLine(line); };
+    }
+    m_tools.SetListener(listener);
+    m_engine.Tools().SetListener(listener);
 }
 
 void ReverseJob::Cancel()

@@ -112,6 +112,7 @@ private:
     FileOutcome ProcessRow(int i, const QString& FQ, const StepErrorReporter& report);
     void Convert(const QString& V, const QString& S, FileOutcome& outcome);
     void CleanWorkFolder();
+    void ListenToTools(bool listen);
 
     AVC& m_engine;
     const JobListSource& m_list;

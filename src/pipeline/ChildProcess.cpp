@@ -108,7 +108,8 @@ ChildProcess::ChildProcess(ChildProcess&& other) noexcept
     : m_pid(std::exchange(other.m_pid, -1)), m_pidFd(std::exchange(other.m_pidFd, -1)),
       m_outputFd(std::exchange(other.m_outputFd, -1)), m_errorFd(std::exchange(other.m_errorFd, -1)),
       m_ended(other.m_ended), m_exitStatus(other.m_exitStatus), m_output(std::move(other.m_output)),
-      m_errorTail(std::move(other.m_errorTail)), m_ownerGroups(std::move(other.m_ownerGroups))
+      m_errorTail(std::move(other.m_errorTail)), m_ownerGroups(std::move(other.m_ownerGroups)),
+      m_listener(std::move(other.m_listener)), m_unendedLine(std::move(other.m_unendedLine))
 {
 }
 
@@ -125,6 +126,8 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept
         m_output = std::move(other.m_output);
         m_errorTail = std::move(other.m_errorTail);
         m_ownerGroups = std::move(other.m_ownerGroups);
+        m_listener = std::move(other.m_listener);
+        m_unendedLine = std::move(other.m_unendedLine);
     }
     return *this;
 }
@@ -281,7 +284,10 @@ void ChildProcess::readAvailableOutput()
         m_outputFd = -1;
     }
     if (m_errorFd >= 0) {
+        const qsizetype before = m_errorTail.size();
         const bool open = readAvailable(m_errorFd, m_errorTail);
+        if (m_errorTail.size() > before && !m_listener.expired())
+            tellErrorLines(m_errorTail.mid(before));
         keepTail(m_errorTail);
         if (!open) {
             ::close(m_errorFd);
@@ -338,6 +344,33 @@ QStringList ChildProcess::lastErrorLines() const
 
 RunningTools::RunningTools() : m_groups(std::make_shared<std::set<pid_t>>()) {}
 
+// Every line the child has ended since the last call goes to the owner's listener.
+void ChildProcess::tellErrorLines(const QByteArray& written)
+{
+    const std::shared_ptr<ToolListener> listener = m_listener.lock();
+    if (!listener || !listener->errorLine)
+        return;
+    m_unendedLine += written;
+    qsizetype start = 0;
+    for (qsizetype end = 0; end < m_unendedLine.size(); ++end) {
+        const char c = m_unendedLine[end];
+        if (c != '\r' && c != '\n')
+            continue;
+        if (end > start)
+            listener->errorLine(QString::fromUtf8(m_unendedLine.constData() + start, end - start));
+        start = end + 1;
+    }
+    m_unendedLine.remove(0, start);
+    if (m_unendedLine.size() > kKeptErrorBytes)
+        m_unendedLine.clear();  // no line is that long: not text worth hearing
+}
+
+void RunningTools::SetListener(ToolListener listener)
+{
+    m_listener = listener.started || listener.errorLine ? std::make_shared<ToolListener>(std::move(listener))
+                                                        : nullptr;
+}
+
 ChildProcess RunningTools::Start(const QString& program, const QStringList& arguments,
                                  const QString& workingFolder, qint32* errorNumber,
                                  ChildProcess::Output output)
@@ -351,6 +384,9 @@ ChildProcess RunningTools::Start(const QString& program, const QStringList& argu
     if (child.isValid()) {
         m_groups->insert(child.pid());
         child.m_ownerGroups = m_groups;
+        child.m_listener = m_listener;
+        if (m_listener && m_listener->started)
+            m_listener->started(program, arguments);
     }
     return child;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <sys/types.h>
@@ -29,6 +30,14 @@ constexpr int kLostExitStatus = -1;
 constexpr int kKeptErrorLines = 20;
 
 class RunningTools;
+
+// Hears what one owner's tools do: each start, and each line a tool writes to standard error
+// (ffmpeg ends its progress lines with CR, other lines with LF). Lines are heard from the
+// tools whose standard error is kept (ChildProcess::Output::Keep).
+struct ToolListener {
+    std::function<void(const QString& program, const QStringList& arguments)> started;
+    std::function<void(const QString& line)> errorLine;
+};
 
 // A child process in a process group of its own, so that a cancel reaches everything it
 // started in turn. Destroying a ChildProcess whose program still runs kills its group and
@@ -74,6 +83,7 @@ private:
     explicit ChildProcess(pid_t pid, int outputFd, int errorFd);
     bool reap(int options);
     void readAvailableOutput();
+    void tellErrorLines(const QByteArray& written);
     void closeOutputs();
     void killAndReap();
     void release();
@@ -89,6 +99,9 @@ private:
     // The owner's set of running groups, while the owner lives; the child leaves it when it is
     // collected.
     std::weak_ptr<std::set<pid_t>> m_ownerGroups;
+    // The owner's listener, while the owner has one; and a line it has not ended yet.
+    std::weak_ptr<ToolListener> m_listener;
+    QByteArray m_unendedLine;
 };
 
 // The tools one owner started and that are still running. Cancel asks them to stop; while
@@ -111,8 +124,12 @@ public:
 
     void SetStartsRefused(bool refused) { m_startsRefused = refused; }
 
+    // From now on the tools started are heard by listener (none with an empty one).
+    void SetListener(ToolListener listener);
+
 private:
     std::shared_ptr<std::set<pid_t>> m_groups;
+    std::shared_ptr<ToolListener> m_listener;
     bool m_startsRefused = false;
 };
 constexpr int kCancelGraceMilliseconds = 3000;
