@@ -125,6 +125,12 @@ QString noFreeNameMessage(const QString& folder, const QString& base, const QStr
              base + QString::number(kLastOutputNumber) + extension);
 }
 
+// The folder as a reason names it: without the "/" that joins it to a file name.
+QString folderName(const QString& folder)
+{
+    return folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+}
+
 // After the run into the temporary file: the result when it is whole, under its final name;
 // otherwise the temporary file is deleted and the attempt says why.
 void finishAttempt(const AVC& AVC1, const QString& SourcePath, const QString& folder, const QString& base,
@@ -139,8 +145,8 @@ void finishAttempt(const AVC& AVC1, const QString& SourcePath, const QString& fo
         // The read-back is short and runs after the conversion's own tool has ended.
         RunningTools readBack;
         if (run.ran)
-            attempt.failure = CheckConversionIsWhole(attempt.temporary, shownName, folder, SourcePath,
-                                                     run.exitStatus, run.errorLines, readBack);
+            attempt.failure = CheckConversionIsWhole(attempt.temporary, shownName, folderName(folder),
+                                                     SourcePath, run.exitStatus, run.errorLines, readBack);
     });
     report.Run(kPublishLine, [&] {
         if (attempt.failure.isEmpty())

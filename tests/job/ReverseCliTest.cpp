@@ -389,7 +389,7 @@ TEST_F(ReverseCli, AStepThatFailsOrIsCutShortMakesNothing)
         {"full working folder", temp(), toolBytes + 64 * 1024,
          "clip.avi: No space left on device in the working folder " + work()},
         {"full output folder", out(), 16 * 1024,
-         "clip.avi: No space left on device in the output folder " + out()},
+         "clip.avi: No space left on device in the output folder " + out() + "\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
