@@ -18,25 +18,20 @@
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace tarnivo {
 
 class AVC;
+class JobList;
 class JobListView;
 class WindowDialogs;
 
-class Form1 : public QWidget,
-              public JobListSource,
-              public JobChoices,
-              public MessageSink,
-              public ConversionWindow {
+class Form1 : public QWidget, public JobChoices, public MessageSink, public ConversionWindow {
     Q_OBJECT
 
 public:
@@ -47,9 +42,9 @@ public:
     // Files and folders named on the command line, in order (folders with all their files).
     void AddFilesFromCommandLine(const QStringList& arguments);
 
-    // JobListSource: rows count from 1.
-    int RowCount() const override;
-    QString RowText(int row) const override;
+    // The job list's rows; rows count from 1.
+    int RowCount() const;
+    QString RowText(int row) const;
 
     // JobChoices.
     QString OutputFolderText() const override;
@@ -77,7 +72,6 @@ protected:
 
 private:
     void CreateControls();
-    void CreateCustomPanel();
     void ConnectControls();
 
     void Form_Load();
@@ -100,8 +94,6 @@ private:
     void ListView1_OLEDragDrop(const QStringList& items);
     void RemoveSelectedRow();
 
-    void AddRow(const QString& path);
-    void AddFolderTree(const QString& folder, const QString& pattern);
     void ShowBusyPointer();
     void ShowDefaultPointer();
     static QString StartFolder(const QStringList& candidates);
@@ -121,10 +113,6 @@ private:
     QPushButton* PushButton4 = nullptr;
     QPushButton* PushButton5 = nullptr;
     QPushButton* PushButton6 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QGroupBox* Frame4 = nullptr;
-    QGroupBox* Frame5 = nullptr;
     QLineEdit* Text2 = nullptr;
     QComboBox* Combo1 = nullptr;
     QComboBox* Combo2 = nullptr;
@@ -142,6 +130,7 @@ private:
     QProgressBar* ProgressBar1 = nullptr;
     QTimer Timer1;
 
+    std::unique_ptr<JobList> m_list;
     std::unique_ptr<AVC> AVC1;
     std::unique_ptr<ReverseJob> m_job;
     qint16 ProgressPhase = 0;

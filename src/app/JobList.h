@@ -1,0 +1,31 @@
+// The job list: the rows of ListView1 as the job reads them, and the additions and removals the
+// window's handlers make.
+#pragma once
+
+#include "ReverseJob.h"
+
+namespace tarnivo {
+
+class JobListView;
+
+class JobList : public JobListSource {
+public:
+    explicit JobList(JobListView& view) : m_view(view) {}
+
+    // Rows count from 1.
+    int RowCount() const override;
+    QString RowText(int row) const override;
+
+    void AddRow(const QString& path);
+    // The files of a folder and of all its subfolders whose names match the pattern.
+    void AddFolderTree(const QString& folder, const QString& pattern);
+    // A folder with all its files and those of its subfolders, else the path as a row.
+    void AddFileOrFolder(const QString& path);
+    void RemoveSelectedRow();
+    void Clear();
+
+private:
+    JobListView& m_view;
+};
+
+}  // namespace tarnivo
