@@ -56,11 +56,13 @@ JobListView::JobListView(QWidget* parent) : QTreeWidget(parent)
 void JobListView::SetHeader(const QString& text)
 {
     setHeaderLabels({text, kStatusHeader});
-    // The path column is as wide as its header, so that the header reads whole; the status
-    // takes the rest of the list's width.
-    const int headerWidth =
-        header()->fontMetrics().horizontalAdvance(text) + 4 * style()->pixelMetric(QStyle::PM_HeaderMargin);
-    setColumnWidth(kPathColumn, headerWidth);
+    headerItem()->setToolTip(kPathColumn, text);
+    // The status column is wide enough for a file's progress with its time left; the paths
+    // take the rest, and the user moves the bar between them as the header says.
+    const int statusWidth =
+        fontMetrics().horizontalAdvance(QStringLiteral("converting 100 % \u00b7 00:00 left")) +
+        4 * style()->pixelMetric(QStyle::PM_HeaderMargin);
+    setColumnWidth(kPathColumn, std::max(statusWidth, width() - 2 * frameWidth() - statusWidth));
 }
 
 void JobListView::SetStatus(int row, const QString& status, const QString& tooltip)
