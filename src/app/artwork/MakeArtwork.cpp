@@ -117,6 +117,7 @@ std::vector<IconPart> iconParts()
     }
     parts.push_back({holes, tile, true});
     QPainterPath arrows;
+    arrows.setFillRule(Qt::WindingFill);  // the two arrows overlap: their union is filled
     for (const double tipX : {56.0, 120.0}) {
         arrows.moveTo(tipX, 128);
         arrows.lineTo(tipX + 68, 88);
@@ -172,9 +173,11 @@ QByteArray iconSvg()
     QByteArray svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                      grid + "\" height=\"" + grid + "\" viewBox=\"0 0 " + grid + ' ' + grid + "\">\n";
-    for (const IconPart& part : iconParts())
-        svg += "  <path fill=\"" + part.colour.name().toLatin1() + "\" d=\"" + svgPathData(part.outline) +
-               "\"/>\n";
+    for (const IconPart& part : iconParts()) {
+        const QByteArray fillRule = part.outline.fillRule() == Qt::WindingFill ? "nonzero" : "evenodd";
+        svg += "  <path fill=\"" + part.colour.name().toLatin1() + "\" fill-rule=\"" + fillRule + "\" d=\"" +
+               svgPathData(part.outline) + "\"/>\n";
+    }
     return svg + "</svg>\n";
 }
 
