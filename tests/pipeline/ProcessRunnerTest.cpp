@@ -6,7 +6,6 @@
 #include "ShellOpen.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -114,13 +113,12 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
         ChildProcess child = ChildProcess::Start("sh", {"-c", "sleep 30 & wait"}, QString(), &error);
         ASSERT_TRUE(child.isValid());
         abandoned = child.pid();
-        QEventLoop settle;
-        QTimer::singleShot(300, &settle, &QEventLoop::quit);
-        settle.exec();
-        EXPECT_EQ(LiveProcessesInGroup(abandoned), 2);  // the child leads a group of its own
+        // the child leads a group of its own
+        EXPECT_TRUE(ProcessEventsUntil([&] { return LiveProcessesInGroup(abandoned) == 2; }, 10000));
     }
     EXPECT_NE(::kill(abandoned, 0), 0);             // gone and collected, not a zombie
-    EXPECT_EQ(LiveProcessesInGroup(abandoned), 0);  // and so is what it started
+    // and so is what it started, once the kernel has delivered the kill
+    EXPECT_TRUE(ProcessEventsUntil([&] { return LiveProcessesInGroup(abandoned) == 0; }, 10000));
 
     EXPECT_FALSE(ChildProcess::Start("/bin/true", {}, folder.path() + "/no such folder", &error).isValid());
     EXPECT_EQ(error, kErrorPathNotFound);
@@ -131,11 +129,12 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
     ::signal(SIGCHLD, SIG_DFL);
 
     RunningTools tools;
-    ChildProcess stubborn = tools.Start("sh", {"-c", "trap '' TERM; sleep 30"}, QString(), &error);
+    // The shell says when it ignores SIGTERM; a cancel before that would end it too early.
+    const QString trapped = folder.path() + "/trapped";
+    ChildProcess stubborn =
+        tools.Start("sh", {"-c", "trap '' TERM; : > \"$0\"; sleep 30", trapped}, QString(), &error);
     ChildProcess unowned = ChildProcess::Start("sleep", {"30"}, QString(), &error);
-    QEventLoop started;
-    QTimer::singleShot(200, &started, &QEventLoop::quit);
-    started.exec();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QFile::exists(trapped); }, 10000));
     EXPECT_EQ(tools.Cancel(), 1);  // its own tool only
     EXPECT_EQ(stubborn.waitLettingEventsRun(), 128 + SIGKILL);
     EXPECT_FALSE(unowned.hasEnded());
