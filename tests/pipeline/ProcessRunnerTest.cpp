@@ -116,7 +116,7 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
         // the child leads a group of its own
         EXPECT_TRUE(ProcessEventsUntil([&] { return LiveProcessesInGroup(abandoned) == 2; }, 10000));
     }
-    EXPECT_NE(::kill(abandoned, 0), 0);             // gone and collected, not a zombie
+    EXPECT_NE(::kill(abandoned, 0), 0);  // gone and collected, not a zombie
     // and so is what it started, once the kernel has delivered the kill
     EXPECT_TRUE(ProcessEventsUntil([&] { return LiveProcessesInGroup(abandoned) == 0; }, 10000));
 
