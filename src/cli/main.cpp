@@ -252,7 +252,13 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
         return false;
     }
     if (!QFileInfo(usage.choices.outputFolder).isDir()) {
-        face.Complain(usageProblem(QStringLiteral("output folder '%1' does not exist").arg(outputFolder)));
+        // Bytes that are not UTF-8 come in as U+FFFD: the folder may well exist under its real name.
+        const bool undecodable = outputFolder.contains(QChar(QChar::ReplacementCharacter));
+        face.Complain(usageProblem(
+            (undecodable
+                 ? QStringLiteral("output folder '%1': the name is not valid UTF-8; rename the folder")
+                 : QStringLiteral("output folder '%1' does not exist"))
+                .arg(outputFolder)));
         return false;
     }
     try {

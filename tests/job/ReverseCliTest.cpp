@@ -21,6 +21,7 @@
 #include <csignal>
 #include <ostream>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -475,6 +476,19 @@ TEST_F(ReverseCli, FilesAreRefusedBeforeTheWorkWhenTheyCannotBeDone)
     EXPECT_EQ(outputs(), QStringList({"small.avi"}));
     EXPECT_EQ(leftInWork(), QStringList());
     ::unlink(latin1.constData());  // a name Qt cannot give back when it cleans up
+
+    const QByteArray latin1Folder = QFile::encodeName(out()) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(latin1Folder.constData(), 0700), 0);
+    const tarnivo::test::ProgramResult folderRefused =
+        RunProgram({QFile::encodeName(HelperProgramFolder() + "/tarnivo-reverse").toStdString(), "--out",
+                    latin1Folder.toStdString(), QFile::encodeName(small).toStdString()},
+                   {"TEMP=" + QFile::encodeName(temp()).toStdString(),
+                    "XDG_CONFIG_HOME=" + QFile::encodeName(home.path() + "/config").toStdString()});
+    ::rmdir(latin1Folder.constData());
+    EXPECT_EQ(folderRefused.exitStatus, 2);
+    EXPECT_TRUE(QString::fromStdString(folderRefused.standardError)
+                    .contains("the name is not valid UTF-8; rename the folder"))
+        << folderRefused.standardError;
 }
 
 namespace {
