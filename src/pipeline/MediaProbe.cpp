@@ -15,12 +15,15 @@ namespace {
 
 const QString kFileProtocol = QStringLiteral("file:");
 
-double secondsOf(const QJsonObject& object)
+// ffprobe gives times and rates as texts ("12.480000", "44100"); 0 when one is missing.
+double numberOf(const QJsonObject& object, const QString& key)
 {
     bool ok = false;
-    const double seconds = object.value(QStringLiteral("start_time")).toString().toDouble(&ok);
-    return ok ? seconds : 0.0;
+    const double value = object.value(key).toString().toDouble(&ok);
+    return ok ? value : 0.0;
 }
+
+double secondsOf(const QJsonObject& object) { return numberOf(object, QStringLiteral("start_time")); }
 
 bool isCoverPicture(const QJsonObject& stream)
 {
@@ -87,8 +90,8 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
         QStringLiteral("ffprobe"),
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
          QStringLiteral(
-             "stream=codec_type,r_frame_rate,avg_frame_rate,start_time,field_order:stream_disposition="
-             "attached_pic:format=start_time"),
+             "stream=codec_type,r_frame_rate,avg_frame_rate,start_time,field_order,width,height,sample_rate:"
+             "stream_disposition=attached_pic:format=start_time,duration"),
          QStringLiteral("-of"), QStringLiteral("json"), kFileProtocol + source},
         tools);
     const QJsonObject root = QJsonDocument::fromJson(probe.output).object();
@@ -100,11 +103,15 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
         return facts;
     }
     facts.readable = true;
-    const double fileStart = secondsOf(root.value(QStringLiteral("format")).toObject());
+    const QJsonObject format = root.value(QStringLiteral("format")).toObject();
+    const double fileStart = secondsOf(format);
+    facts.duration = numberOf(format, QStringLiteral("duration"));
     for (const QJsonValue& value : root.value(QStringLiteral("streams")).toArray()) {
         const QJsonObject stream = value.toObject();
         const QString type = stream.value(QStringLiteral("codec_type")).toString();
         if (type == QLatin1String("audio")) {
+            if (!facts.hasSound)
+                facts.sampleRate = numberOf(stream, QStringLiteral("sample_rate"));
             facts.hasSound = true;
         } else if (type == QLatin1String("video") && !facts.hasPicture && !isCoverPicture(stream)) {
             facts.hasPicture = true;
@@ -112,6 +119,8 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
                                               stream.value(QStringLiteral("avg_frame_rate")).toString());
             facts.pictureStart = std::max(0.0, secondsOf(stream) - fileStart);
             facts.fieldOrder = FieldOrderOf(stream.value(QStringLiteral("field_order")).toString());
+            facts.pixels = stream.value(QStringLiteral("width")).toDouble() *
+                           stream.value(QStringLiteral("height")).toDouble();
         }
     }
     return facts;

@@ -30,6 +30,9 @@ struct SourceFacts {
     QString frameRate = QString::fromLatin1(kDefaultFrameRate);  // the rate R, as "30/1" or "30000/1001"
     double pictureStart = 0;  // seconds from the file's start to the picture's first frame
     FieldOrder fieldOrder = FieldOrder::Unknown;
+    double duration = 0;    // seconds, as the container states it; 0 when it does not
+    double pixels = 0;      // width x height of the picture
+    double sampleRate = 0;  // of the sound; 0 when not stated
 };
 
 // Reads the streams of a source (the first picture stream and the first sound stream); ffprobe

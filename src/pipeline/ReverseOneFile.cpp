@@ -320,8 +320,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
         return failure(
             QStringLiteral("the file holds neither a picture nor a sound that could be reversed."));
 
-    const QString room = CheckRoomForReversal(S, FrameRateValue(source.frameRate), source.hasPicture,
-                                              source.hasSound, paths.work, tools);
+    const QString room = CheckRoomForReversal(source, paths.work);
     if (!room.isEmpty())
         return failure(room);
 

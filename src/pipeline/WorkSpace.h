@@ -6,7 +6,7 @@
 
 namespace tarnivo {
 
-class RunningTools;
+struct SourceFacts;
 
 // Bytes per picture element that one frame written as JPEG at "-qscale 1" takes at most for
 // camera pictures (measured: 0.07 for clean 1280x720 pictures, 0.59 with grain; pure noise,
@@ -22,14 +22,12 @@ constexpr int kFramePeakFactor = 2;
 // reported instead; it is not a setting for users and nothing else reads it.
 qint64 FreeBytes(const QString& folder);
 
-// What reversing source needs in the working folder at its peak, at the frame rate the frames
-// are written at; -1 when the source cannot be measured.
-qint64 WorkSpaceNeeded(const QString& source, double frameRate, bool withPicture, bool withSound,
-                       RunningTools& tools);
+// What reversing a source needs in the working folder at its peak, at the frame rate its frames
+// are written at; -1 when the source states no length.
+qint64 WorkSpaceNeeded(const SourceFacts& source);
 
-// Empty when the working folder has room for reversing source, else the reason the file fails
-// with: the folder, the space needed and free, and how to point TEMP elsewhere.
-QString CheckRoomForReversal(const QString& source, double frameRate, bool withPicture, bool withSound,
-                             const QString& workFolder, RunningTools& tools);
+// Empty when the working folder has room for reversing the source, else the reason the file
+// fails with: the folder, the space needed and free, and how to point TEMP elsewhere.
+QString CheckRoomForReversal(const SourceFacts& source, const QString& workFolder);
 
 }  // namespace tarnivo
