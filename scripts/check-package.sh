@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the Debian package from a build folder and checks it: the files it carries, the
-# dependencies it declares, its desktop entry, AppStream entry and manual pages. As root it
+# dependencies it declares, its desktop entry, AppStream entry and manual pages, and lintian's
+# verdict (no error, no warning). As root it
 # also installs the package with apt-get, reverses a small clip with the installed
 # tarnivo-reverse, starts the installed window, and removes the package again.
 # Usage: scripts/check-package.sh [BUILD-FOLDER]   (default: build)
@@ -44,6 +45,8 @@ check_files() {
   local files=(share/applications/tarnivo.desktop share/metainfo/com.quorlan.Tarnivo.metainfo.xml
     share/man/man1/tarnivo.1.gz share/man/man1/tarnivo-reverse.1.gz
     share/tarnivo/HAND-M.CUR share/tarnivo/tarnivo.png share/icons/hicolor/scalable/apps/tarnivo.svg
+    share/tarnivo/screenshots/tarnivo-window.png share/doc/tarnivo/copyright
+    share/doc/tarnivo/changelog.Debian.gz
     "share/tarnivo/Samples/Sample 1 - Test Pattern.avi" "share/tarnivo/Samples/Sample 2 - Colour Bars.mpg"
     "share/tarnivo/Samples/Sample 3 - Fractal Zoom.mp4")
   for size in 16 22 24 32 48 64 128 256; do
@@ -65,6 +68,8 @@ check_files() {
       [ -z "$warnings" ] || fail "$page: $warnings"
     fi
   done
+  file -b "$root/usr/share/tarnivo/screenshots/tarnivo-window.png" | grep -q '^PNG image data' ||
+    fail "the screenshot is no PNG picture"
   # The tree, not the file alone: this also finds the desktop entry that the metainfo launches.
   local appstream
   appstream="$(appstreamcli validate-tree --no-net "$root" 2>&1)" || fail "AppStream: $appstream"
@@ -121,8 +126,19 @@ check_installed() {
   echo "check-package: $(basename "$deb") installed, reversed a clip and started its window"
 }
 
+# Debian's own judgement of the package: any error or warning fails the check. Tags accepted on
+# purpose are in packaging/lintian-overrides, each with its reason.
+check_lintian() {
+  command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps.sh installs it)"
+  local verdict status=0
+  verdict="$(lintian --fail-on error,warning "$deb")" || status=$?
+  [ "$status" -eq 0 ] || fail "lintian: ${verdict:-status $status}"
+  [ -z "$verdict" ] || echo "$verdict"
+}
+
 make_package
 check_files
+check_lintian
 check_declared Depends ffmpeg sox libqt6core6 libqt6gui6 libqt6widgets6
 check_declared Recommends libavcodec-extra
 if [ "$(id -u)" -eq 0 ]; then
