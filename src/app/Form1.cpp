@@ -172,6 +172,8 @@ void Form1::CreateEngineAndJob()
             [this](const JobProgress& p) { m_desktop.ShowProgress(p); });
     connect(m_job.get(), &ReverseJob::FileFinished, ListView1, &JobListView::ShowOutcome);
     m_job->SetEndMessage([this](const JobSummary& summary) {
+        // The job has ended: the button says so before any message waits for an answer.
+        SetStartButtonCaption(kStartButtonCaption);
         ListView1->ShowEnd(summary);
         m_desktop.ShowEnd(summary, *this);
         if (!m_closeAfterJob)  // a window that is closing goes without waiting for an answer

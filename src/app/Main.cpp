@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
-#include <QStandardPaths>
 #include <QtEndian>
 
 #include <stdexcept>
@@ -73,19 +72,12 @@ std::optional<QCursor> LoadCursorFile(const QString& path)
     return QCursor(picture, hotSpot.x(), hotSpot.y());
 }
 
-QString GetSpecialFolder(int folderId)
-{
-    if (folderId != kDesktopFolderId)
-        return {};
-    return DesktopFolderPath();
-}
-
 QString DesktopFolder()
 {
-    const QString desktop = GetSpecialFolder(kDesktopFolderId);
-    if (desktop.isEmpty())
+    const QString folder = DefaultOutputFolder();
+    if (folder.isEmpty())
         throw std::runtime_error("Invalid procedure call or argument");
-    return desktop + QLatin1Char('/');
+    return folder;
 }
 
 }  // namespace tarnivo

@@ -1,5 +1,5 @@
 // Program-wide services of the window: the application title, the files that travel with the
-// program (samples, cursor, skin, icon) and the desktop folder.
+// program (samples, cursor, skin, icon) and the first-start output folder.
 #pragma once
 
 #include <QCursor>
@@ -26,11 +26,9 @@ QString FindBesideProgram(const QString& relativePath);
 // as a cursor.
 std::optional<QCursor> LoadCursorFile(const QString& path);
 
-// CSIDL of the desktop, the only special folder asked for.
-constexpr int kDesktopFolderId = 0;
-// The path of a special folder, or "" when it cannot be determined.
-QString GetSpecialFolder(int folderId);
-// The desktop folder followed by "/"; raises std::runtime_error when it cannot be determined.
+// The first-start output folder followed by "/": the desktop folder when it exists, else the
+// videos folder when it exists, else the home folder. Raises std::runtime_error when none of
+// them can be determined.
 QString DesktopFolder();
 
 }  // namespace tarnivo

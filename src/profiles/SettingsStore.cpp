@@ -51,18 +51,22 @@ void WriteSetting(const QString& key, const QString& value)
     store.setValue(key, value);
 }
 
-QString DesktopFolderPath()
+QString DefaultOutputFolderPath()
 {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
-        return desktop;
+    for (const auto location : {QStandardPaths::DesktopLocation, QStandardPaths::MoviesLocation}) {
+        const QString folder = QStandardPaths::writableLocation(location);
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    }
     return QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
 }
 
-QString DesktopFolderWithSeparator()
+QString DefaultOutputFolder()
 {
-    const QString desktop = DesktopFolderPath();
-    return desktop.isEmpty() ? QString() : desktop + QLatin1Char('/');
+    const QString folder = DefaultOutputFolderPath();
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + QLatin1Char('/');
 }
 
 const std::array<OptionKey, 13>& OptionKeysInRestoreOrder()
@@ -99,7 +103,7 @@ StoredChoices ReadStoredChoices()
     StoredChoices choices = ChoicesFromStoredTexts([](const OptionKey& option) {
         return ReadSetting(QLatin1String(option.key), QLatin1String(option.defaultValue));
     });
-    choices.outputFolder = ReadSetting(QLatin1String(kOutputFolderKey), DesktopFolderWithSeparator());
+    choices.outputFolder = ReadSetting(QLatin1String(kOutputFolderKey), DefaultOutputFolder());
     if (choices.custom.extension.isEmpty())
         choices.custom.extension = QStringLiteral(".avi");
     return choices;

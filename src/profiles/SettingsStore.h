@@ -17,13 +17,14 @@ void WriteSetting(const QString& key, const QString& value);
 // True when the key was written (its default is asked for only when not).
 bool IsSettingStored(const QString& key);
 
-// The user's desktop folder; the home folder when there is no desktop folder (a machine without
-// a desktop), so that the first-start output folder is one that exists. Empty when neither is known.
-QString DesktopFolderPath();
+// The first-start output folder: the user's desktop folder when it exists, else the user's
+// videos folder when it exists (many desktops have no desktop folder), else the home folder.
+// Empty when none is known.
+QString DefaultOutputFolderPath();
 // The same followed by "/" (empty when it cannot be determined).
-QString DesktopFolderWithSeparator();
+QString DefaultOutputFolder();
 
-// What the window left in the store: "Text2" (default: the desktop folder with "/"), "Op1"
+// What the window left in the store: "Text2" (default: DefaultOutputFolder()), "Op1"
 // (default: the default profile), and the custom panel from "Op2" to "Op13" with their defaults.
 struct StoredChoices {
     QString outputFolder;

@@ -92,10 +92,13 @@ TEST_F(WindowJob, StartConvertingReversesTheFilesAndShowsEachOnesStatus)
         }
     });
     sampler.start(20);
+    QStringList captionsBehindMessages;
+    dialogs.whenShown = [&] { captionsBehindMessages << start->text(); };
     start->click();  // returns when the job has ended
     sampler.stop();
 
     EXPECT_EQ(watch.captions, QStringList{"Cancel"});
+    EXPECT_EQ(captionsBehindMessages, QStringList{"Start Converting"});  // the job had ended
     EXPECT_EQ(watch.rowsDuringJob, 3);
     EXPECT_TRUE(watch.statuses.contains("waiting"));
     const QRegularExpression reversing("^reversing \\d+ %( · \\d+:\\d\\d left)?$");

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
@@ -151,6 +152,69 @@ TEST_F(WindowStart, FolderPickerStartsInTheOutputFolderAndStoresTheFolderWithOne
         EXPECT_EQ(ReadSetting("Text2"), shown);
     }
     EXPECT_EQ(dialogs.startFolders, (QStringList{QDir::homePath(), QDir::homePath(), "/"}));
+}
+
+// On a first start the output folder is the desktop folder, else the videos folder (many
+// desktops have no desktop folder), else the home folder; a stored folder stays as stored.
+TEST_F(WindowStart, FirstStartOutputFolderIsTheDesktopElseTheVideosFolderElseHome)
+{
+    const QString home = folder() + "/home";
+    test::ScopedEnvironment userHome("HOME", home);
+    struct Case {
+        QStringList folders;  // made in the home folder
+        QString shown;
+    };
+    const QList<Case> cases{{{"Desktop", "Videos"}, home + "/Desktop/"},
+                            {{"Videos"}, home + "/Videos/"},
+                            {{"Music"}, home + "/"}};
+    for (const Case& start : cases) {
+        QDir(home).removeRecursively();
+        for (const QString& name : start.folders)
+            QDir().mkpath(home + "/" + name);
+        QSettings(QSettings::UserScope, "Quorlan").remove("Tarnivo/Text2");
+        Form1 form(&dialogs);
+        EXPECT_EQ(form.OutputFolderText(), start.shown) << start.folders.join(' ').toStdString();
+        EXPECT_EQ(ReadSetting("Text2"), start.shown);
+    }
+    QDir().mkpath(home + "/Videos");  // the stored folder stays
+    EXPECT_EQ(Form1(&dialogs).OutputFolderText(), home + "/");
+    EXPECT_TRUE(dialogs.log.isEmpty()) << dialogs.log.join("\n").toStdString();
+}
+
+// tarnivo answers --help and --version and refuses an unknown option without any display and
+// without opening a window.
+TEST_F(WindowStart, ProgramAnswersHelpAndVersionAndRefusesUnknownOptionsWithoutADisplay)
+{
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        QString output;  // its start
+        QString errors;
+    };
+    const QList<Case> cases{
+        {{"--help"}, 0, "Usage: tarnivo [options] [FILE...]\n", ""},
+        {{"-h", "clip.avi"}, 0, "Usage: tarnivo [options] [FILE...]\n", ""},
+        {{"--version"}, 0, "tarnivo " TARNIVO_VERSION "\n", ""},
+        {{"-", "-v"}, 0, "tarnivo " TARNIVO_VERSION "\n", ""},
+        {{"clip.avi", "--reverse", "--help"}, 2, "", "tarnivo: unknown option '--reverse' (see --help)\n"},
+        {{"-style", "fusion"}, 2, "", "tarnivo: unknown option '-style' (see --help)\n"},
+    };
+    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        headless.remove(name);
+    for (const Case& run : cases) {
+        const std::string name = run.arguments.join(' ').toStdString();
+        QProcess program;
+        program.setProcessEnvironment(headless);
+        program.start(QCoreApplication::applicationDirPath() + "/tarnivo", run.arguments);
+        ASSERT_TRUE(program.waitForFinished(120000)) << name;  // a window would never end
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << name;
+        EXPECT_EQ(program.exitCode(), run.exitCode) << name;
+        const QString output = QString::fromLocal8Bit(program.readAllStandardOutput());
+        // The output starts with the expected text; where none is expected, there is none.
+        EXPECT_EQ(output.left(std::max(run.output.size(), qsizetype(1))), run.output) << name;
+        EXPECT_EQ(QString::fromLocal8Bit(program.readAllStandardError()), run.errors) << name;
+    }
 }
 
 }  // namespace

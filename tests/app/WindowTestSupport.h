@@ -26,20 +26,24 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 namespace tarnivo::test {
 
 // Answers every dialog from its queue (an empty queue cancels / says No) and logs every call as
-// "kind:title|text" (and the start folders of the file and folder dialogs).
+// "kind:title|text" (and the start folders of the file and folder dialogs). whenShown, when set,
+// runs as each message or question shows (to look at the window behind it).
 class ScriptedDialogs : public WindowDialogs {
 public:
     void ShowMessage(const QString& title, const QString& text) override
     {
         log << "message:" + title + "|" + text;
+        shown();
     }
     void ShowWarning(const QString& title, const QString& text) override
     {
         log << "warning:" + title + "|" + text;
+        shown();
     }
     bool AskYesNo(const QString& title, const QString& text) override
     {
         log << "question:" + title + "|" + text;
+        shown();
         return take(yesNo, false);
     }
     QString AskText(const QString& title, const QString& prompt, const QString& proposed) override
@@ -66,8 +70,15 @@ public:
     std::deque<QString> folders;
     QStringList log;
     QStringList startFolders;  // where each file or folder dialog started
+    std::function<void()> whenShown;
 
 private:
+    void shown()
+    {
+        if (whenShown)
+            whenShown();
+    }
+
     template <typename T> static T take(std::deque<T>& queue, T none)
     {
         if (queue.empty())
