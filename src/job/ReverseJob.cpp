@@ -83,6 +83,32 @@ public:
 
 const QString kNotUtf8Reason = QStringLiteral("the name is not valid UTF-8; rename the file");
 
+// The job deletes what it makes in the working folder: a source or a result there could be
+// overwritten or deleted with it.
+QString outputFolderInWorkFolder(const QString& outputFolder)
+{
+    if (!LiesInWorkFolder(outputFolder))
+        return QString();
+    return QStringLiteral("The output folder %1 lies in Tarnivo's working folder %2, whose files Tarnivo "
+                          "deletes after every job. Please select another folder.")
+        .arg(outputFolder, WorkFolder());
+}
+
+// The same for one file, told as the reason it fails (the row or the output folder may change
+// while a job runs).
+QString workFolderConflict(const QString& source, const QString& outputFolder)
+{
+    if (LiesInWorkFolder(source))
+        return QStringLiteral("it lies in Tarnivo's working folder %1, whose files Tarnivo deletes after "
+                              "every job; move it to another folder first")
+            .arg(WorkFolder());
+    if (LiesInWorkFolder(outputFolder))
+        return QStringLiteral("the output folder %1 lies in Tarnivo's working folder %2; select another "
+                              "folder")
+            .arg(outputFolder, WorkFolder());
+    return QString();
+}
+
 // The tools as the job deployed them: each one in place and as long as what it was made from.
 // A working folder that cannot hold them makes every file fail, so the job stops at once.
 QString deploymentProblem(const QString& work, const QString& firstError)
@@ -182,16 +208,27 @@ bool ReverseJob::PassesChecks()
     return true;
 }
 
-// Everything that must hold before anything is written: the tools, a safe working folder
-// that no other job uses.
+// Everything that must hold before anything is written: no source or output folder in the
+// working folder, the tools, a safe working folder of Tarnivo's own that no other job uses.
 bool ReverseJob::Prepare(WorkFolderLock& lock)
 {
-    for (const QString& problem :
-         {missingSystemToolsMessage(), missingHelpersMessage(), PrepareWorkFolder()}) {
+    QString inWorkFolder = outputFolderInWorkFolder(m_choices.OutputFolderText());
+    for (int row = 1; row <= m_list.RowCount() && inWorkFolder.isEmpty(); ++row) {
+        const QString source = absoluteSource(m_list.RowText(row));
+        if (LiesInWorkFolder(source))
+            inWorkFolder = QStringLiteral("%1 lies in Tarnivo's working folder %2, whose files Tarnivo "
+                                          "deletes after every job. Please move it to another folder first.")
+                               .arg(source, WorkFolder());
+    }
+    for (const QString& problem : {inWorkFolder, missingSystemToolsMessage(), missingHelpersMessage()}) {
         if (!problem.isEmpty()) {
             m_sink.ShowMessage(problem);
             return false;
         }
+    }
+    if (const QString problem = PrepareWorkFolder(); !problem.isEmpty()) {
+        m_sink.ShowMessage(problem);
+        return false;
     }
     const QString problem = lock.Acquire(WorkFolder());
     if (!problem.isEmpty()) {
@@ -272,6 +309,9 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
         outcome.reason = kNotUtf8Reason;
         return outcome;
     }
+    outcome.reason = workFolderConflict(S, m_choices.OutputFolderText());
+    if (!outcome.reason.isEmpty())
+        return outcome;
     const ReversalResult reversal = ReverseOneFile(S, FQ, report, m_tools);
     if (!reversal.made || m_cancelRequested) {
         outcome.reason = reversal.failureReason;
@@ -312,9 +352,9 @@ void ReverseJob::CleanWorkFolder()
     const QString work = WorkFolder();
     for (const char* name : kDeployedToolNames)
         KillFiles(work + QLatin1Char('/') + QLatin1String(name));
-    KillFiles(work + QStringLiteral("/*.*"));
-    // A cancelled reversal can leave renumbered frames behind.
-    KillFiles(RenameFolder() + QStringLiteral("/*.*"));
+    // Then what else the job makes there: batch files, sound, intermediates, and the frames a
+    // cancelled reversal can leave behind. Nothing else in W or R is touched.
+    DeleteWorkFiles(work);
 }
 
 // While the job runs, its tools and the engine's tell how far they are.

@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 
 #include "FileRoutines.h"
+#include "ProgramStart.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -14,14 +15,11 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
-
-extern char** environ;
 
 namespace tarnivo {
 
@@ -194,53 +192,26 @@ ChildProcess ChildProcess::Start(const QString& program, const QStringList& argu
         return fail(kErrorBadCommand);
     }
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    int actionResult = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (output == Output::Keep) {
-        actionResult |= posix_spawn_file_actions_adddup2(&actions, outputPipe[1], 1);
-        actionResult |= posix_spawn_file_actions_adddup2(&actions, errorPipe[1], 2);
-    } else {
-        // Nobody reads this console output: it goes nowhere.
-        actionResult |= posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        actionResult |= posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    if (descriptorInheritedByTools() >= 0) {
-        // A dup2 onto itself clears close-on-exec in the child only.
-        const int fd = descriptorInheritedByTools();
-        actionResult |= posix_spawn_file_actions_adddup2(&actions, fd, fd);
-    }
+    ProgramStart how;
+    how.streams[0] = ProgramStart::kNull;
+    // Nobody reads the console output of a program started with Output::Discard: it goes nowhere.
+    how.streams[1] = output == Output::Keep ? outputPipe[1] : ProgramStart::kNull;
+    how.streams[2] = output == Output::Keep ? errorPipe[1] : ProgramStart::kNull;
+    how.inherited = descriptorInheritedByTools();
     const QByteArray folder = QFile::encodeName(workingFolder);
     if (!workingFolder.isEmpty())
-        actionResult |= posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t noSignals;
-    sigemptyset(&noSignals);
-    sigset_t defaultSignals;
-    sigemptyset(&defaultSignals);
-    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGCHLD, SIGHUP, SIGQUIT})
-        sigaddset(&defaultSignals, signal);
-    posix_spawnattr_setsigmask(&attributes, &noSignals);
-    posix_spawnattr_setsigdefault(&attributes, &defaultSignals);
+        how.folder = folder.constData();
     // A group of its own: a cancel reaches every program it starts, and a Ctrl+C meant for
     // Tarnivo's terminal does not reach the tools behind Tarnivo's back.
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    how.ownProcessGroup = true;
 
-    pid_t pid = -1;
-    int result = actionResult != 0 ? ENOMEM : 0;
-    if (result == 0)
-        result = posix_spawn(&pid, programPath.constData(), &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    int result = 0;
+    const pid_t pid = StartTiedToParent(programPath.constData(), argv.data(), how, &result);
     for (const int fd : {outputPipe[1], errorPipe[1]})
         if (fd >= 0)
             ::close(fd);
 
-    if (result != 0) {
+    if (pid < 0) {
         for (const int fd : {outputPipe[0], errorPipe[0]})
             if (fd >= 0)
                 ::close(fd);

@@ -1,5 +1,6 @@
-// A child process started directly (no shell), in a process group of its own, and the set of
-// running tools that one owner (the job, the engine) started and can cancel.
+// A child process started directly (no shell), in a process group of its own and ending with
+// Tarnivo (ProgramStart.h), and the set of running tools that one owner (the job, the engine)
+// started and can cancel.
 #pragma once
 
 #include <QByteArray>

@@ -145,7 +145,7 @@ QString rebuildVideo(const QString& FQ, const QString& frameRate, const Reversal
     ToolRun run;
     run.status = runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, tools,
                           &run.errorLines);
-    KillFiles(paths.renamed + QStringLiteral("/*.*"));
+    DeleteRenumberedFrames(paths.renamed);
     if (run.status == 0 && IsFile(paths.rebuilt))
         return QString();
     KillFiles(paths.rebuilt);
@@ -175,7 +175,7 @@ ReversalResult failure(const QString& reason)
 
 int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report)
 {
-    KillFiles(paths.renamed + QStringLiteral("/*.*"));
+    DeleteRenumberedFrames(paths.renamed);
     report.Run(8, [&] {
         if (!FolderExists(paths.renamed))
             makePrivateFolder(paths.renamed);
@@ -309,7 +309,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
         return failure(problem);
     const ReversalPaths paths = CurrentReversalPaths();
     // Leftovers of a run that was killed part-way would be mixed into this file.
-    KillFiles(paths.work + QStringLiteral("/*.jpg"));
+    DeleteExtractedFrames(paths.work);
     KillFiles(paths.rebuilt);
     KillFiles(paths.result);
 
@@ -332,14 +332,14 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
         const ToolRun extraction = ExtractFrames(S, FQ, span, paths, report, tools);
         if (extraction.status != 0) {
             // A failed or killed extraction leaves a cut frame set: nothing goes on with it.
-            KillFiles(paths.work + QStringLiteral("/*.jpg"));
+            DeleteExtractedFrames(paths.work);
             return failure(stepReason(QStringLiteral("ffmpeg"), extraction,
                                       QStringLiteral("ffmpeg could not read the pictures of this file."),
                                       paths));
         }
         const int frames = RenumberFrames(paths, report);
         if (frames == 0) {
-            KillFiles(paths.renamed + QStringLiteral("/*.*"));
+            DeleteRenumberedFrames(paths.renamed);
             return failure(stepReason(QStringLiteral("ffmpeg"), extraction,
                                       QStringLiteral("ffmpeg could not read any picture of this file."),
                                       paths));
@@ -353,7 +353,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
         reason = rebuildVideo(FQ, span.frameRate, paths, report, tools);
     if (reason.isEmpty())
         reason = joinPictureAndSound(FQ, paths, source.hasPicture, source.hasSound, tools);
-    KillFiles(paths.renamed + QStringLiteral("/*.*"));
+    DeleteRenumberedFrames(paths.renamed);
     KillFiles(paths.rebuilt);
     if (!reason.isEmpty())
         return failure(reason);

@@ -1,7 +1,8 @@
 // The working folder where the tools, the frames and the intermediates live.
 //
 // TEMP is the environment variable "TEMP" when it is set and not empty, read anew on every
-// call. Otherwise it is a private folder of the user's own on disk: $XDG_CACHE_HOME/tarnivo
+// call (a relative one taken from the current folder). Otherwise it is a private folder of the user's own on
+// disk: $XDG_CACHE_HOME/tarnivo
 // (~/.cache/tarnivo when that is unset), created with mode 0700; never under $XDG_RUNTIME_DIR.
 // W = TEMP + "/temp"; R = W + "/Renamed".
 #pragma once
@@ -14,11 +15,32 @@ QString TempRoot();
 QString WorkFolder();
 QString RenameFolder();
 
+// The file that names W as Tarnivo's own working folder. Tarnivo writes it into a W that it
+// makes, or that holds nothing but what Tarnivo leaves there (a folder of an earlier version);
+// it stays when W is cleaned.
+inline const QString kWorkFolderMarkerName = QStringLiteral("tarnivo-working-folder.txt");
+
 // Creates W and R when missing (mode 0700) and checks that W may safely hold programs that
-// Tarnivo runs: a real folder, not a link, owned by this user and writable by nobody else.
-// Returns an empty text when all is well, otherwise a message for the user; in that case
-// nothing must be written or run there.
+// Tarnivo runs: a real folder, not a link, owned by this user and writable by nobody else. W
+// must also be Tarnivo's own (see kWorkFolderMarkerName): a folder that holds anything else is
+// refused, and nothing is made in it. Returns an empty text when all is well, otherwise a
+// message for the user; in that case nothing must be written or run there.
 QString PrepareWorkFolder();
+
+// The names of the files Tarnivo makes in W: its tools, batch files, step marker, sound files,
+// intermediates and extracted frames (six digits or more and ".jpg"); and in R, the renumbered
+// frames ("image", a number, ".jpg"). Letter case counts: these are the names it writes.
+bool IsWorkFileName(const QString& name);
+bool IsRenumberedFrameName(const QString& name);
+
+// Deletions in W and R, limited to the files Tarnivo makes there.
+void DeleteExtractedFrames(const QString& workFolder);
+void DeleteRenumberedFrames(const QString& renameFolder);
+// Every file Tarnivo makes in W and R but the marker that names W as its own.
+void DeleteWorkFiles(const QString& workFolder);
+
+// True when path (a file or a folder; links followed) is the working folder or lies in it.
+bool LiesInWorkFolder(const QString& path);
 
 // The same check for any folder; empty when the folder is private to this user.
 QString CheckFolderIsPrivate(const QString& folder);

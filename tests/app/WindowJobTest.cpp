@@ -3,6 +3,7 @@
 // job.
 #include "SettingsStore.h"
 #include "WindowTestSupport.h"
+#include "WorkFolder.h"
 
 #include <QDirIterator>
 #include <QKeyEvent>
@@ -120,7 +121,7 @@ TEST_F(WindowJob, StartConvertingReversesTheFilesAndShowsEachOnesStatus)
         const QFileInfo output(name);
         EXPECT_TRUE(output.isFile() && output.size() > 0) << name.toStdString();
     }
-    EXPECT_EQ(FilesBelow(temp.work()), QStringList());
+    EXPECT_EQ(FilesBelow(temp.work()), QStringList({temp.work() + "/" + kWorkFolderMarkerName}));
 
     const QStringList statuses{list->topLevelItem(0)->text(1), list->topLevelItem(1)->text(1),
                                list->topLevelItem(2)->text(1)};
@@ -159,7 +160,7 @@ TEST_F(WindowJob, ClosingDuringAJobCancelsItAndLeavesNothingBehind)
     EXPECT_EQ(dialogs.log, QStringList());
     EXPECT_EQ(Control<QTreeWidget>(form, "ListView1")->topLevelItem(0)->text(1), "cancelled");
     EXPECT_EQ(FilesBelow(out()), QStringList());
-    EXPECT_EQ(FilesBelow(temp.work()), QStringList());
+    EXPECT_EQ(FilesBelow(temp.work()), QStringList({temp.work() + "/" + kWorkFolderMarkerName}));
     EXPECT_EQ(ReadSetting("Op1"), "AVI (MPEG4-XviD-Best Quality)");  // the options were saved
 }
 

@@ -1,14 +1,18 @@
 // The reverse job as a user meets it from the command line: tarnivo-reverse on generated clips,
 // with the real ffmpeg and SoX, a private TEMP and a private settings store.
 #include "MediaTestSupport.h"
+#include "OwnProcesses.h"
 #include "ProcessRunner.h"
 #include "ProgramRun.h"
 #include "ProfileCatalogue.h"
 #include "ProfileTable.h"
+#include "WorkFolder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -19,9 +23,12 @@
 
 #include <algorithm>
 #include <csignal>
+#include <map>
 #include <ostream>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -77,7 +84,7 @@ protected:
         process.setProgram(HelperProgramFolder() + "/tarnivo-reverse");
         process.setArguments(arguments);
         QDir().mkpath(sources());
-        QDir().mkpath(tempRoot.isEmpty() ? temp() : tempRoot);
+        QDir(sources()).mkpath(tempRoot.isEmpty() ? temp() : tempRoot);  // a relative TEMP is from there
     }
 
     CliRun run(const QStringList& arguments)
@@ -108,7 +115,13 @@ protected:
     }
 
     QStringList outputs() const { return QDir(out()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
-    QStringList leftInWork() const { return QDir(work()).entryList(QDir::Files | QDir::Hidden); }
+    // The files left in the working folder but the marker that names it as Tarnivo's.
+    QStringList leftInWork() const
+    {
+        QStringList left = QDir(work()).entryList(QDir::Files | QDir::Hidden);
+        left.removeOne(kWorkFolderMarkerName);
+        return left;
+    }
 
     QTemporaryDir home;
     QString path;       // PATH for tarnivo-reverse, when not this process's
@@ -200,8 +213,7 @@ TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
     EXPECT_EQ(toolsWorkingIn(home.path()), QStringList());
 }
 
-// One job at a time in a working folder: a second job is refused while the first runs, and
-// also while a tool of a killed job still works there.
+// One job at a time in a working folder: a second job is refused while the first runs.
 TEST_F(ReverseCli, AWorkingFolderServesOneJobAtATime)
 {
     const QString longer = clip("longer.avi", 10, 640, 480);
@@ -219,20 +231,6 @@ TEST_F(ReverseCli, AWorkingFolderServesOneJobAtATime)
     const CliRun result = finish(first);
     EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
     EXPECT_EQ(outputs(), QStringList({"longer.avi"}));
-
-    QProcess killed;
-    prepare(killed, {"--out", out(), longer});
-    killed.start();
-    for (int waited = 0; toolsWorkingIn(home.path(), "%06d.jpg").isEmpty() && waited < 600; ++waited)
-        QThread::msleep(10);
-    ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
-    killed.waitForFinished();
-    // The killed job's frame extraction goes on without it.
-    ASSERT_FALSE(toolsWorkingIn(home.path()).isEmpty());
-    EXPECT_TRUE(refused());
-    for (int waited = 0; !toolsWorkingIn(home.path()).isEmpty() && waited < 600; ++waited)
-        QThread::msleep(100);
-    EXPECT_EQ(run({"--out", out(), other}).exitCode, 0);
 }
 
 TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
@@ -620,4 +618,225 @@ TEST_F(ReverseCli, TheDefaultProfileShowsThePictureAsTheSourceDoes)
         }
         }
     }
+}
+
+namespace {
+
+// Every entry below a folder, by its path relative to it: a file's bytes, "<folder>" for a folder.
+QMap<QString, QByteArray> contentsBelow(const QString& top)
+{
+    QMap<QString, QByteArray> contents;
+    QDirIterator it(top, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        const QString name = QDir(top).relativeFilePath(path);
+        if (it.fileInfo().isDir())
+            contents[name] = "<folder>";
+        else if (file.open(QIODevice::ReadOnly))
+            contents[name] = file.readAll();
+    }
+    return contents;
+}
+
+}  // namespace
+
+// Tarnivo works only in a working folder of its own and deletes only what it makes there. A
+// folder holding the user's files, a source in it and an output folder in it are refused before
+// anything runs, and every file stays as it was; the leftovers of an earlier version's killed
+// job are no reason to say anything, and neither is a relative TEMP.
+TEST_F(ReverseCli, TheWorkingFolderHoldsNothingButTarnivosOwnFiles)
+{
+    const QString source = clip("clip.avi");
+    QFile sourceFile(source);
+    ASSERT_TRUE(sourceFile.open(QIODevice::ReadOnly));
+    const QByteArray clipBytes = sourceFile.readAll();
+    const QByteArray frontEnd = contentsBelow(HelperProgramFolder()).value("tarnivo-ffmpeg");
+    const QByteArray soxLauncher = contentsBelow(HelperProgramFolder()).value("tarnivo-sox");
+    ASSERT_FALSE(frontEnd.isEmpty());
+    struct Case {
+        const char* what;
+        QMap<QString, QByteArray> before;  // below W ("<folder>" makes a folder)
+        QString file;                      // the file to reverse
+        QString outputFolder;
+        QString said;                     // empty when the job is to run as always
+        QString tempSetting = QString();  // TEMP when not temp()
+    };
+    const Case cases[] = {
+        {"the user's files",
+         {{"notes.doc", "my notes"}, {"000001.jpg", "my photo"}},
+         source,
+         out(),
+         "The working folder " + work() +
+             " holds files that are not known to be Tarnivo's: 000001.jpg, "
+             "notes.doc."},
+        {"a photo that could be a frame",
+         {{"000001.jpg", "my photo"}},
+         source,
+         out(),
+         "The working folder " + work() + " holds files that are not known to be Tarnivo's: 000001.jpg."},
+        {"a source",
+         {{"clip.avi", clipBytes}},
+         work() + "/clip.avi",
+         out(),
+         work() + "/clip.avi lies in Tarnivo's working folder " + work()},
+        {"the output folder",
+         {},
+         source,
+         work(),
+         "The output folder " + work() + " lies in Tarnivo's working folder"},
+        {"the output folder Renamed",
+         {{"Renamed", "<folder>"}},
+         source,
+         work() + "/Renamed",
+         "The output folder " + work() + "/Renamed lies in Tarnivo's working folder"},
+        {"an earlier version's leftovers",
+         {{"ffmpeg.exe", frontEnd},
+          {"sox.exe", soxLauncher},
+          {"avi2jpg.bat", "old batch"},
+          {"jpg2avi.tmp", "jpg2avi"},
+          {"000001.jpg", "old frame"},
+          {"audio.wav", "old sound"},
+          {"Renamed", "<folder>"},
+          {"Renamed/image1.jpg", "old frame"}},
+         source,
+         out(),
+         QString(),
+         "../temp"},  // relative to the folder the job is started in
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(QDir(temp()).removeRecursively());
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+        ASSERT_TRUE(QDir().mkpath(work()));
+        ::chmod(QFile::encodeName(work()).constData(), 0700);
+        for (auto entry = c.before.begin(); entry != c.before.end(); ++entry) {
+            const QString path = work() + "/" + entry.key();
+            if (entry.value() == "<folder>") {
+                ASSERT_TRUE(QDir().mkpath(path));
+                continue;
+            }
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(entry.value());
+            file.close();
+            file.setPermissions(file.permissions() | QFile::ExeOwner);
+        }
+
+        QProcess job;
+        prepare(job, {"--out", c.outputFolder, c.file}, c.tempSetting);
+        job.start();
+        const CliRun result = finish(job);
+        const QString said = result.output + result.errors;
+        if (c.said.isEmpty()) {
+            EXPECT_EQ(result.exitCode, 0) << said.toStdString();
+            EXPECT_FALSE(said.contains("working folder")) << said.toStdString();
+            EXPECT_EQ(outputs(), QStringList({"clip.avi"}));
+            EXPECT_EQ(contentsBelow(work()).keys(), QStringList({"Renamed", kWorkFolderMarkerName}));
+        } else {
+            EXPECT_EQ(result.exitCode, 1) << said.toStdString();
+            EXPECT_TRUE(said.contains(c.said)) << said.toStdString();
+            EXPECT_EQ(contentsBelow(work()), c.before);  // not even the marker or a tool was written
+            if (c.outputFolder == out()) {
+                EXPECT_EQ(outputs(), QStringList());
+            }
+        }
+    }
+}
+
+namespace {
+
+// Makes this process the one that orphans below it are given to, for as long as it lives: the
+// tools of a killed tarnivo-reverse stay visible as descendants of the test, and the test
+// learns how each of them ended.
+class OrphansComeHere {
+public:
+    OrphansComeHere() { m_set = ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0; }
+    ~OrphansComeHere()
+    {
+        collectEnded();
+        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    }
+    bool set() const { return m_set; }
+
+    // The processes below this one, once those that have ended are collected.
+    std::vector<ProcessEntry> running()
+    {
+        collectEnded();
+        return DescendantsOf(::getpid(), RunningProcesses());
+    }
+    // How each orphan collected ended: its exit status, or 128 + the signal that ended it.
+    const std::map<pid_t, int>& endings() const { return m_endings; }
+
+private:
+    void collectEnded()
+    {
+        for (const ProcessEntry& entry : DescendantsOf(::getpid(), RunningProcesses())) {
+            int status = 0;
+            if (entry.parentPid == ::getpid() && ::waitpid(entry.pid, &status, WNOHANG) == entry.pid)
+                m_endings[entry.pid] = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+        }
+    }
+    bool m_set = false;
+    std::map<pid_t, int> m_endings;
+};
+
+QByteArray commandLineOf(pid_t pid)
+{
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+// Killed outright (as a crash or the out-of-memory killer would), tarnivo-reverse takes every
+// tool of its job with it, whether it started it itself or through the batch runner: each is
+// killed, none goes on to finish frames or a result for a job that is gone. The next job then
+// runs.
+TEST_F(ReverseCli, AKilledJobLeavesNoToolRunning)
+{
+    const QString longer = clip("longer.avi", 20, 640, 480);
+    const QString other = clip("other.avi");
+    OrphansComeHere orphans;
+    ASSERT_TRUE(orphans.set());
+    struct Case {
+        const char* when;
+        QByteArray toolWrites;  // what the running ffmpeg's command line holds
+    };
+    const Case cases[] = {
+        {"while its frames are extracted", "%06d.jpg"},
+        {"while its result is converted", "rvideo.avi"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.when);
+        QProcess job;
+        prepare(job, {"--out", out(), longer});
+        job.start();
+        ASSERT_TRUE(job.waitForStarted());
+        const pid_t jobPid = static_cast<pid_t>(job.processId());
+        pid_t tool = 0;
+        auto toolAtWork = [&] {
+            for (const ProcessEntry& entry : DescendantsOf(jobPid, RunningProcesses())) {
+                const QByteArray commandLine = commandLineOf(entry.pid);
+                if (entry.name == "ffmpeg" && commandLine.contains(c.toolWrites) &&
+                    !commandLine.contains("tvideo.avi"))
+                    tool = entry.pid;
+            }
+            return tool != 0;
+        };
+        ASSERT_TRUE(ProcessEventsUntil(toolAtWork, 300000));
+        ::kill(jobPid, SIGKILL);
+        EXPECT_TRUE(job.waitForFinished(60000));
+        // A tool that lived on would end in time too, but by finishing its work.
+        EXPECT_TRUE(ProcessEventsUntil([&] { return orphans.running().empty(); }, 300000));
+        for (const ProcessEntry& entry : orphans.running())
+            ADD_FAILURE() << "still running: " << entry.pid << " " << entry.name.toStdString();
+        EXPECT_EQ(orphans.endings().count(tool), 1u);
+        for (const auto& [pid, ending] : orphans.endings())
+            EXPECT_EQ(ending, 128 + SIGKILL) << pid << (pid == tool ? " (the ffmpeg at work)" : "");
+    }
+    EXPECT_EQ(run({"--out", out(), other}).exitCode, 0);
+    EXPECT_TRUE(outputs().contains("other.avi"));
 }

@@ -3,14 +3,12 @@
 #include <csignal>
 
 #include "CommandLine.h"
+#include "ProgramStart.h"
 
 #include <cctype>
 #include <cerrno>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace tarnivo {
 
@@ -53,24 +51,15 @@ int runProgram(const std::vector<std::string>& arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
-    // The runner ignores SIGTERM and SIGINT (see RunBatchCommands); its programs take them as usual.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaultSignals;
-    sigemptyset(&defaultSignals);
-    sigaddset(&defaultSignals, SIGTERM);
-    sigaddset(&defaultSignals, SIGINT);
-    posix_spawnattr_setsigdefault(&attributes, &defaultSignals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-
-    pid_t pid = -1;
+    // The runner ignores SIGTERM and SIGINT (see RunBatchCommands); its programs take them as
+    // usual, stay in the runner's process group (a cancel signals the group) and end with the
+    // runner when it is killed.
+    ProgramStart how;
     const std::string& program = arguments.front();
-    const bool hasFolder = program.find('/') != std::string::npos;
-    const int started = hasFolder
-                            ? posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ)
-                            : posix_spawnp(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    if (started != 0)
+    how.searchPath = program.find('/') == std::string::npos;
+    int error = 0;
+    const pid_t pid = StartTiedToParent(program.c_str(), argv.data(), how, &error);
+    if (pid < 0)
         return 127;
 
     int status = 0;
