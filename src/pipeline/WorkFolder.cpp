@@ -312,7 +312,8 @@ QString PrepareWorkFolder()
     if (!makeFolderIfMissing(RenameFolder()))
         return QStringLiteral("The folder %1 cannot be created: %2.")
             .arg(RenameFolder(), QString::fromLocal8Bit(strerror(errno)));
-    return QString();
+    // Frames are deleted from R by name: it must be a folder of its own, not a link to another.
+    return CheckFolderIsPrivate(RenameFolder());
 }
 
 }  // namespace tarnivo

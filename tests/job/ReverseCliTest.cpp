@@ -803,11 +803,12 @@ TEST_F(ReverseCli, AKilledJobLeavesNoToolRunning)
     ASSERT_TRUE(orphans.set());
     struct Case {
         const char* when;
-        QByteArray toolWrites;  // what the running ffmpeg's command line holds
+        QByteArray writes;        // what the command line of the ffmpeg at work holds
+        bool throughBatchRunner;  // whether it is a grandchild, started by the batch runner
     };
     const Case cases[] = {
-        {"while its frames are extracted", "%06d.jpg"},
-        {"while its result is converted", "rvideo.avi"},
+        {"while its frames are extracted", "%06d.jpg", true},
+        {"while its result is converted", out().toUtf8(), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.when);
@@ -818,10 +819,14 @@ TEST_F(ReverseCli, AKilledJobLeavesNoToolRunning)
         const pid_t jobPid = static_cast<pid_t>(job.processId());
         pid_t tool = 0;
         auto toolAtWork = [&] {
-            for (const ProcessEntry& entry : DescendantsOf(jobPid, RunningProcesses())) {
-                const QByteArray commandLine = commandLineOf(entry.pid);
-                if (entry.name == "ffmpeg" && commandLine.contains(c.toolWrites) &&
-                    !commandLine.contains("tvideo.avi"))
+            const std::vector<ProcessEntry> tools = DescendantsOf(jobPid, RunningProcesses());
+            for (const ProcessEntry& entry : tools) {
+                const bool startedByRunner =
+                    std::any_of(tools.begin(), tools.end(), [&](const ProcessEntry& parent) {
+                        return parent.pid == entry.parentPid && parent.name == "tarnivo-batch";
+                    });
+                if (entry.name == "ffmpeg" && startedByRunner == c.throughBatchRunner &&
+                    commandLineOf(entry.pid).contains(c.writes))
                     tool = entry.pid;
             }
             return tool != 0;
