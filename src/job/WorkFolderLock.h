@@ -2,8 +2,8 @@
 //
 // The lock is an flock on the folder itself, taken through a descriptor that the tools the job
 // starts inherit. The lock therefore stays held for as long as any of them still runs, even
-// when Tarnivo itself was killed: a later job cannot start in a folder where a tool of an
-// earlier one is still writing.
+// when Tarnivo itself was killed (its tools then end too, but not in the same instant): a
+// later job cannot start in a folder where a tool of an earlier one is still writing.
 #pragma once
 
 #include <QString>
