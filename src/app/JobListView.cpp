@@ -1,5 +1,7 @@
 #include "JobListView.h"
 
+#include "FilmPreviews.h"
+#include "JobListLook.h"
 #include "ReverseJob.h"
 
 #include <QDragEnterEvent>
@@ -8,6 +10,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QResizeEvent>
+#include <QSet>
 #include <QStyle>
 #include <QUrl>
 
@@ -51,6 +55,91 @@ JobListView::JobListView(QWidget* parent) : QTreeWidget(parent)
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
+
+    setHeader(new WrappingHeader(this));
+    setUniformRowHeights(true);
+    m_rowLook = new FilmRowDelegate(this);
+    setItemDelegateForColumn(kPathColumn, m_rowLook);
+    m_previews = new FilmPreviews(this);
+    connect(m_previews, &FilmPreviews::Ready, this, &JobListView::ShowFacts);
+    connect(model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                if (!parent.isValid())
+                    RowsAdded(first, last);
+            });
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, &JobListView::RowsGone);
+    connect(model(), &QAbstractItemModel::modelReset, this, &JobListView::RowsGone);
+}
+
+void JobListView::RowsAdded(int first, int last)
+{
+    for (int index = first; index <= last; ++index) {
+        QTreeWidgetItem* item = topLevelItem(index);
+        const QString path = item->text(kPathColumn);
+        item->setToolTip(kPathColumn, path);
+        if (m_previews->Facts(path))
+            ShowFactsOn(item);
+        else
+            m_previews->Request(path);
+    }
+}
+
+void JobListView::RowsGone()
+{
+    QSet<QString> listed;
+    for (int index = 0; index < topLevelItemCount(); ++index)
+        listed.insert(topLevelItem(index)->text(kPathColumn));
+    m_previews->KeepOnly(listed);
+}
+
+void JobListView::ShowFacts(const QString& path)
+{
+    for (int index = 0; index < topLevelItemCount(); ++index) {
+        if (QTreeWidgetItem* item = topLevelItem(index); item->text(kPathColumn) == path)
+            ShowFactsOn(item);
+    }
+}
+
+void JobListView::ShowFactsOn(QTreeWidgetItem* item)
+{
+    const FilmFacts* facts = m_previews->Facts(item->text(kPathColumn));
+    if (!facts)
+        return;
+    item->setData(kPathColumn, kPictureRole, facts->picture);
+    item->setData(kPathColumn, kFactsRole, FactsText(*facts));
+}
+
+QStringList JobListView::ShownLines(int row) const
+{
+    const QTreeWidgetItem* item = topLevelItem(row - 1);
+    if (!item)
+        return {};
+    const QModelIndex index = indexFromItem(item, kPathColumn);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = QRect(0, 0, columnWidth(kPathColumn), m_rowLook->sizeHint(option, index).height());
+    const RowLines lines = m_rowLook->Lines(option, index);
+    return {lines.name, lines.details};
+}
+
+bool JobListView::ShowsPicture(int row) const
+{
+    const QTreeWidgetItem* item = topLevelItem(row - 1);
+    return item && !item->data(kPathColumn, kPictureRole).value<QImage>().isNull();
+}
+
+bool JobListView::ReadingFilms() const { return m_previews->Busy(); }
+
+void JobListView::resizeEvent(QResizeEvent* event)
+{
+    QTreeWidget::resizeEvent(event);
+    // The file column takes what the list gains or loses; the status column keeps its width.
+    if (m_laidOutWidth > 0 && columnCount() >= 2) {
+        const int change = event->size().width() - m_laidOutWidth;
+        setColumnWidth(kPathColumn,
+                       std::max(columnWidth(kPathColumn) + change, header()->minimumSectionSize()));
+    }
+    m_laidOutWidth = event->size().width();
 }
 
 void JobListView::SetHeader(const QString& text)
@@ -63,6 +152,7 @@ void JobListView::SetHeader(const QString& text)
         fontMetrics().horizontalAdvance(QStringLiteral("converting 100 % \u00b7 00:00 left")) +
         4 * style()->pixelMetric(QStyle::PM_HeaderMargin);
     setColumnWidth(kPathColumn, std::max(statusWidth, width() - 2 * frameWidth() - statusWidth));
+    m_laidOutWidth = width();
 }
 
 void JobListView::SetStatus(int row, const QString& status, const QString& tooltip)
@@ -71,8 +161,7 @@ void JobListView::SetStatus(int row, const QString& status, const QString& toolt
     if (!item)
         return;
     item->setText(kStatusColumn, status);
-    item->setToolTip(kPathColumn, tooltip);
-    item->setToolTip(kStatusColumn, tooltip);
+    item->setToolTip(kStatusColumn, tooltip);  // the file column's tooltip stays the full path
 }
 
 QString JobListView::StatusOf(int row) const

@@ -1,5 +1,8 @@
-// The job list's widget: a report list of the files' paths with a "Status" column beside them,
-// that takes dropped files and folders and tells the window about Delete and double-clicks.
+// The job list's widget: a report list of the files with a "Status" column beside them, that
+// takes dropped files and folders and tells the window about Delete and double-clicks. A row's
+// text is the file's full path (what the job reads); the row shows the file's name first, a
+// small picture of the film, its length, picture size and folder (see JobListLook.h), with the
+// full path as the tooltip. The picture and facts are read in the background (FilmPreviews.h).
 #pragma once
 
 #include <QStringList>
@@ -8,6 +11,9 @@
 class QMimeData;
 
 namespace tarnivo {
+
+class FilmPreviews;
+class FilmRowDelegate;
 
 struct FileOutcome;
 struct JobProgress;
@@ -34,6 +40,12 @@ public:
     void ShowEnd(const tarnivo::JobSummary& summary);
     QString StatusOf(int row) const;  // rows count from 1
 
+    // The two lines the row shows now: the name, and the film's facts with its folder.
+    QStringList ShownLines(int row) const;
+    bool ShowsPicture(int row) const;
+    // True while pictures and facts of listed files are still being read.
+    bool ReadingFilms() const;
+
 signals:
     void FilesDropped(const QStringList& paths);
     void DeletePressed();
@@ -45,9 +57,18 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void SetStatus(int row, const QString& status, const QString& tooltip = QString());
+    void RowsAdded(int first, int last);
+    void RowsGone();
+    void ShowFacts(const QString& path);
+    void ShowFactsOn(QTreeWidgetItem* item);
+
+    int m_laidOutWidth = 0;  // the list's width when the columns were last given theirs
+    FilmPreviews* m_previews = nullptr;
+    FilmRowDelegate* m_rowLook = nullptr;
 
     int m_jobRows = 0;  // the rows of the running or last job
 };

@@ -1,6 +1,7 @@
 // Rows into and out of the job list: folder scans on real trees, drag and drop, the samples,
 // the command line, Delete, double-click and "Clear List".
 #include "AddFolder.h"
+#include "JobListView.h"
 #include "ShellOpen.h"
 #include "SettingsStore.h"
 #include "WindowTestSupport.h"
@@ -212,6 +213,62 @@ TEST_F(ListIntake, DeleteAndDoubleClickRemoveTheSelectedRowUnlessBusy)
 
     Control<QPushButton>(form, "PushButton3")->click();
     EXPECT_EQ(form.RowCount(), 0);
+}
+
+// A row shows the file's name first, then its length, picture size and folder (the folder cut
+// in its middle, never the name), with a picture of the film; the tooltip and the row's text
+// (what the job reads) stay the full path. ffprobe and ffmpeg read the film in the background:
+// adding returns before anything is known. A file that cannot be read shows no picture and no
+// facts, and no message; a row removed while its file is read just goes.
+TEST_F(ListIntake, RowsShowTheNameFirstAndAPictureLengthAndSizeReadInTheBackground)
+{
+    QString deep = root;
+    for (int level = 1; level <= 6; ++level)
+        deep += QString("/a long folder name at level %1").arg(level);
+    test::ClipOptions options;
+    options.seconds = 2.0;
+    options.width = 320;
+    options.height = 240;
+    const QString clip = deep + "/sea 'trip' $1 100%.avi";
+    QDir().mkpath(deep);
+    ASSERT_TRUE(test::MakeClip(clip, options));
+    const QString second = deep + "/second.avi";
+    ASSERT_TRUE(test::MakeClip(second, options));
+    const QString longName = root + "/the whole family at the lake in summer.avi";  // no film
+    MakeFile(longName);
+    const QStringList paths{clip, root + "/b.avi", root + "/missing.avi", clip, longName};
+
+    Form1 form(&dialogs);
+    form.show();
+    auto* list = Control<JobListView>(form, "ListView1");
+    form.AddFilesFromCommandLine(paths);
+    EXPECT_TRUE(list->ReadingFilms());  // the answers come through the event loop
+    EXPECT_FALSE(list->ShowsPicture(1));
+    form.AddFilesFromCommandLine({second});
+    list->setCurrentItem(list->topLevelItem(5));
+    DoubleClickRow(list, 5);  // removed while (or before) it is read
+    EXPECT_EQ(Rows(form), paths);
+    ASSERT_TRUE(test::ProcessEventsUntil([&] { return !list->ReadingFilms(); }, 120000));
+
+    // A name wider than the column goes on over the second line.
+    EXPECT_EQ(list->ShownLines(5).join(""), QFileInfo(longName).fileName());
+    for (int row = 1; row <= 4; ++row) {
+        const QStringList lines = list->ShownLines(row);
+        const QString& path = paths[row - 1];
+        ASSERT_EQ(lines.size(), 2);
+        EXPECT_EQ(lines[0], QFileInfo(path).fileName()) << row;
+        EXPECT_EQ(list->topLevelItem(row - 1)->toolTip(0), path) << row;
+        const bool film = path == clip;
+        EXPECT_EQ(list->ShowsPicture(row), film) << row;
+        if (film) {
+            EXPECT_TRUE(lines[1].startsWith("0:02 \u00b7 320\u00d7240 \u00b7 /")) << lines[1].toStdString();
+            EXPECT_TRUE(lines[1].contains(QChar(0x2026)) && lines[1].endsWith("level 6"))
+                << lines[1].toStdString();
+        } else {
+            EXPECT_EQ(lines[1], root) << row;  // the folder only
+        }
+    }
+    EXPECT_EQ(dialogs.log, QStringList());
 }
 
 TEST_F(ListIntake, SamplesAreAddedAndTheirFolderOpenedOnYes)

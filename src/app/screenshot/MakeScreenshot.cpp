@@ -6,16 +6,19 @@
 // in a folder of its own that is removed at the end, and the files are listed from copies in
 // that folder's "Videos", so the picture shows no path of the build machine.
 #include "Form1.h"
+#include "JobListView.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTemporaryDir>
-#include <QThreadPool>
+#include <QTimer>
 
 #include <cstdio>
 #include <utility>
@@ -81,8 +84,18 @@ int main(int argc, char** argv)
     window.findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(videos + QStringLiteral("Reversed/"));
     window.AddFilesFromCommandLine(files);
     window.show();
-    // What the list reads about its files in the background is shown before the picture is taken.
-    QThreadPool::globalInstance()->waitForDone(kBackgroundWorkDeadlineMs);
+    // What the list reads about its films in the background (pictures, lengths, sizes) is
+    // shown before the picture is taken.
+    const auto* list = window.findChild<tarnivo::JobListView*>(QStringLiteral("ListView1"));
+    const QDeadlineTimer deadline(kBackgroundWorkDeadlineMs);
+    QEventLoop waiting;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (!list || !list->ReadingFilms() || deadline.hasExpired())
+            waiting.quit();
+    });
+    look.start(50);
+    waiting.exec();
     QCoreApplication::processEvents();
     const QImage picture = window.grab().toImage();
     window.close();
