@@ -25,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QUrl>
 
 #include <stdexcept>
@@ -49,6 +50,10 @@ const QString kOpenSamplesQuestion =
     QStringLiteral("Would you like this software to open the folder where these sample files are stored (so "
                    "that you can view them before working with them)?");
 const QString kErrorReportTitle = QStringLiteral("Application Error");
+// The window's size as the user left it, "WIDTHxHEIGHT" in pixels.
+const QString kWindowSizeKey = QStringLiteral("WindowSize");
+
+QString sizeText(QSize size) { return QStringLiteral("%1x%2").arg(size.width()).arg(size.height()); }
 
 }  // namespace
 
@@ -153,6 +158,22 @@ void Form1::Form_Load()
         ListView2->setColumnWidth(0, Pixels(3500));
         ListView2->setColumnWidth(1, Pixels(3500));
     });
+    Trap(procedure, 28, [this] { RestoreWindowSize(); });
+}
+
+// A stored size smaller than designed (or unreadable) gives the designed size.
+void Form1::RestoreWindowSize()
+{
+    const QStringList parts = ReadSetting(kWindowSizeKey).split(QLatin1Char('x'));
+    if (parts.size() != 2)
+        return;
+    resize(QSize(parts[0].toInt(), parts[1].toInt()).expandedTo(DesignedWindowSize()));
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    PlaceControls(this);
 }
 
 // AVC1 with Timer1 as its tick source and the bar as its view, its events wired to the window's
@@ -253,7 +274,14 @@ void Form1::Form_QueryUnload()
     QCoreApplication::processEvents();
 }
 
-void Form1::SaveOptions() { SaveStoredOptions(this); }
+void Form1::SaveOptions()
+{
+    SaveStoredOptions(this);
+    // A maximised or full-screen window keeps the size it had before.
+    const bool ownSize = !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+    WriteSetting(kWindowSizeKey,
+                 sizeText(ownSize || !normalGeometry().isValid() ? size() : normalGeometry().size()));
+}
 
 // ---- The output folder ----
 

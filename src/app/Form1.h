@@ -69,6 +69,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void CreateControls();
@@ -83,6 +84,7 @@ private:
     void UpdateCustomControls();
     void Form_QueryUnload();
     void SaveOptions();
+    void RestoreWindowSize();
 
     void Text2_Change();
     void PushButton1_Click();

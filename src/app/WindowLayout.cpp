@@ -171,21 +171,69 @@ QWidget* makeControl(const Control& control, QWidget* parent)
     return nullptr;
 }
 
+QRect designedPlace(const Control& control)
+{
+    return QRect(Pixels(control.left), Pixels(control.top), Pixels(control.width), Pixels(control.height));
+}
+
+// Where a control stands in a window that is `extra` larger than designed.
+QRect placeInLargerWindow(const Control& control, QSize extra)
+{
+    // The window's columns in twips: a full row, and its left and right halves.
+    constexpr int fullWidth = 7800;
+    constexpr int leftHalf = 120;
+    constexpr int rightHalf = 4080;
+    const int dx = extra.width();
+    QRect place = designedPlace(control);
+    const QLatin1String parent(control.parent);
+    if (parent.isEmpty()) {
+        if (control.type == Type::JobList)
+            return place.adjusted(0, 0, dx, extra.height());
+        place.translate(0, extra.height());
+        if (control.width == fullWidth)
+            place.setWidth(place.width() + dx);
+        else if (control.left == leftHalf)
+            place.setWidth(place.width() + dx / 2);
+        else if (control.left == rightHalf)
+            place.adjust(dx / 2, 0, dx, 0);
+    } else if (parent == QLatin1String("Frame2") || parent == QLatin1String("Frame3")) {
+        // A field across the frame, and maybe a button at its right end.
+        if (control.type == Type::Button)
+            place.translate(dx, 0);
+        else
+            place.setWidth(place.width() + dx);
+    }
+    return place;
+}
+
 }  // namespace
 
 int Pixels(int twips) { return qRound(double(twips) / kTwipsPerPixel); }
 
+QSize DesignedWindowSize() { return {Pixels(8040), Pixels(9180)}; }
+
+void PlaceControls(QWidget* window)
+{
+    const QSize extra = (window->size() - DesignedWindowSize()).expandedTo(QSize(0, 0));
+    for (const Control& control : Controls()) {
+        if (!*control.name)
+            continue;  // a label of the custom panel: it keeps its place
+        if (auto* widget = window->findChild<QWidget*>(QLatin1String(control.name)))
+            widget->setGeometry(placeInLargerWindow(control, extra));
+    }
+}
+
 void LayOutWindow(QWidget* window)
 {
-    window->setFixedSize(Pixels(8040), Pixels(9180));
+    window->setMinimumSize(DesignedWindowSize());
+    window->resize(DesignedWindowSize());
     window->setFont(windowFont(kTextPoints));
     for (const Control& control : Controls()) {
         QWidget* parent =
             *control.parent ? window->findChild<QWidget*>(QLatin1String(control.parent)) : window;
         QWidget* widget = makeControl(control, parent);
         widget->setObjectName(QLatin1String(control.name));
-        widget->setGeometry(Pixels(control.left), Pixels(control.top), Pixels(control.width),
-                            Pixels(control.height));
+        widget->setGeometry(designedPlace(control));
         if (control.type == Type::Label)
             shrinkToFit(widget, control.caption, widget->width());
         else if (auto* choice = qobject_cast<QAbstractButton*>(widget);

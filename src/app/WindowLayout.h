@@ -4,6 +4,7 @@
 
 #include "SettingsStore.h"
 
+#include <QSize>
 #include <QString>
 
 class QWidget;
@@ -17,6 +18,17 @@ int Pixels(int twips);
 // (which is the tab order). The job list is a JobListView, the hidden frame-sorting list a
 // QTreeWidget.
 void LayOutWindow(QWidget* window);
+
+// The designed client size, which is also the window's smallest.
+QSize DesignedWindowSize();
+
+// Places the controls for the window's present size. At the designed size every control
+// stands where the table puts it. A larger window gives its extra height to the job list, and
+// everything below the list keeps its distance to the bottom edge; the extra width goes to the
+// rows that span the window (the list, the output folder's field, the profile list, the
+// button, the bar; the "..." button keeps to the right end), and the rows of two halves share
+// it. The custom panel's controls keep their places inside their frames.
+void PlaceControls(QWidget* window);
 
 // The skin: the window, its option buttons, check boxes, frames and labels painted in the
 // button face colour, and the skin file's style sheet. Throws when the file cannot be read.

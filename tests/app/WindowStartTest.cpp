@@ -181,6 +181,52 @@ TEST_F(WindowStart, FirstStartOutputFolderIsTheDesktopElseTheVideosFolderElseHom
     EXPECT_TRUE(dialogs.log.isEmpty()) << dialogs.log.join("\n").toStdString();
 }
 
+// Made larger, the window gives the room to the job list and the full-width rows; the rest keep
+// their places to their edges. Its size comes back at the next start; it never gets smaller
+// than designed.
+TEST_F(WindowStart, ALargerWindowGivesTheRoomToTheListAndTheFolderFieldAndIsRemembered)
+{
+    const QSize larger(804, 918);  // 1.5 times the designed 536 x 612
+    const int dx = 268, dy = 306;
+    auto fileColumn = [](Form1& form) { return Control<QTreeWidget>(form, "ListView1")->columnWidth(0); };
+    int designedFileColumn = 0;
+    {
+        Form1 form(&dialogs);
+        EXPECT_EQ(form.minimumSize(), QSize(536, 612));
+        form.show();
+        designedFileColumn = fileColumn(form);
+        form.resize(larger);
+        ASSERT_TRUE(test::ProcessEventsUntil([&] { return form.size() == larger; }, 60000));
+        EXPECT_EQ(fileColumn(form), designedFileColumn + dx);  // the status column keeps its width
+        const QList<QPair<const char*, QRect>> places{
+            {"ListView1", {8, 8, 520 + dx, 121 + dy}},
+            {"PushButton1", {8, 136 + dy, 256 + dx / 2, 27}},
+            {"PushButton4", {272 + dx / 2, 136 + dy, 256 + dx / 2, 27}},
+            {"Frame2", {8, 200 + dy, 520 + dx, 53}},
+            {"Text2", {16, 20, 433 + dx, 23}},
+            {"PushButton2", {456 + dx, 20, 47, 23}},
+            {"Combo1", {16, 20, 495 + dx, 23}},
+            {"Frame5", {272 + dx / 2, 316 + dy, 256 + dx / 2, 217}},
+            {"Combo4", {80, 20, 153, 23}},
+            {"PushButton5", {8, 542 + dy, 520 + dx, 27}},
+            {"ProgressBar1", {8, 577 + dy, 520 + dx, 27}}};
+        for (const auto& [name, place] : places)
+            EXPECT_EQ(Control(form, name)->geometry(), place) << name;
+        form.close();
+    }
+    EXPECT_EQ(ReadSetting("WindowSize"), "804x918");
+    {
+        Form1 again(&dialogs);
+        EXPECT_EQ(again.size(), larger);
+        again.show();
+        EXPECT_EQ(Control(again, "ListView1")->geometry(), QRect(8, 8, 520 + dx, 121 + dy));
+        EXPECT_EQ(fileColumn(again), designedFileColumn + dx);
+    }
+    WriteSetting("WindowSize", "100x50");
+    EXPECT_EQ(Form1(&dialogs).size(), QSize(536, 612));
+    EXPECT_TRUE(dialogs.log.isEmpty()) << dialogs.log.join("\n").toStdString();
+}
+
 // tarnivo answers --help and --version and refuses an unknown option without any display and
 // without opening a window.
 TEST_F(WindowStart, ProgramAnswersHelpAndVersionAndRefusesUnknownOptionsWithoutADisplay)
