@@ -79,11 +79,11 @@ FilmPreviews::~FilmPreviews()
 
 void FilmPreviews::Request(const QString& path)
 {
-    if (m_facts.contains(path) || m_waiting.contains(path) ||
-        std::any_of(m_running.cbegin(), m_running.cend(), [&](const Reading* r) { return r->path == path; }))
+    if (m_facts.contains(path) || m_asked.contains(path))
         return;
     if (!QFileInfo(path).isFile())
         return;  // a folder, a missing file or a pipe: nothing to show and nothing to run
+    m_asked.insert(path);
     m_waiting << path;
     StartWaiting();
 }
@@ -97,6 +97,8 @@ void FilmPreviews::KeepOnly(const QSet<QString>& paths)
             it.key()->kill();  // its end comes as a signal like any other
         }
     }
+    // What is no longer waited for can be asked for again (a row added back).
+    m_asked.removeIf([&](const QString& path) { return !paths.contains(path); });
 }
 
 const FilmFacts* FilmPreviews::Facts(const QString& path) const
@@ -186,6 +188,8 @@ void FilmPreviews::StepFinished(QProcess* process)
         return;
     const QString path = reading->path;
     const bool tell = reading->wanted;
+    if (tell)  // an unwanted reading's path may have been asked for anew meanwhile
+        m_asked.remove(path);
     delete reading;
     StartWaiting();
     if (tell)

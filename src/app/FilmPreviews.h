@@ -56,6 +56,7 @@ private:
 
     QHash<QString, FilmFacts> m_facts;  // read, by path
     QStringList m_waiting;              // in order of request
+    QSet<QString> m_asked;              // waiting or being read for a row
     QHash<QProcess*, Reading*> m_running;
 };
 

@@ -241,14 +241,15 @@ TEST_F(ListIntake, RowsShowTheNameFirstAndAPictureLengthAndSizeReadInTheBackgrou
     Form1 form(&dialogs);
     form.show();
     auto* list = Control<JobListView>(form, "ListView1");
-    form.AddFilesFromCommandLine(paths);
-    EXPECT_TRUE(list->ReadingFilms());  // the answers come through the event loop
+    form.AddFilesFromCommandLine({second});  // its reading starts at once
+    EXPECT_TRUE(list->ReadingFilms());       // and its answers come through the event loop
     EXPECT_FALSE(list->ShowsPicture(1));
-    form.AddFilesFromCommandLine({second});
-    list->setCurrentItem(list->topLevelItem(5));
-    DoubleClickRow(list, 5);  // removed while (or before) it is read
-    EXPECT_EQ(Rows(form), paths);
+    list->setCurrentItem(list->topLevelItem(0));
+    DoubleClickRow(list, 0);  // removed while it is read
+    form.AddFilesFromCommandLine(paths + QStringList{second});
+    EXPECT_EQ(Rows(form), paths + QStringList{second});
     ASSERT_TRUE(test::ProcessEventsUntil([&] { return !list->ReadingFilms(); }, 120000));
+    EXPECT_TRUE(list->ShowsPicture(6));  // added back, read anew
 
     // A name wider than the column goes on over the second line.
     EXPECT_EQ(list->ShownLines(5).join(""), QFileInfo(longName).fileName());
