@@ -7,6 +7,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace tarnivo {
 
@@ -147,6 +150,13 @@ QProcess* FilmPreviews::Launch(const QString& program, const QStringList& argume
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
+    // Like the job's tools, these end with the program, even when it is killed outright.
+    const pid_t parent = ::getpid();
+    process->setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
     connect(process, &QProcess::finished, this, [this, process] { StepFinished(process); });
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)  // no finished() follows
