@@ -1,6 +1,6 @@
 // tarnivo-reverse: reverses video files from the command line with the same job as the window.
 //
-//   tarnivo-reverse [--profile NAME] [--out FOLDER] [--quiet] FILE...
+//   tarnivo-reverse [--profile ID|NAME] [--out FOLDER] [--quiet] FILE...
 //
 // Exit status: 0 when every file gave its output, 1 when any failed or the job was cancelled
 // (SIGINT, SIGTERM) or could not start, 2 for bad usage.
@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <sys/ioctl.h>
@@ -164,6 +165,9 @@ QString helpText()
         "converted into the chosen output profile in the output folder. An existing file is never\n"
         "overwritten: the output is named after the file, with a number added when the name is taken.\n"
         "\n"
+        "A profile is named by its short id (mp4, webm, avi-xvid, ...) or by its full name;\n"
+        "--list-profiles prints both.\n"
+        "\n"
         "The profile and the output folder default to the ones last chosen in Tarnivo's window\n"
         "(\"AVI (MPEG4-XviD-Best Quality)\" and the desktop folder, else the videos folder, else the\n"
         "home folder on a first start); \"Custom Format\" uses the custom settings last chosen there.\n"
@@ -198,6 +202,17 @@ QStringList filesToReverse(const QStringList& arguments)
     return files;
 }
 
+// Every profile's id and name, one a line, the names aligned.
+void listProfiles(TerminalFace& face)
+{
+    int width = 0;
+    for (const std::string& name : ProfileNames())
+        width = std::max(width, static_cast<int>(ProfileId(name).size()));
+    for (const std::string& name : ProfileNames())
+        face.Say(QString::fromStdString(ProfileId(name)).leftJustified(width + 2) +
+                 QString::fromStdString(name));
+}
+
 // Reads the command line; on bad usage prints why and returns the exit status through *exit.
 bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, int* exit)
 {
@@ -205,14 +220,15 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
     parser.setApplicationDescription(helpText());
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption profile(QStringList{QStringLiteral("p"), QStringLiteral("profile")},
-                                     QStringLiteral("The output profile (see --list-profiles)."),
-                                     QStringLiteral("NAME"));
+    const QCommandLineOption profile(
+        QStringList{QStringLiteral("p"), QStringLiteral("profile")},
+        QStringLiteral("The output profile: its id or its full name (see --list-profiles)."),
+        QStringLiteral("ID|NAME"));
     const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("out")},
                                  QStringLiteral("The folder the outputs are written to."),
                                  QStringLiteral("FOLDER"));
     const QCommandLineOption list(QStringLiteral("list-profiles"),
-                                  QStringLiteral("Print the profile names and exit."));
+                                  QStringLiteral("Print each profile's id and name, and exit."));
     const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")},
                                    QStringLiteral("Print only problems and failed files."));
     parser.addOptions({profile, out, list, quiet});
@@ -234,23 +250,21 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
         return false;
     }
     if (parser.isSet(list)) {
-        for (const std::string& name : ProfileNames())
-            face.Say(QString::fromStdString(name));
+        listProfiles(face);
         *exit = kExitSuccess;
         return false;
     }
 
     face.quiet = parser.isSet(quiet);
     usage.choices = ReadStoredChoices();
-    if (parser.isSet(profile))
-        usage.choices.profileName = parser.value(profile);
+    const QString asked = parser.isSet(profile) ? parser.value(profile) : usage.choices.profileName;
+    usage.choices.profileName = QString::fromStdString(ProfileNameFor(asked.toStdString()));
     const QString outputFolder = parser.isSet(out) ? parser.value(out) : usage.choices.outputFolder;
     usage.choices.outputFolder = QDir::current().absoluteFilePath(outputFolder);
 
     *exit = kExitUsage;
-    if (!IsProfileName(usage.choices.profileName.toStdString())) {
-        face.Complain(usageProblem(
-            QStringLiteral("unknown profile '%1' (see --list-profiles)").arg(usage.choices.profileName)));
+    if (usage.choices.profileName.isEmpty()) {
+        face.Complain(usageProblem(QStringLiteral("unknown profile '%1' (see --list-profiles)").arg(asked)));
         return false;
     }
     if (!QFileInfo(usage.choices.outputFolder).isDir()) {

@@ -1,5 +1,7 @@
 #include "ConversionSettings.h"
 
+#include <sstream>
+
 namespace tarnivo {
 
 const std::vector<SettingSwitch>& SettingSwitches()
@@ -26,15 +28,30 @@ const std::vector<SettingSwitch>& SettingSwitches()
         {"-ab", &S::audioBitrate, nullptr},
         {"-ar", &S::audioSamples, nullptr},
         {"-ac", &S::audioChannels, nullptr},
+        {"", &S::outputOptions, nullptr},
     };
     return switches;
 }
+
+namespace {
+
+void appendWords(std::vector<std::string>& arguments, const std::string& options)
+{
+    std::istringstream words(options);
+    std::string word;
+    while (words >> word)
+        arguments.push_back(word);
+}
+
+}  // namespace
 
 std::vector<std::string> SettingArguments(const ConversionSettings& settings)
 {
     std::vector<std::string> arguments;
     for (const SettingSwitch& setting : SettingSwitches()) {
-        if (setting.text && !(settings.*setting.text).empty())
+        if (setting.text && !(settings.*setting.text).empty() && !*setting.switchText)
+            appendWords(arguments, settings.*setting.text);
+        else if (setting.text && !(settings.*setting.text).empty())
             arguments.insert(arguments.end(), {setting.switchText, settings.*setting.text});
         else if (setting.flag && settings.*setting.flag)
             arguments.push_back(setting.switchText);

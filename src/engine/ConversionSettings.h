@@ -34,10 +34,14 @@ struct ConversionSettings {
     std::string videoFourCCTag{};
     std::string audioFourCCTag{};
     std::string targetFormat{};
+    // Options of today's ffmpeg, written out whole and separated by spaces ("-c:v libx264 -crf
+    // 18"): they stand last among the options and are handed on as they are.
+    std::string outputOptions{};
 };
 
 // One setting: its switch and the member that holds it, a text (the switch is followed by the
-// value) or a switch alone; the other member pointer is null.
+// value) or a switch alone; the other member pointer is null. A text without a switch of its
+// own holds whole options: each of its space-separated words is one argument.
 struct SettingSwitch {
     const char* switchText;
     std::string ConversionSettings::*text;
@@ -48,7 +52,8 @@ struct SettingSwitch {
 const std::vector<SettingSwitch>& SettingSwitches();
 
 // The options the settings give, in command-line order: the switch and value of each text that
-// is set, the switch alone of each switch that is true. Values go in unchanged.
+// is set, the switch alone of each switch that is true, the words of whole options. Values go
+// in unchanged.
 std::vector<std::string> SettingArguments(const ConversionSettings& settings);
 
 // Sets in settings every text of given that is not empty and every switch of given that is true;

@@ -1,46 +1,81 @@
 #include "ProfileCatalogue.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace tarnivo {
 
+namespace {
+
+struct CatalogueEntry {
+    const char* id;    // short, for the command line
+    const char* name;  // as the list shows it
+};
+
+// The profiles in list order: "Custom Format", the 32 named profiles of old, then today's
+// formats.
+const std::vector<CatalogueEntry>& Catalogue()
+{
+    static const std::vector<CatalogueEntry> entries = {
+        {"custom", "Custom Format"},
+        {"avi-divx", "AVI (MPEG4-DivX-Compatible)"},
+        {"avi-divx-best", "AVI (MPEG4-DivX-Best Quality)"},
+        {"avi-xvid", "AVI (MPEG4-XviD-Compatible)"},
+        {"avi-xvid-best", "AVI (MPEG4-XviD-Best Quality)"},
+        {"gif-64", "Animated GIF (64x48) GIF"},
+        {"gif-160", "Animated GIF (160x120) GIF"},
+        {"gif-320", "Animated GIF (320x240) GIF"},
+        {"gif", "Animated GIF (Same as Input) GIF"},
+        {"ipod", "iPOD Video (320x240) MPEG4"},
+        {"ipod-640", "iPOD Video2 (640x480) MPEG4"},
+        {"iphone", "iPhone Video"},
+        {"ipod-nano", "iPOD Nano (MP3)"},
+        {"ipod-mini", "iPOD Mini (MP3)"},
+        {"ipod-shuffle", "iPOD Shuffle (MP3)"},
+        {"mpeg", "MPEG (Max Compatible)"},
+        {"mpeg-best", "MPEG (Best Quality)"},
+        {"wmv", "WMV(WindowsMedia-Compatible)"},
+        {"wmv-best", "WMV(WindowsMedia-Best Quality)"},
+        {"rm", "RM (RealONE/RealPlayer)"},
+        {"mov", "QuickTime MOV"},
+        {"flv", "FLV (Flash Live Video)"},
+        {"psp", "Sony PSP (Normal)"},
+        {"psp-best", "Sony PSP (Excellent Quality)"},
+        {"psp-small", "Sony PSP (Minimal Size)"},
+        {"psp-avc", "Sony PSP (PSP AVC)"},
+        {"zune", "Zune MPEG-4 Video"},
+        {"zune-avc", "Zune MPEG-4 AVC"},
+        {"zune-wmv", "Zune WMV"},
+        {"3gp", "3GP (for Mobile)"},
+        {"3g2", "3G2 (for Mobile)"},
+        {"wav", "WAVE Sound (WAV)"},
+        {"mp3", "MP3 Sound (MP3)"},
+        {"mp4", "MP4 (H.264/AAC, same size as source)"},
+        {"hevc", "MP4 (H.265/HEVC/AAC, same size as source)"},
+        {"webm", "WebM (VP9/Opus, same size as source)"},
+        {"prores", "MOV (ProRes 422 HQ/PCM, for editing)"},
+        {"lossless", "MKV (FFV1/FLAC, lossless)"},
+    };
+    return entries;
+}
+
+std::string lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
 const std::vector<std::string>& ProfileNames()
 {
-    static const std::vector<std::string> names = {
-        "Custom Format",
-        "AVI (MPEG4-DivX-Compatible)",
-        "AVI (MPEG4-DivX-Best Quality)",
-        "AVI (MPEG4-XviD-Compatible)",
-        "AVI (MPEG4-XviD-Best Quality)",
-        "Animated GIF (64x48) GIF",
-        "Animated GIF (160x120) GIF",
-        "Animated GIF (320x240) GIF",
-        "Animated GIF (Same as Input) GIF",
-        "iPOD Video (320x240) MPEG4",
-        "iPOD Video2 (640x480) MPEG4",
-        "iPhone Video",
-        "iPOD Nano (MP3)",
-        "iPOD Mini (MP3)",
-        "iPOD Shuffle (MP3)",
-        "MPEG (Max Compatible)",
-        "MPEG (Best Quality)",
-        "WMV(WindowsMedia-Compatible)",
-        "WMV(WindowsMedia-Best Quality)",
-        "RM (RealONE/RealPlayer)",
-        "QuickTime MOV",
-        "FLV (Flash Live Video)",
-        "Sony PSP (Normal)",
-        "Sony PSP (Excellent Quality)",
-        "Sony PSP (Minimal Size)",
-        "Sony PSP (PSP AVC)",
-        "Zune MPEG-4 Video",
-        "Zune MPEG-4 AVC",
-        "Zune WMV",
-        "3GP (for Mobile)",
-        "3G2 (for Mobile)",
-        "WAVE Sound (WAV)",
-        "MP3 Sound (MP3)",
-    };
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> list;
+        for (const CatalogueEntry& entry : Catalogue())
+            list.emplace_back(entry.name);
+        return list;
+    }();
     return names;
 }
 
@@ -48,6 +83,26 @@ bool IsProfileName(const std::string& name)
 {
     const std::vector<std::string>& names = ProfileNames();
     return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string ProfileId(const std::string& name)
+{
+    for (const CatalogueEntry& entry : Catalogue()) {
+        if (name == entry.name)
+            return entry.id;
+    }
+    return std::string();
+}
+
+std::string ProfileNameFor(const std::string& idOrName)
+{
+    if (IsProfileName(idOrName))
+        return idOrName;
+    for (const CatalogueEntry& entry : Catalogue()) {
+        if (lowered(idOrName) == entry.id)
+            return entry.name;
+    }
+    return std::string();
 }
 
 bool CustomPanelEnabledFor(const std::string& profileName) { return profileName == kCustomFormat; }

@@ -1,7 +1,7 @@
-// The fixed vocabulary of output profiles: the 33 profile names, the option lists of the
-// custom-format panel, the settings store's names, and the rule that enables the panel. Plain
-// C++ data, so every face (window, command line, tests, the ffmpeg front end's tests) reads the
-// one table.
+// The fixed vocabulary of output profiles: the profile names (the 33 first ones, then today's
+// formats) with a short id for each, the option lists of the custom-format panel, the settings
+// store's names, and the rule that enables the panel. Plain C++ data, so every face (window,
+// command line, tests, the ffmpeg front end's tests) reads the one table.
 #pragma once
 
 #include <string>
@@ -12,11 +12,19 @@ namespace tarnivo {
 constexpr const char* kCustomFormat = "Custom Format";
 constexpr const char* kDefaultProfile = "AVI (MPEG4-XviD-Best Quality)";
 
-// The profile names in list order; "Custom Format" first.
+// The profile names in list order: "Custom Format" first, then the 32 named profiles of old,
+// then today's formats (appended, so a stored choice keeps its meaning).
 const std::vector<std::string>& ProfileNames();
 
-// True when name is exactly (letter case included) one of the 33 profile names.
+// True when name is exactly (letter case included) one of the profile names.
 bool IsProfileName(const std::string& name);
+
+// The short id of a profile name ("mp4", "avi-xvid", "custom"); empty for another text.
+std::string ProfileId(const std::string& name);
+
+// The profile name that text names: a profile name exactly as listed, or an id in any letter
+// case. Empty when it names none.
+std::string ProfileNameFor(const std::string& idOrName);
 
 // UpdateCustomControls: the custom panel is enabled exactly for "Custom Format".
 bool CustomPanelEnabledFor(const std::string& profileName);

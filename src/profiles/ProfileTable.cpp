@@ -2,6 +2,19 @@
 
 namespace tarnivo {
 
+namespace {
+
+// A profile of today's formats: its options are written whole in today's ffmpeg switches. No
+// size, frame rate or sample rate is named, so the result keeps the source's.
+ProfileRow todaysProfile(const char* name, const char* extension, const char* options)
+{
+    ProfileRow row{name, extension, {}};
+    row.settings.outputOptions = options;
+    return row;
+}
+
+}  // namespace
+
 const std::vector<ProfileRow>& NamedProfileRows()
 {
     // Columns: name, extension, then the settings in ConversionSettings' order: video codec,
@@ -42,6 +55,29 @@ const std::vector<ProfileRow>& NamedProfileRows()
         {"3G2 (for Mobile)",                 ".3g2", "mpeg4",      "176x144", "120",  "11",    "amr_nb",    "48",  "8000",  "1", "",    false, false, "",    "60"},
         {"WAVE Sound (WAV)",                 ".wav", "",           "",        "",     "",      "pcm_s16le", "128", "41000", "2", "wav", false, false},
         {"MP3 Sound (MP3)",                  ".mp3", "",           "",        "",     "",      "mp3",       "128", "44100", "2", "mp3", false, false},
+        // Today's formats, at the source's size, frame rate and sample rate. The encoders'
+        // quality and speed were chosen by measuring them against ffmpeg run directly. H.264 and
+        // H.265 in 4:2:0 need even sizes: a source of odd size loses its last row or column (and
+        // a picture of one pixel is doubled).
+        todaysProfile("MP4 (H.264/AAC, same size as source)", ".mp4",
+                      "-vf scale=w='max(iw,2)':h='max(ih,2)',crop=w='floor(iw/2)*2':h='floor(ih/2)*2' "
+                      "-c:v libx264 -preset medium -crf 18 -pix_fmt yuv420p "
+                      "-c:a aac -b:a 192k -movflags +faststart"),
+        todaysProfile("MP4 (H.265/HEVC/AAC, same size as source)", ".mp4",
+                      "-vf scale=w='max(iw,2)':h='max(ih,2)',crop=w='floor(iw/2)*2':h='floor(ih/2)*2' "
+                      "-c:v libx265 -preset medium -crf 20 -pix_fmt yuv420p -tag:v hvc1 "
+                      "-x265-params log-level=error "
+                      "-c:a aac -b:a 192k -movflags +faststart"),
+        todaysProfile("WebM (VP9/Opus, same size as source)", ".webm",
+                      "-c:v libvpx-vp9 -crf 28 -b:v 0 -deadline good -cpu-used 4 -row-mt 1 -pix_fmt yuv420p "
+                      "-c:a libopus -b:a 128k"),
+        todaysProfile("MOV (ProRes 422 HQ/PCM, for editing)", ".mov",
+                      "-c:v prores_ks -profile:v 3 -vendor apl0 -pix_fmt yuv422p10le "
+                      "-c:a pcm_s16le -movflags +faststart"),
+        // The frames are stored exactly as they are: full range kept, no chroma changed.
+        todaysProfile("MKV (FFV1/FLAC, lossless)", ".mkv",
+                      "-vf scale=out_range=pc -c:v ffv1 -level 3 -g 1 -slices 4 -slicecrc 1 "
+                      "-c:a flac"),
     };
     // clang-format on
     return rows;

@@ -1,4 +1,4 @@
-// The engine settings of the 32 named output profiles ("Custom Format" takes its settings from
+// The engine settings of the named output profiles ("Custom Format" takes its settings from
 // the custom panel instead). Plain C++ data, shared by ConvertFLV and by the tests that run the
 // profiles' command lines without Qt.
 #pragma once

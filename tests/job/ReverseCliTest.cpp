@@ -240,10 +240,19 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
         QStringList arguments;
         const char* message;
     };
+    // A profile is named by its id (in any letter case) or its full name; a known profile lets
+    // the checks go on to the output folder.
+    const char* const noFolder = "tarnivo-reverse: output folder 'no such folder' does not exist";
     const Case cases[] = {
-        {{"--profile", "mp3", "--out", out(), good},
-         "tarnivo-reverse: unknown profile 'mp3' (see --list-profiles)"},
-        {{"--out", "no such folder", good}, "tarnivo-reverse: output folder 'no such folder' does not exist"},
+        {{"--profile", "mkv", "--out", out(), good},
+         "tarnivo-reverse: unknown profile 'mkv' (see --list-profiles)"},
+        {{"--profile", "mp3 sound (mp3)", "--out", out(), good},
+         "tarnivo-reverse: unknown profile 'mp3 sound (mp3)' (see --list-profiles)"},
+        {{"--profile", "mp4", "--out", "no such folder", good}, noFolder},
+        {{"--profile", "WebM", "--out", "no such folder", good}, noFolder},
+        {{"--profile", "avi-xvid", "--out", "no such folder", good}, noFolder},
+        {{"--profile", "MOV (ProRes 422 HQ/PCM, for editing)", "--out", "no such folder", good}, noFolder},
+        {{"--out", "no such folder", good}, noFolder},
         {{"--out", out()}, "tarnivo-reverse: no FILE given (see --help)"},
     };
     for (const Case& c : cases) {
@@ -269,12 +278,18 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
     EXPECT_FALSE(withoutSox.output.contains("ffprobe"));
     EXPECT_EQ(outputs(), QStringList());
 
+    // Each profile's id, then its name, the names in one column.
     const CliRun list = run({"--list-profiles"});
     EXPECT_EQ(list.exitCode, 0);
-    QStringList names;
-    for (const std::string& name : ProfileNames())
-        names << QString::fromStdString(name);
-    EXPECT_EQ(list.output.split('\n', Qt::SkipEmptyParts), names);
+    const QStringList lines = list.output.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), static_cast<int>(ProfileNames().size()));
+    const int column = lines.front().indexOf("Custom Format");
+    for (int i = 0; i < lines.size(); ++i) {
+        const std::string& name = ProfileNames()[i];
+        EXPECT_EQ(lines[i].mid(column), QString::fromStdString(name));
+        EXPECT_EQ(lines[i].left(column).trimmed(), QString::fromStdString(ProfileId(name)));
+    }
+    EXPECT_EQ(lines.filter(QRegularExpression("^mp4 +MP4 \\(H\\.264")).size(), 1);
 }
 
 // A folder brings its files and those of its sub-folders in name order; without a terminal the
@@ -319,13 +334,16 @@ TEST_F(ReverseCli, AFirstStartWritesToTheDesktopOrElseHome)
 }
 
 // Every profile of the catalogue through the whole job: the output has the profile's extension,
-// ffprobe reads it, and it holds the streams and the picture size the profile asks for.
+// ffprobe reads it, and it holds the streams and the picture size the profile asks for. Today's
+// profiles have a test of their own.
 TEST_F(ReverseCli, EveryProfileGivesAValidFile)
 {
     const QString source = clip("every profile.avi", 2);
     for (const std::string& name : ProfileNames()) {
         SCOPED_TRACE(name);
         const ProfileRow* row = FindProfileRow(name);
+        if (row && !row->settings.outputOptions.empty())
+            continue;
         // "Custom Format" with the panel's first-start values.
         const QString extension = row ? row->extension : ".avi";
         const QString size = row ? QString::fromStdString(row->settings.videoSize) : "320x240";
@@ -347,6 +365,48 @@ TEST_F(ReverseCli, EveryProfileGivesAValidFile)
             const QString height = StreamEntry(made, "v:0", "height");
             EXPECT_EQ(width + "x" + height, size);
         }
+    }
+}
+
+// Today's profiles through the whole job, named by their ids: each keeps the source's size (cut
+// to an even one for the 4:2:0 codecs), frame rate and sample rate (Opus has its own), with
+// every frame once and backwards.
+TEST_F(ReverseCli, TodaysProfilesKeepTheSourcesPicture)
+{
+    const QString source = clip("odd size.avi", 1, 161, 121);
+    const std::vector<double> sourceGreys = MeanGreyPerFrame(source);
+    ASSERT_GE(sourceGreys.size(), 20u);
+    struct Case {
+        const char* id;
+        const char* extension;
+        const char* videoCodec;
+        const char* size;
+        const char* audioCodec;
+        const char* sampleRate;
+    };
+    const Case cases[] = {
+        {"mp4", ".mp4", "h264", "160x120", "aac", "44100"},
+        {"hevc", ".mp4", "hevc", "160x120", "aac", "44100"},
+        {"webm", ".webm", "vp9", "161x121", "opus", "48000"},
+        {"prores", ".mov", "prores", "161x121", "pcm_s16le", "44100"},
+        {"lossless", ".mkv", "ffv1", "161x121", "flac", "44100"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+        const CliRun result = run({"--profile", c.id, "--out", out(), source});
+        ASSERT_EQ(result.exitCode, 0) << result.output.toStdString() << result.errors.toStdString();
+        const QString made = out() + "/odd size" + c.extension;
+        EXPECT_EQ(StreamEntry(made, "v:0", "codec_name"), c.videoCodec);
+        EXPECT_EQ(StreamEntry(made, "v:0", "width") + "x" + StreamEntry(made, "v:0", "height"), c.size);
+        EXPECT_EQ(StreamEntry(made, "v:0", "r_frame_rate"), "25/1");
+        EXPECT_EQ(StreamEntry(made, "a:0", "codec_name"), c.audioCodec);
+        EXPECT_EQ(StreamEntry(made, "a:0", "sample_rate"), c.sampleRate);
+        const std::vector<double> greys = MeanGreyPerFrame(made);
+        ASSERT_EQ(greys.size(), sourceGreys.size());
+        for (size_t i = 0; i < greys.size(); ++i)
+            EXPECT_NEAR(greys[i], sourceGreys[greys.size() - 1 - i], 2.0) << "frame " << i;
     }
 }
 
