@@ -190,7 +190,8 @@ void JobListView::ShowOutcome(const FileOutcome& outcome)
 {
     if (outcome.succeeded)
         SetStatus(outcome.row, QStringLiteral("made ") + QFileInfo(outcome.output).fileName(),
-                  outcome.output);
+                  outcome.note.isEmpty() ? outcome.output
+                                         : outcome.output + QLatin1Char('\n') + outcome.note);
     else
         SetStatus(outcome.row, kFailedStatus, outcome.reason);
 }

@@ -305,7 +305,9 @@ void reportProgress(ReverseJob& job, TerminalFace& face, int fileCount)
                      [&face](const JobProgress& progress) { face.ShowProgress(progress); });
     QObject::connect(&job, &ReverseJob::FileFinished, [&face, prefix](const FileOutcome& outcome) {
         if (outcome.succeeded)
-            face.Say(prefix(outcome.row) + QStringLiteral("made ") + outcome.output);
+            face.Say(prefix(outcome.row) + QStringLiteral("made ") + outcome.output +
+                     (outcome.note.isEmpty() ? QString()
+                                             : QStringLiteral(" (") + outcome.note + QLatin1Char(')')));
         else
             face.Complain(prefix(outcome.row) + QStringLiteral("failed: ") + outcome.source +
                           QStringLiteral(": ") + outcome.reason);

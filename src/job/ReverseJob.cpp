@@ -243,9 +243,21 @@ JobSummary ReverseJob::Run()
     JobSummary summary;
     if (m_running || !PassesChecks())
         return summary;
-    WorkFolderLock lock;
-    if (!Prepare(lock))
+    // The output folder is checked (and held) once, before any work: a folder that cannot take
+    // the results refuses the job instead of every file after its reversal. A change of the
+    // folder during the job applies to the next job.
+    const QString outputProblem = m_output.Open(m_choices.OutputFolderText());
+    if (!outputProblem.isEmpty()) {
+        m_sink.ShowMessage(outputProblem);
         return summary;
+    }
+    WorkFolderLock lock;
+    if (!Prepare(lock)) {
+        m_output.Close();
+        return summary;
+    }
+    // What killed jobs of this machine left there; another running job's files stay.
+    m_output.RemoveStaleTemporaries();
 
     m_running = true;
     m_cancelRequested = false;
@@ -261,6 +273,7 @@ JobSummary ReverseJob::Run()
     if (!deployment.isEmpty()) {
         CleanWorkFolder();
         lock.Release();
+        m_output.Close();
         m_running = false;
         m_sink.ShowMessage(deployment);
         summary.ran = false;
@@ -283,6 +296,7 @@ JobSummary ReverseJob::Run()
     summary.cancelled = m_cancelRequested;
     CleanWorkFolder();
     lock.Release();
+    m_output.Close();
     m_tools.SetStartsRefused(false);
     m_running = false;
 
@@ -309,7 +323,10 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
         outcome.reason = kNotUtf8Reason;
         return outcome;
     }
-    outcome.reason = workFolderConflict(S, m_choices.OutputFolderText());
+    outcome.reason = workFolderConflict(S, m_output.Name());
+    // A file whose output cannot be made is refused before its reversal.
+    if (outcome.reason.isEmpty())
+        outcome.reason = OutputProblem(m_output, S, m_choices.ProfileName(), m_choices.CustomValues());
     if (!outcome.reason.isEmpty())
         return outcome;
     const ReversalResult reversal = ReverseOneFile(S, FQ, report, m_tools);
@@ -330,8 +347,7 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
 void ReverseJob::Convert(const QString& V, const QString& S, FileOutcome& outcome)
 {
     const ConversionAttempt attempt =
-        ConvertFLV(m_engine, V, m_choices.ProfileName(), S, m_choices.OutputFolderText(),
-                   m_choices.CustomValues(), m_sink);
+        ConvertFLV(m_engine, V, m_choices.ProfileName(), S, m_output, m_choices.CustomValues(), m_sink);
     if (attempt.result == ConversionAttempt::Result::ProfileNotDefined) {
         outcome.reason = QStringLiteral("the profile \"%1\" is not defined").arg(m_choices.ProfileName());
         return;
@@ -345,6 +361,7 @@ void ReverseJob::Convert(const QString& V, const QString& S, FileOutcome& outcom
     outcome.succeeded = attempt.Made();
     outcome.output = attempt.destination;
     outcome.reason = attempt.failure;
+    outcome.note = attempt.note;
 }
 
 void ReverseJob::CleanWorkFolder()

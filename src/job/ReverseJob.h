@@ -10,6 +10,7 @@
 #include "ChildProcess.h"
 #include "ConvertFLV.h"
 #include "JobProgress.h"
+#include "OutputFolder.h"
 
 #include <QObject>
 #include <QString>
@@ -50,6 +51,7 @@ struct FileOutcome {
     QString output;  // the file made; empty when none
     bool succeeded = false;
     QString reason;  // why it failed
+    QString note;    // what the user should know of a file that was made (a shortened name)
 };
 
 struct JobSummary {
@@ -118,7 +120,8 @@ private:
     const JobListSource& m_list;
     const JobChoices& m_choices;
     MessageSink& m_sink;
-    RunningTools m_tools;  // the reversal's tools; the engine keeps its conversion's
+    RunningTools m_tools;   // the reversal's tools; the engine keeps its conversion's
+    OutputFolder m_output;  // checked and held for the whole job
     EndMessage m_endMessage;
     JobProgressTracker m_progress;
     bool m_running = false;

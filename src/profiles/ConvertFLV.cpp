@@ -5,16 +5,20 @@
 #include "FileRoutines.h"
 #include "MessageSink.h"
 #include "OutputCheck.h"
+#include "OutputFolder.h"
 #include "OutputName.h"
 #include "ProfileCatalogue.h"
 #include "ProfileTable.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <exception>
 #include <functional>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnivo {
 namespace {
@@ -56,6 +60,17 @@ void applyCustom(AVC& AVC1, const CustomFormatValues& custom)
         AVC1.DeInterlace(true);
 }
 
+// The profile's extension; nothing when the name is not a profile.
+std::optional<QString> extensionOf(const QString& ProfileName, const CustomFormatValues& custom)
+{
+    if (ProfileName == QLatin1String(kCustomFormat))
+        return custom.extension;
+    const ProfileRow* row = FindProfileRow(ProfileName.toStdString());
+    if (!row)
+        return std::nullopt;
+    return fromText(row->extension);
+}
+
 // Applies the profile and gives its extension; nothing when the name is not a profile.
 std::optional<QString> applyProfile(AVC& AVC1, const QString& ProfileName, const CustomFormatValues& custom)
 {
@@ -90,28 +105,22 @@ QString withoutOuterSpaces(const QString& text)
     return text.mid(first, end - first);
 }
 
-// The folder text with "/" after it when it lacks one; an empty text stays empty.
-QString folderPrefix(const QString& outputFolderText)
-{
-    if (outputFolderText.isEmpty() || outputFolderText.endsWith(QLatin1Char('/')))
-        return outputFolderText;
-    return outputFolderText + QLatin1Char('/');
-}
-
 // Any entry blocks a name: a file of any kind, a link to nothing, and also a folder, since the
 // result can only be given a name that nothing holds.
-bool nameIsTaken(const QString& path)
+bool nameIsTaken(const OutputFolder& folder, const QString& name)
 {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+    struct stat entry {};
+    return ::fstatat(folder.Descriptor(), QFile::encodeName(name).constData(), &entry, AT_SYMLINK_NOFOLLOW) ==
+           0;
 }
 
 // The first free name of the order: the base name, then the base name followed by 0, 1, ...
-std::optional<QString> freeCandidate(const QString& folder, const QString& base, const QString& extension)
+std::optional<QString> freeCandidate(const OutputFolder& folder, const QString& base,
+                                     const QString& extension)
 {
     for (int counter = -1; counter <= kLastOutputNumber; ++counter) {
-        const QString name = CandidateName(base, counter, extension);
-        if (!nameIsTaken(folder + name))
+        const QString name = CandidateName(base, counter, extension, folder.NameLimit()).name;
+        if (!name.isEmpty() && !nameIsTaken(folder, name))
             return name;
     }
     return std::nullopt;
@@ -125,35 +134,53 @@ QString noFreeNameMessage(const QString& folder, const QString& base, const QStr
              base + QString::number(kLastOutputNumber) + extension);
 }
 
-// The folder as a reason names it: without the "/" that joins it to a file name.
-QString folderName(const QString& folder)
+// The temporary file, deleted through the held folder. When the folder's path leads elsewhere
+// now, ffmpeg may have opened its output there after the move: a file of this job's unique
+// temporary name is removed there too.
+void removeTemporary(const OutputFolder& folder, const QString& temporaryName, bool folderMoved)
 {
-    return folder.size() > 1 && folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+    ::unlinkat(folder.Descriptor(), QFile::encodeName(temporaryName).constData(), 0);
+    if (!folderMoved)
+        return;
+    const QByteArray elsewhere = QFile::encodeName(folder.Prefix() + temporaryName);
+    struct stat entry {};
+    if (::lstat(elsewhere.constData(), &entry) == 0 && S_ISREG(entry.st_mode))
+        ::unlink(elsewhere.constData());
 }
 
 // After the run into the temporary file: the result when it is whole, under its final name;
 // otherwise the temporary file is deleted and the attempt says why.
-void finishAttempt(const AVC& AVC1, const QString& SourcePath, const QString& folder, const QString& base,
-                   const QString& extension, const QString& shownName, ConversionAttempt& attempt,
-                   const StepErrorReporter& report)
+void finishAttempt(const AVC& AVC1, const QString& SourcePath, const OutputFolder& folder,
+                   const QString& base, const QString& extension, const QString& shownName,
+                   const QString& temporaryName, ConversionAttempt& attempt, const StepErrorReporter& report)
 {
     const AVC::RunRecord& run = AVC1.LastRun();
     if (!run.ran)
         attempt.failure =
             run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
+    // Read back and named only where the folder that was checked still is.
+    const QString moved = folder.MovedProblem();
+    if (!moved.isEmpty() && attempt.failure.isEmpty())
+        attempt.failure = moved + QStringLiteral(" during the conversion");
     report.Run(kCheckLine, [&] {
         // The read-back is short and runs after the conversion's own tool has ended.
         RunningTools readBack;
-        if (run.ran)
-            attempt.failure = CheckConversionIsWhole(attempt.temporary, shownName, folderName(folder),
-                                                     SourcePath, run.exitStatus, run.errorLines, readBack);
+        if (attempt.failure.isEmpty())
+            attempt.failure = CheckConversionIsWhole(attempt.temporary, shownName, folder.Name(), SourcePath,
+                                                     run.exitStatus, run.errorLines, readBack);
     });
     report.Run(kPublishLine, [&] {
-        if (attempt.failure.isEmpty())
-            attempt.destination = PublishOutput(attempt.temporary, folder, base, extension, &attempt.failure);
+        if (!attempt.failure.isEmpty())
+            return;
+        const FittedName published = PublishOutput(folder, temporaryName, base, extension, &attempt.failure);
+        if (published.name.isEmpty())
+            return;
+        attempt.destination = folder.Prefix() + published.name;
+        if (published.shortened)
+            attempt.note = ShortenedNameNote(folder);
     });
     if (attempt.destination.isEmpty()) {
-        QFile::remove(attempt.temporary);  // a plain name: never read as a pattern
+        removeTemporary(folder, temporaryName, !moved.isEmpty());
         if (attempt.failure.isEmpty())
             attempt.failure = QStringLiteral("the result could not be checked");
     }
@@ -162,7 +189,7 @@ void finishAttempt(const AVC& AVC1, const QString& SourcePath, const QString& fo
 }  // namespace
 
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
-                             const QString& InputPath, const QString& outputFolderText,
+                             const QString& InputPath, const OutputFolder& outputFolder,
                              const CustomFormatValues& custom, MessageSink& sink)
 {
     const StepErrorReporter report(sink, QStringLiteral("Form1"), QStringLiteral("ConvertFLV"));
@@ -181,36 +208,56 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
         return attempt;
     }
 
-    const QString folder = folderPrefix(outputFolderText);
     std::optional<QString> candidate;
     QString base;
     report.Run(kNameLine, [&] {
         base = withoutOuterSpaces(baseNameOf(InputPath));
-        candidate = freeCandidate(folder, base, *extension);
+        attempt.failure = OutputProblem(outputFolder, InputPath, ProfileName, custom);
+        if (attempt.failure.isEmpty())
+            candidate = freeCandidate(outputFolder, base, *extension);
     });
+    if (!attempt.failure.isEmpty()) {
+        AVC1.ClearSettings();
+        attempt.result = ConversionAttempt::Result::Refused;
+        return attempt;
+    }
     if (!candidate) {
         AVC1.ClearSettings();
-        sink.ShowMessage(noFreeNameMessage(folder, base, *extension));
+        sink.ShowMessage(noFreeNameMessage(outputFolder.Prefix(), base, *extension));
         attempt.result = ConversionAttempt::Result::NoFreeName;
         return attempt;
     }
 
     // ffmpeg writes a file of this job's own; the free name is only taken once the result is
     // whole, so nothing that appears under it meanwhile is ever written over.
-    attempt.temporary = CreateTemporaryOutput(folder, base, *extension, &attempt.failure);
-    if (attempt.temporary.isEmpty()) {
+    const QString temporaryName = CreateTemporaryOutput(outputFolder, base, *extension, &attempt.failure);
+    if (temporaryName.isEmpty()) {
         AVC1.ClearSettings();
-        attempt.result = ConversionAttempt::Result::Started;
+        attempt.result = ConversionAttempt::Result::Refused;
         return attempt;
     }
+    attempt.temporary = outputFolder.Prefix() + temporaryName;
     report.Run(kSourceLine, [&] {
         AVC1.SourceFile(SourcePath);
         AVC1.DestFile(attempt.temporary);
     });
     report.Run(kConvertLine, [&] { AVC1.ConvertMedia(true); });
     attempt.result = ConversionAttempt::Result::Started;
-    finishAttempt(AVC1, SourcePath, folder, base, *extension, folder + *candidate, attempt, report);
+    finishAttempt(AVC1, SourcePath, outputFolder, base, *extension, outputFolder.Prefix() + *candidate,
+                  temporaryName, attempt, report);
     return attempt;
+}
+
+QString OutputProblem(const OutputFolder& outputFolder, const QString& InputPath, const QString& ProfileName,
+                      const CustomFormatValues& custom)
+{
+    const QString moved = outputFolder.MovedProblem();
+    if (!moved.isEmpty())
+        return moved;
+    const std::optional<QString> extension = extensionOf(ProfileName, custom);
+    if (!extension)
+        return QString();
+    return OutputNamesProblem(outputFolder, withoutOuterSpaces(baseNameOf(InputPath)), *extension);
 }
 
 }  // namespace tarnivo

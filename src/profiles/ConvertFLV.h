@@ -8,6 +8,7 @@ namespace tarnivo {
 
 class AVC;
 class MessageSink;
+class OutputFolder;
 
 // The custom-format panel as it stands, handed over as plain values.
 struct CustomFormatValues {
@@ -31,27 +32,36 @@ struct ConversionAttempt {
         Started,            // the engine was asked to convert (its own events tell the rest)
         ProfileNotDefined,  // "Not Supported" was shown; nothing was converted
         NoFreeName,         // every name up to the last number was taken; nothing was converted
+        Refused,            // the output folder cannot take it (failure says why); nothing was converted
     };
     Result result = Result::ProfileNotDefined;
     QString temporary;    // the DestFile handed to the engine: a hidden file of this call's own
     QString destination;  // the final name of the whole result; empty when nothing was made
-    QString failure;      // when started but nothing was made: why
+    QString failure;      // when nothing was made: why
+    QString note;         // what the user should know of a result that was made (a shortened name)
     bool Made() const { return !destination.isEmpty(); }
 };
 
-// Converts SourcePath (the reversed intermediate) into ProfileName in the output folder, under
-// a name made from InputPath's file name that no existing file has. outputFolderText is the
-// folder as the user typed or picked it; "/" is put between it and the name when it does not
-// end in one. The engine starts from empty settings on every call.
+// Converts SourcePath (the reversed intermediate) into ProfileName in the held output folder,
+// under a name made from InputPath's file name that no existing file has. The engine starts
+// from empty settings on every call.
 //
 // ffmpeg writes into a temporary file of this call's own in the output folder. Only a whole
 // result (ffmpeg's status 0, no failed write, and a length that matches SourcePath's when
 // read back) is given its final name: the first free one of the order clip, clip0, clip1 ...,
-// taken without replacing anything. Otherwise the temporary file is deleted and nothing else
-// is touched. Returns after the engine has emitted Complete or ErrorEvent (or at once when
-// nothing was started).
+// taken without replacing anything, its base name shortened where the folder's file system
+// allows no longer name. Otherwise the temporary file is deleted and nothing else is touched.
+// A folder that was moved or deleted during the conversion gets nothing, and the attempt says
+// so. Returns after the engine has emitted Complete or ErrorEvent (or at once when nothing was
+// started).
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
-                             const QString& InputPath, const QString& outputFolderText,
+                             const QString& InputPath, const OutputFolder& outputFolder,
                              const CustomFormatValues& custom, MessageSink& sink);
+
+// Why InputPath's output in ProfileName cannot be made in the output folder, told before its
+// reversal: the folder was moved or deleted, or the profile's extension leaves no room for a
+// name there. Empty when it can (also for a name that is not a profile, which ConvertFLV tells).
+QString OutputProblem(const OutputFolder& outputFolder, const QString& InputPath, const QString& ProfileName,
+                      const CustomFormatValues& custom);
 
 }  // namespace tarnivo

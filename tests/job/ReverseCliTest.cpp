@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <csignal>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <sys/mount.h>
 #include <sys/prctl.h>
@@ -77,6 +78,8 @@ protected:
             environment.insert("PATH", path);
         if (!userHome.isEmpty())
             environment.insert("HOME", userHome);
+        for (const QString& setting : extraEnvironment)
+            environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
         environment.insert("TEMP", tempRoot.isEmpty() ? temp() : tempRoot);
         environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
         process.setProcessEnvironment(environment);
@@ -124,19 +127,22 @@ protected:
     }
 
     QTemporaryDir home;
-    QString path;       // PATH for tarnivo-reverse, when not this process's
-    QString userHome;   // HOME for tarnivo-reverse, when not this process's
-    QString freeBytes;  // the working folder's free space as tarnivo-reverse is to see it
+    QString path;                  // PATH for tarnivo-reverse, when not this process's
+    QString userHome;              // HOME for tarnivo-reverse, when not this process's
+    QString freeBytes;             // the working folder's free space as tarnivo-reverse is to see it
+    QStringList extraEnvironment;  // "NAME=value" for tarnivo-reverse
 };
 
 // A file system of a few kilobytes mounted for one test (tmpfs needs the right to mount).
 class SmallFileSystem {
 public:
-    SmallFileSystem(const QString& folder, const QByteArray& size) : m_folder(QFile::encodeName(folder))
+    SmallFileSystem(const QString& folder, const QByteArray& size, bool readOnly = false)
+        : m_folder(QFile::encodeName(folder))
     {
         QDir().mkpath(folder);
         const QByteArray options = QByteArray("mode=0700,size=") + size;
-        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) == 0;
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", readOnly ? MS_RDONLY : 0,
+                            options.constData()) == 0;
     }
     ~SmallFileSystem()
     {
@@ -147,6 +153,37 @@ public:
 
 private:
     QByteArray m_folder;
+    bool m_mounted = false;
+};
+
+// An exFAT file system mounted through FUSE on folder, as desktops mount USB sticks: renaming
+// and linking without replacing are refused there. Needs the right to mount and a loop device.
+class FuseExfat {
+public:
+    FuseExfat(const QString& folder, const QString& image) : m_folder(folder)
+    {
+        QFile file(image);
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(64 << 20))
+            return;
+        file.close();
+        if (RunTool("mkfs.exfat", {image}).exitCode != 0)
+            return;
+        const ToolResult loop = RunTool("losetup", {"--find", "--show", image});
+        m_device = loop.exitCode == 0 ? QString::fromUtf8(loop.output).trimmed() : QString();
+        m_mounted = !m_device.isEmpty() && RunTool("mount.exfat-fuse", {m_device, folder}).exitCode == 0;
+    }
+    ~FuseExfat()
+    {
+        if (m_mounted)
+            RunTool("umount", {m_folder});
+        if (!m_device.isEmpty())
+            RunTool("losetup", {"--detach", m_device});
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_folder;
+    QString m_device;
     bool m_mounted = false;
 };
 
@@ -466,44 +503,208 @@ TEST_F(ReverseCli, AStepThatFailsOrIsCutShortMakesNothing)
 }
 
 // A name is only taken when the result is whole, and never from anyone else: a file that the
-// user saves under the chosen name during the conversion stays as it is, and two jobs into one
-// folder give two whole files.
+// user saves under the chosen name during the conversion stays as it is, two jobs into one
+// folder give two whole files, and the hidden file of a killed job is removed by the next job
+// (never one of a job that still runs). So on every file system: also where renaming and
+// linking without replacing are refused, as on exFAT through FUSE (really mounted where the
+// machine allows it, and as the test switch makes those calls fail anywhere).
 TEST_F(ReverseCli, AResultNeverTakesANameFromAnotherFile)
 {
-    const QString source = clip("clip.avi", 8, 640, 480);
-    QProcess job;
-    prepare(job, {"--out", out(), source});
-    job.start();
-    auto converting = [&] {
-        return !QDir(out()).entryList({".clip.tarnivo-*"}, QDir::Files | QDir::Hidden).isEmpty();
+    const QString source = clip("clip.avi");
+    // An ffmpeg on PATH that holds a conversion into the output folder while the file hold
+    // exists, and tells so with hold.held: the test acts at that point, however fast or slow.
+    const QString bin = home.path() + "/bin";
+    const QString hold = home.path() + "/hold";
+    QDir().mkpath(bin);
+    QFile wrapper(bin + "/ffmpeg");
+    ASSERT_TRUE(wrapper.open(QIODevice::WriteOnly));
+    wrapper.write(
+        "#!/bin/sh\ncase \"$*\" in *.tarnivo-*)\n  if [ -n \"$TEST_HOLD\" ]; then\n"
+        "    : > \"$TEST_HOLD.held\"\n    while [ -e \"$TEST_HOLD\" ]; do sleep 0.05; done\n  fi;;\nesac\n"
+        "exec \"" +
+        QFile::encodeName(QStandardPaths::findExecutable("ffmpeg")) + "\" \"$@\"\n");
+    wrapper.close();
+    wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner);
+    path = bin + ":" + qEnvironmentVariable("PATH");
+    auto hidden = [&] { return QDir(out()).entryList({".*.tarnivo-*"}, QDir::Files | QDir::Hidden); };
+    auto start = [&](QProcess& job, const QString& tempName, bool held) {
+        extraEnvironment.removeIf([](const QString& setting) { return setting.startsWith("TEST_HOLD="); });
+        QFile::remove(hold + ".held");
+        if (held) {
+            extraEnvironment << "TEST_HOLD=" + hold;
+            QFile(hold).open(QIODevice::WriteOnly);
+        }
+        prepare(job, {"--out", out(), source}, home.path() + "/" + tempName);
+        job.start();
+        if (held) {
+            EXPECT_TRUE(ProcessEventsUntil([&] { return QFile::exists(hold + ".held"); }, 300000));
+            QFile::remove(hold + ".held");
+        }
     };
-    ASSERT_TRUE(ProcessEventsUntil(converting, 120000));
-    const QByteArray users = "the user's own file";
-    QFile saved(out() + "/clip.avi");
-    ASSERT_TRUE(saved.open(QIODevice::NewOnly));
-    saved.write(users);
-    saved.close();
-    const CliRun result = finish(job);
-    EXPECT_EQ(result.exitCode, 0) << result.output.toStdString();
-    EXPECT_TRUE(result.output.contains(out() + "/clip0.avi")) << result.output.toStdString();
-    EXPECT_EQ(outputs(), QStringList({"clip.avi", "clip0.avi"}));
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), users);
-    EXPECT_NEAR(StreamEntry(out() + "/clip0.avi", "v:0", "duration").toDouble(), 8, 0.1);
 
-    QDir(out()).removeRecursively();
-    QDir().mkpath(out());
-    QProcess first;
-    QProcess second;
-    prepare(first, {"--out", out(), source}, home.path() + "/temp a");
-    prepare(second, {"--out", out(), source}, home.path() + "/temp b");
-    first.start();
-    second.start();
-    EXPECT_EQ(finish(first).exitCode, 0);
-    EXPECT_EQ(finish(second).exitCode, 0);
-    EXPECT_EQ(outputs(), QStringList({"clip.avi", "clip0.avi"}));
-    for (const QString& name : outputs())
-        EXPECT_NEAR(DecodedDuration(out() + "/" + name, "v:0"), 8, 0.1) << name.toStdString();
+    enum class FileSystem { Plain, NoReplaceRefused, FuseExfat };
+    for (const FileSystem fileSystem :
+         {FileSystem::Plain, FileSystem::NoReplaceRefused, FileSystem::FuseExfat}) {
+        SCOPED_TRACE(static_cast<int>(fileSystem));
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+        std::optional<FuseExfat> exfat;
+        if (fileSystem == FileSystem::FuseExfat) {
+            exfat.emplace(out(), home.path() + "/exfat.img");
+            if (!exfat->mounted())
+                GTEST_SKIP()
+                    << "exFAT through FUSE cannot be mounted here (needs root, a loop device, "
+                       "mkfs.exfat and mount.exfat-fuse); the refused calls were tried by the test switch";
+        }
+        extraEnvironment.clear();
+        if (fileSystem == FileSystem::NoReplaceRefused)
+            extraEnvironment << "TARNIVO_TEST_REFUSE_NOREPLACE=1";
+
+        // A job is held at its conversion; the user saves clip.avi meanwhile, and a second job
+        // runs to its end beside it: the first job's hidden file is not another's to remove.
+        QProcess first;
+        start(first, "temp a", true);
+        const QByteArray users = "the user's own file";
+        QFile saved(out() + "/clip.avi");
+        ASSERT_TRUE(saved.open(QIODevice::NewOnly));
+        saved.write(users);
+        saved.close();
+        QProcess second;
+        start(second, "temp b", false);
+        const CliRun beside = finish(second);
+        EXPECT_EQ(beside.exitCode, 0) << beside.output.toStdString();
+        EXPECT_TRUE(beside.output.contains("made " + out() + "/clip0.avi")) << beside.output.toStdString();
+        EXPECT_EQ(hidden().size(), 1);
+        QFile::remove(hold);
+        const CliRun held = finish(first);
+        EXPECT_EQ(held.exitCode, 0) << held.output.toStdString();
+        EXPECT_TRUE(held.output.contains("made " + out() + "/clip1.avi")) << held.output.toStdString();
+
+        // A job killed at its conversion leaves its hidden file; the next job removes it.
+        QProcess killed;
+        start(killed, "temp c", true);
+        ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
+        killed.waitForFinished();
+        for (const QString& pid : toolsWorkingIn(out(), ".tarnivo-"))
+            ::kill(pid.toInt(), SIGKILL);
+        EXPECT_EQ(hidden().size(), 1);
+        QFile::remove(hold);
+        QProcess next;
+        start(next, "temp d", false);
+        const CliRun afterKilled = finish(next);
+        EXPECT_EQ(afterKilled.exitCode, 0) << afterKilled.output.toStdString();
+
+        EXPECT_EQ(outputs(), QStringList({"clip.avi", "clip0.avi", "clip1.avi", "clip2.avi"}));
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+        EXPECT_EQ(saved.readAll(), users);
+        saved.close();
+        for (const char* name : {"clip0.avi", "clip1.avi", "clip2.avi"})
+            EXPECT_NEAR(DecodedDuration(out() + "/" + name, "v:0"), 1, 0.1) << name;
+    }
+}
+
+// The output folder and the output names are checked before any work: a folder that cannot
+// take results refuses the job, a name longer than the file system allows is shortened (at a
+// character boundary, keeping the number and the extension) and said so, and a file whose
+// name cannot be made fits is refused before its reversal. The working folder is told it has
+// no room at all, so a reversal that ran would fail with that reason instead.
+TEST_F(ReverseCli, TheOutputFolderAndNamesAreCheckedBeforeTheWork)
+{
+    const QString ascii = QString(252, 'a');
+    const QString umlauts = QString(126, QChar(0xfc));  // 252 bytes in UTF-8
+    const QString longExtension = "." + QString(250, 'x');
+    struct Case {
+        const char* what;
+        QStringList sourceNames;
+        QString folder;  // relative to the test's folder
+        QString profile;
+        int exitCode;
+        QString said;
+        QStringList made;  // the output folder afterwards
+    };
+    const Case cases[] = {
+        {"missing output folder",
+         {"clip.avi"},
+         "missing",
+         "",
+         2,
+         "output folder '{folder}' does not exist",
+         {}},
+        {"names too long for the file system",
+         {ascii + ".ts", umlauts + ".ts"},
+         "out folder",
+         "",
+         0,
+         "(the name was shortened to the 255 bytes that the output folder's file system allows)",
+         {QString(250, 'a') + "0.avi", QString(251, 'a') + ".avi", QString(125, QChar(0xfc)) + ".avi"}},
+        {"an extension that leaves no room for a name",
+         {"clip.avi"},
+         "out folder",
+         "Custom Format",
+         1,
+         "clip.avi: the output's extension \"" + longExtension + "\" leaves no room for a name",
+         {}},
+        {"read-only output folder",
+         {"clip.avi"},
+         "read-only",
+         "",
+         1,
+         "Tarnivo cannot write in the output folder {folder}: Read-only file system",
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(sources()).removeRecursively();
+        QStringList files;
+        for (const QString& name : c.sourceNames)
+            files << clip(name);
+        if (c.exitCode == 0)
+            files << files.first();  // the same name again takes a number, within the limit too
+        auto sourcesNow = [&] {
+            QStringList listing;
+            for (const QFileInfo& file : QDir(sources()).entryInfoList(QDir::Files))
+                listing << file.fileName() + ":" + QString::number(file.size()) + ":" +
+                               file.lastModified().toString(Qt::ISODateWithMs);
+            return listing;
+        };
+        const QStringList sourcesBefore = sourcesNow();
+        const QString folder = home.path() + "/" + c.folder;
+        std::optional<SmallFileSystem> readOnly;
+        if (c.folder == "read-only") {
+            readOnly.emplace(folder, "64k", true);
+            if (!readOnly->mounted() && ::geteuid() == 0)
+                GTEST_SKIP() << "a read-only folder needs the right to mount for root";
+            if (!readOnly->mounted())
+                QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+        }
+        QFile settings(home.path() + "/config/Quorlan.conf");
+        if (!c.profile.isEmpty()) {
+            QDir().mkpath(home.path() + "/config");
+            ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+            settings.write("[Tarnivo]\nOp13=" + longExtension.toUtf8() + "\n");
+            settings.close();
+        }
+        freeBytes = c.exitCode == 0 ? QString() : "1";
+        const CliRun result =
+            run(QStringList{"--out", folder} +
+                (c.profile.isEmpty() ? QStringList() : QStringList{"--profile", c.profile}) + files);
+        freeBytes.clear();
+        settings.remove();
+        const QString said = QString(c.said).replace("{folder}", folder);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.output.toStdString() << result.errors.toStdString();
+        EXPECT_TRUE((result.output + result.errors).contains(said))
+            << result.output.toStdString() << result.errors.toStdString();
+        EXPECT_FALSE(result.output.contains("not enough room")) << result.output.toStdString();
+        QStringList made = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        EXPECT_EQ(made, c.made);
+        for (const QString& name : made)
+            EXPECT_NEAR(DecodedDuration(folder + "/" + name, "v:0"), 1, 0.1) << name.toStdString();
+        EXPECT_EQ(sourcesNow(), sourcesBefore);
+        EXPECT_EQ(leftInWork(), QStringList());
+        EXPECT_EQ(QDir(work() + "/Renamed").entryList(QDir::Files), QStringList());
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+    }
 }
 
 // A file that the working folder has no room for fails before any frame is written, saying how
@@ -854,7 +1055,7 @@ QByteArray commandLineOf(pid_t pid)
 // Killed outright (as a crash or the out-of-memory killer would), tarnivo-reverse takes every
 // tool of its job with it, whether it started it itself or through the batch runner: each is
 // killed, none goes on to finish frames or a result for a job that is gone. The next job then
-// runs.
+// runs, and removes the hidden file that the killed conversion left in the output folder.
 TEST_F(ReverseCli, AKilledJobLeavesNoToolRunning)
 {
     const QString longer = clip("longer.avi", 20, 640, 480);
@@ -902,6 +1103,8 @@ TEST_F(ReverseCli, AKilledJobLeavesNoToolRunning)
         for (const auto& [pid, ending] : orphans.endings())
             EXPECT_EQ(ending, 128 + SIGKILL) << pid << (pid == tool ? " (the ffmpeg at work)" : "");
     }
+    // The killed conversion's hidden file is left; the next job into the folder removes it.
+    EXPECT_EQ(QDir(out()).entryList({".*.tarnivo-*"}, QDir::Files | QDir::Hidden).size(), 1);
     EXPECT_EQ(run({"--out", out(), other}).exitCode, 0);
-    EXPECT_TRUE(outputs().contains("other.avi"));
+    EXPECT_EQ(outputs(), QStringList({"other.avi"}));
 }

@@ -4,6 +4,7 @@
 #include "ConvertFLV.h"
 #include "MediaTestSupport.h"
 #include "MessageSink.h"
+#include "OutputFolder.h"
 #include "ProcessRunner.h"
 #include "WorkFolder.h"
 
@@ -146,9 +147,11 @@ TEST(ConvertFLV, NamesSettingsAndRefusals)
 
         RecordingSink sink;
         engineEvents = 0;
-        const ConversionAttempt attempt = ConvertFLV(
-            engine, source, QString::fromUtf8(row.profile), "/in/" + QString::fromUtf8(row.inputName),
-            row.folderEndsInSlash ? out + "/" : out, row.custom, sink);
+        OutputFolder folder;
+        ASSERT_EQ(folder.Open(row.folderEndsInSlash ? out + "/" : out), "");
+        const ConversionAttempt attempt =
+            ConvertFLV(engine, source, QString::fromUtf8(row.profile),
+                       "/in/" + QString::fromUtf8(row.inputName), folder, row.custom, sink);
 
         EXPECT_EQ(attempt.result, row.result);
         const QString expectedMessage = QString::fromUtf8(row.message).replace("{out}", out);
