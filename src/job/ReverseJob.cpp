@@ -5,6 +5,7 @@
 #include "FileRoutines.h"
 #include "MessageSink.h"
 #include "ProcessRunner.h"
+#include "ProfileCatalogue.h"
 #include "ReverseOneFile.h"
 #include "ToolDeployment.h"
 #include "WorkFolder.h"
@@ -208,6 +209,21 @@ bool ReverseJob::PassesChecks()
     return true;
 }
 
+// "Custom Format" with a codec of today that the chosen extension's container cannot hold is
+// refused before any file is worked on, rather than failing every file after its reversal.
+bool ReverseJob::CustomFormatFits()
+{
+    if (m_choices.ProfileName() != QLatin1String(kCustomFormat))
+        return true;
+    const CustomFormatValues custom = m_choices.CustomValues();
+    const std::string problem = CustomContainerProblem(
+        custom.videoCodec.toStdString(), custom.audioCodec.toStdString(), custom.extension.toStdString());
+    if (problem.empty())
+        return true;
+    m_sink.ShowMessage(QString::fromStdString(problem));
+    return false;
+}
+
 // Everything that must hold before anything is written: no source or output folder in the
 // working folder, the tools, a safe working folder of Tarnivo's own that no other job uses.
 bool ReverseJob::Prepare(WorkFolderLock& lock)
@@ -241,7 +257,7 @@ bool ReverseJob::Prepare(WorkFolderLock& lock)
 JobSummary ReverseJob::Run()
 {
     JobSummary summary;
-    if (m_running || !PassesChecks())
+    if (m_running || !PassesChecks() || !CustomFormatFits())
         return summary;
     // The output folder is checked (and held) once, before any work: a folder that cannot take
     // the results refuses the job instead of every file after its reversal. A change of the

@@ -110,6 +110,7 @@ signals:
 
 private:
     bool PassesChecks();
+    bool CustomFormatFits();
     bool Prepare(WorkFolderLock& lock);
     FileOutcome ProcessRow(int i, const QString& FQ, const StepErrorReporter& report);
     void Convert(const QString& V, const QString& S, FileOutcome& outcome);

@@ -3,10 +3,12 @@
 #include "FailureReason.h"
 #include "ProcessRunner.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace tarnivo {
 
@@ -25,10 +27,64 @@ bool readTime(const QString& text, double* value)
 
 QString secondsText(double seconds) { return QString::number(seconds, 'f', 2); }
 
+quint32 littleEndian(const QByteArray& bytes, int at, int width)
+{
+    quint32 value = 0;
+    for (int i = width - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes.at(at + i));
+    return value;
+}
+
+// ffprobe takes an animated WebP for one picture (ffmpeg 5.1 decodes no WebP animation), so its
+// frames are read from the file's own chunks: a RIFF "WEBP" file as long as its header says,
+// each frame an "ANMF" chunk that holds its duration in milliseconds. Nothing for a file that is
+// not an animated WebP; a stream that is not present for one that is cut short.
+std::optional<StreamLength> animatedWebPLength(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray header = file.read(12);
+    if (header.size() < 12 || !header.startsWith("RIFF") || header.mid(8, 4) != "WEBP")
+        return std::nullopt;
+    StreamLength length;
+    bool animated = false;
+    const bool whole = littleEndian(header, 4, 4) + 8 == quint64(file.size());
+    while (whole && file.pos() < file.size()) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            return StreamLength();
+        const qint64 size = littleEndian(chunk, 4, 4);
+        const qint64 next = file.pos() + size + (size & 1);
+        if (next > file.size() + (size & 1))
+            return StreamLength();
+        if (chunk.startsWith("ANMF")) {
+            // X, Y, width - 1, height - 1 and the duration, 24 bits each, then the flags.
+            const QByteArray frame = file.read(16);
+            if (frame.size() < 16)
+                return StreamLength();
+            const double seconds = littleEndian(frame, 12, 3) / 1000.0;
+            length.seconds += seconds;
+            length.longestPacket = std::max(length.longestPacket, seconds);
+            length.present = animated = true;
+        }
+        file.seek(next);
+    }
+    if (!whole)
+        return StreamLength();
+    if (!animated)
+        return std::nullopt;
+    return length;
+}
+
 }  // namespace
 
 StreamLength ReadStreamLength(const QString& path, const QString& kind, RunningTools& tools)
 {
+    if (kind == QLatin1String("v")) {
+        if (const std::optional<StreamLength> animation = animatedWebPLength(path))
+            return *animation;
+    }
     const ProgramRun run =
         RunProgramAndWait(QStringLiteral("ffprobe"),
                           {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),

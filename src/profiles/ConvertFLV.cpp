@@ -39,11 +39,17 @@ QString fromText(const char* text) { return QString::fromUtf8(text); }
 // Sets the settings of one named profile; empty texts and false switches stay unset.
 void applyRow(AVC& AVC1, const ProfileRow& row) { AVC1.ApplySettings(row.settings); }
 
+// A box that reads "Same as source" sets nothing, so the result keeps the source's value.
+QString unlessSameAsSource(const QString& text)
+{
+    return MeansSameAsSource(text.toStdString()) ? QString() : text;
+}
+
 // "Custom Format": the panel's texts go to the engine exactly as they stand.
 void applyCustom(AVC& AVC1, const CustomFormatValues& custom)
 {
-    AVC1.VideoSize(custom.videoSize);
-    AVC1.VideoFrameRate(custom.videoFrameRate);
+    AVC1.VideoSize(unlessSameAsSource(custom.videoSize));
+    AVC1.VideoFrameRate(unlessSameAsSource(custom.videoFrameRate));
     AVC1.VideoBitrate(custom.videoBitrate);
     AVC1.VideoCodec(custom.videoCodec);
     AVC1.AudioCodec(custom.audioCodec);
@@ -52,7 +58,7 @@ void applyCustom(AVC& AVC1, const CustomFormatValues& custom)
     if (custom.stereo)
         AVC1.AudioChannels(QStringLiteral("2"));
     AVC1.AudioBitrate(custom.audioBitrate);
-    AVC1.AudioSamples(custom.audioSamples);
+    AVC1.AudioSamples(unlessSameAsSource(custom.audioSamples));
     // Only the checked state counts; the greyed state (2) does not.
     if (custom.sameQualityState == 1)
         AVC1.SameQuality(true);

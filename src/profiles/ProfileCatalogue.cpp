@@ -55,6 +55,7 @@ const std::vector<CatalogueEntry>& Catalogue()
         {"webm", "WebM (VP9/Opus, same size as source)"},
         {"prores", "MOV (ProRes 422 HQ/PCM, for editing)"},
         {"lossless", "MKV (FFV1/FLAC, lossless)"},
+        {"webp", "Animated WebP (same size as source)"},
     };
     return entries;
 }
@@ -105,12 +106,66 @@ std::string ProfileNameFor(const std::string& idOrName)
     return std::string();
 }
 
+bool MeansSameAsSource(const std::string& text) { return lowered(text) == lowered(kSameAsSource); }
+
+namespace {
+
+struct ContainerRule {
+    const char* kind;  // "video" or "sound"
+    std::vector<std::string> codecs;
+    std::vector<std::string> extensions;  // the files that hold them
+};
+
+// Measured with the system's ffmpeg: the other containers refuse these codecs, or take them in
+// a form that players do not read (H.265 in AVI or MPEG, ProRes in AVI, a WebM of other codecs
+// is written as VP8 instead).
+const std::vector<ContainerRule>& ContainerRules()
+{
+    static const std::vector<ContainerRule> rules = {
+        {"video", {"hevc", "h265", "libx265"}, {".mp4", ".mov", ".qt", ".mkv", ".m4v"}},
+        {"video", {"vp9", "libvpx-vp9"}, {".webm", ".mkv", ".mp4", ".ivf"}},
+        {"video", {"av1", "libsvtav1", "libaom-av1", "librav1e"}, {".webm", ".mkv", ".mp4", ".ivf"}},
+        {"video", {"prores", "prores_ks", "prores_aw"}, {".mov", ".qt", ".mkv"}},
+        {"sound", {"opus", "libopus"}, {".webm", ".mkv", ".mp4", ".ogg", ".opus"}},
+    };
+    return rules;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& text)
+{
+    return std::find(list.begin(), list.end(), text) != list.end();
+}
+
+std::string joined(const std::vector<std::string>& list)
+{
+    std::string text;
+    for (const std::string& item : list)
+        text += (text.empty() ? "" : ", ") + item;
+    return text;
+}
+
+}  // namespace
+
+std::string CustomContainerProblem(const std::string& videoCodec, const std::string& audioCodec,
+                                   const std::string& extension)
+{
+    for (const ContainerRule& rule : ContainerRules()) {
+        const std::string& codec = std::string(rule.kind) == "video" ? videoCodec : audioCodec;
+        if (!contains(rule.codecs, lowered(codec)) || contains(rule.extensions, lowered(extension)))
+            continue;
+        return "Custom Format: the " + std::string(rule.kind) + " codec \"" + codec +
+               "\" cannot be stored in a \"" + extension + "\" file. Choose the extension " +
+               joined(rule.extensions) + ", or another codec.";
+    }
+    return std::string();
+}
+
 bool CustomPanelEnabledFor(const std::string& profileName) { return profileName == kCustomFormat; }
 
 const CustomOptionLists& OptionLists()
 {
     static const CustomOptionLists lists = {
-        // Alphabetical up to "zlib", then twelve more names: the display order.
+        // Alphabetical up to "zlib", then twelve more names, then today's: the display order.
         {"4xm",        "8bps",        "asv1",     "asv2",        "camtasia",   "cinepak",     "cljr",
          "cyuv",       "dvvideo",     "ffv1",     "ffvhuff",     "flic",       "flv",         "h261",
          "h263",       "h263i",       "h263p",    "h264",        "huffyuv",    "idcinvideo",  "indeo3",
@@ -121,7 +176,9 @@ const CustomOptionLists& OptionLists()
          "vmdvideo",   "vp3",         "vqavideo", "wmv1",        "wmv2",       "wmv3",        "wnv1",
          "xan_wc3",    "xl",          "xvid",     "zlib",        "mpeg1video", "mpeg2video",  "mpeg4",
          "mpegvideo",  "msmpeg4",     "msmpeg4v1", "msmpeg4v2",  "msrle",      "msvideo1",    "mszh",
-         "pam",        "pbm"},
+         "pam",        "pbm",
+         // Today's codecs, appended so that the entries above keep their places.
+         "hevc", "vp9", "libsvtav1", "prores"},
         {"216", "360", "512", "768", "1000", "1200", "1500"},
         {"ac3",           "aac",           "alac",          "amr_nb",        "mp2",
          "mp3",           "mp3adu",        "mp3on4",        "mace3",         "mace6",
@@ -132,16 +189,18 @@ const CustomOptionLists& OptionLists()
          "adpcm_swf",     "adpcm_xa",      "real_144",      "real_288",      "roq_dpcm",
          "shorten",       "sol_dpcm",      "sonic",         "wmav1",         "wmav2",
          "ws_snd1",       "xan_dpcm",      "sonicls",       "vmdaudio",      "g726",
-         "flac"},
+         "flac",
+         "opus"},
         {"48", "64", "80", "128", "192", "256", "384", "512"},
-        {"8000", "22050", "44100", "48000"},
-        {"30", "29.97", "25", "24", "11"},
+        {"8000", "22050", "44100", "48000", kSameAsSource},
+        {"30", "29.97", "25", "24", "11", kSameAsSource},
         {"128x96", "176x144", "320x240", "352x288", "368x208", "640x480", "704x576", "800x600", "1024x768",
-         "1408x1152"},
+         "1408x1152", kSameAsSource},
         {".3g2", ".3gp", ".aif", ".aifc", ".aiff", ".au",  ".avi",  ".snd", ".asf", ".cda",
          ".dvr-ms", ".dv", ".flv", ".ivf", ".mpg",  ".mpeg", ".m1v", ".mp2",  ".mp3", ".mp4",
          ".mpe", ".mpv2", ".m3u", ".mpa", ".mid",  ".midi", ".mov", ".ogg",  ".qt",  ".ra",
-         ".rm",  ".ram", ".rmi", ".swf", ".wma",  ".wmv",  ".wm",  ".wav",  ".wmz", ".wms"},
+         ".rm",  ".ram", ".rmi", ".swf", ".wma",  ".wmv",  ".wm",  ".wav",  ".wmz", ".wms",
+         ".mkv", ".webm"},
     };
     return lists;
 }

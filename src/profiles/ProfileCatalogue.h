@@ -42,6 +42,17 @@ struct CustomOptionLists {
 };
 const CustomOptionLists& OptionLists();
 
+// The entry of the size, frame rate and sample rate lists that sets none: the result keeps the
+// source's. Typed in any letter case, it means the same.
+constexpr const char* kSameAsSource = "Same as source";
+bool MeansSameAsSource(const std::string& text);
+
+// Why the custom panel's codecs cannot be stored in a file with this extension, for the codecs
+// of today that only some containers hold (H.265, VP9, AV1, ProRes, Opus); empty when they fit
+// or when the codec is not one of those.
+std::string CustomContainerProblem(const std::string& videoCodec, const std::string& audioCodec,
+                                   const std::string& extension);
+
 // The settings store: application (organisation) "Quorlan", every key inside group "Tarnivo".
 constexpr const char* kSettingsOrganisation = "Quorlan";
 constexpr const char* kSettingsGroup = "Tarnivo";

@@ -78,6 +78,9 @@ const std::vector<ProfileRow>& NamedProfileRows()
         todaysProfile("MKV (FFV1/FLAC, lossless)", ".mkv",
                       "-vf scale=out_range=pc -c:v ffv1 -level 3 -g 1 -slices 4 -slicecrc 1 "
                       "-c:a flac"),
+        // Full colour, unlike a GIF's 256, at the source's rate; a picture holds no sound.
+        todaysProfile("Animated WebP (same size as source)", ".webp",
+                      "-c:v libwebp_anim -quality 75 -compression_level 4 -pix_fmt yuv420p -loop 0 -an"),
     };
     // clang-format on
     return rows;

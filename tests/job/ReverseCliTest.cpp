@@ -405,9 +405,66 @@ TEST_F(ReverseCli, EveryProfileGivesAValidFile)
     }
 }
 
+namespace {
+
+quint32 littleEndian(const QByteArray& bytes, int at, int width)
+{
+    quint32 value = 0;
+    for (int i = width - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes.at(at + i));
+    return value;
+}
+
+QByteArray littleEndian32(quint32 value)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes.append(static_cast<char>((value >> (8 * i)) & 0xff));
+    return bytes;
+}
+
+// An animated WebP as ffmpeg 5.1 cannot read it: its canvas size, and each frame's duration in
+// milliseconds and mean grey (the frame's picture, put into a still WebP of its own, decodes).
+struct WebPAnimation {
+    QString size;
+    std::vector<int> durations;
+    std::vector<double> greys;
+};
+
+WebPAnimation readWebPAnimation(const QString& path, const QString& scratch)
+{
+    QFile file(path);
+    WebPAnimation animation;
+    if (!file.open(QIODevice::ReadOnly))
+        return animation;
+    const QByteArray bytes = file.readAll();
+    for (int at = 12; at + 8 <= bytes.size();) {
+        const QByteArray name = bytes.mid(at, 4);
+        const int size = static_cast<int>(littleEndian(bytes, at + 4, 4));
+        const QByteArray payload = bytes.mid(at + 8, size);
+        if (name == "VP8X") {
+            animation.size =
+                QString("%1x%2").arg(littleEndian(payload, 4, 3) + 1).arg(littleEndian(payload, 7, 3) + 1);
+        } else if (name == "ANMF") {
+            animation.durations.push_back(static_cast<int>(littleEndian(payload, 12, 3)));
+            const QByteArray picture = payload.mid(16);
+            QFile still(scratch);
+            still.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            still.write("RIFF" + littleEndian32(4 + picture.size()) + "WEBP" + picture);
+            still.close();
+            const std::vector<double> grey = MeanGreyPerFrame(scratch);
+            animation.greys.push_back(grey.empty() ? -1 : grey.front());
+        }
+        at += 8 + size + (size & 1);
+    }
+    return animation;
+}
+
+}  // namespace
+
 // Today's profiles through the whole job, named by their ids: each keeps the source's size (cut
 // to an even one for the 4:2:0 codecs), frame rate and sample rate (Opus has its own), with
-// every frame once and backwards.
+// every frame once and backwards. The animated WebP holds no sound.
 TEST_F(ReverseCli, TodaysProfilesKeepTheSourcesPicture)
 {
     const QString source = clip("odd size.avi", 1, 161, 121);
@@ -427,6 +484,7 @@ TEST_F(ReverseCli, TodaysProfilesKeepTheSourcesPicture)
         {"webm", ".webm", "vp9", "161x121", "opus", "48000"},
         {"prores", ".mov", "prores", "161x121", "pcm_s16le", "44100"},
         {"lossless", ".mkv", "ffv1", "161x121", "flac", "44100"},
+        {"webp", ".webp", "webp", "161x121", "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
@@ -436,6 +494,22 @@ TEST_F(ReverseCli, TodaysProfilesKeepTheSourcesPicture)
         ASSERT_EQ(result.exitCode, 0) << result.output.toStdString() << result.errors.toStdString();
         const QString made = out() + "/odd size" + c.extension;
         EXPECT_EQ(StreamEntry(made, "v:0", "codec_name"), c.videoCodec);
+        if (QString(c.extension) == ".webp") {
+            const WebPAnimation animation = readWebPAnimation(made, home.path() + "/frame.webp");
+            EXPECT_EQ(animation.size, c.size);
+            // The encoder shows a picture longer rather than repeat one that barely changed; each
+            // shows the source's frame of its start, backwards, and together they last as long.
+            ASSERT_EQ(animation.greys.size(), animation.durations.size());
+            int start = 0;
+            for (size_t i = 0; i < animation.greys.size(); ++i) {
+                ASSERT_LT(static_cast<size_t>(start / 40), sourceGreys.size());
+                const size_t shown = sourceGreys.size() - 1 - static_cast<size_t>(start / 40);
+                EXPECT_NEAR(animation.greys[i], sourceGreys[shown], 2.0) << "at " << start << " ms";
+                start += animation.durations[i];
+            }
+            EXPECT_EQ(start, static_cast<int>(sourceGreys.size()) * 40);
+            continue;
+        }
         EXPECT_EQ(StreamEntry(made, "v:0", "width") + "x" + StreamEntry(made, "v:0", "height"), c.size);
         EXPECT_EQ(StreamEntry(made, "v:0", "r_frame_rate"), "25/1");
         EXPECT_EQ(StreamEntry(made, "a:0", "codec_name"), c.audioCodec);
@@ -444,6 +518,68 @@ TEST_F(ReverseCli, TodaysProfilesKeepTheSourcesPicture)
         ASSERT_EQ(greys.size(), sourceGreys.size());
         for (size_t i = 0; i < greys.size(); ++i)
             EXPECT_NEAR(greys[i], sourceGreys[greys.size() - 1 - i], 2.0) << "frame " << i;
+    }
+}
+
+// "Custom Format" as the window left it in the settings store: the panel's choices reach the
+// result (mono, "Same as source" for size, rate and samples, today's codecs), and a codec that
+// the chosen extension's container cannot hold is refused before any file is worked on.
+TEST_F(ReverseCli, CustomFormatChoicesReachTheResult)
+{
+    const QString source = clip("odd size.avi", 1, 161, 121);
+    struct Case {
+        const char* what;
+        QStringList stored;  // the settings store's group, key=value
+        int exitCode;
+        QString told;         // what the output holds
+        QStringList streams;  // codec, width x height, rate, channels and sample rate of the result
+    };
+    const QStringList panel = {"Op1=Custom Format", "Op3=1000", "Op5=96", "Op9=0", "Op10=0"};
+    const Case cases[] = {
+        {"mono H.265 and Opus, the source's size, rate and samples",
+         panel + QStringList{"Op2=hevc", "Op4=opus", "Op6=Same as source", "Op7=same as source",
+                             "Op8=Same as source", "Op11=True", "Op12=False", "Op13=.mkv"},
+         0,
+         "made " + out() + "/odd size.mkv",
+         {"hevc", "160x120", "25/1", "opus", "1", "48000"}},
+        {"stereo VP9 at a size and rate chosen",
+         panel + QStringList{"Op2=vp9", "Op4=opus", "Op6=48000", "Op7=10", "Op8=320x240", "Op11=False",
+                             "Op12=True", "Op13=.webm"},
+         0,
+         "made " + out() + "/odd size.webm",
+         {"vp9", "320x240", "10/1", "opus", "2", "48000"}},
+        {"ProRes in an MP4",
+         panel + QStringList{"Op2=prores", "Op4=pcm_s16le", "Op6=44100", "Op7=25", "Op8=320x240",
+                             "Op11=False", "Op12=True", "Op13=.mp4"},
+         1,
+         "Custom Format: the video codec \"prores\" cannot be stored in a \".mp4\" file. Choose the "
+         "extension .mov, .qt, .mkv, or another codec.",
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+        QDir().mkpath(home.path() + "/config");
+        QFile store(home.path() + "/config/Quorlan.conf");
+        ASSERT_TRUE(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        store.write(("[Tarnivo]\n" + c.stored.join('\n') + "\n").toUtf8());
+        store.close();
+        const CliRun result = run({"--out", out(), source});
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.output.toStdString() << result.errors.toStdString();
+        EXPECT_TRUE(result.output.contains(c.told)) << result.output.toStdString();
+        if (c.streams.isEmpty()) {
+            EXPECT_FALSE(result.output.contains("reversing")) << result.output.toStdString();
+            EXPECT_EQ(outputs(), QStringList());
+            continue;
+        }
+        const QString made = c.told.mid(5);
+        EXPECT_EQ(
+            (QStringList{StreamEntry(made, "v:0", "codec_name"),
+                         StreamEntry(made, "v:0", "width") + "x" + StreamEntry(made, "v:0", "height"),
+                         StreamEntry(made, "v:0", "r_frame_rate"), StreamEntry(made, "a:0", "codec_name"),
+                         StreamEntry(made, "a:0", "channels"), StreamEntry(made, "a:0", "sample_rate")}),
+            c.streams);
     }
 }
 

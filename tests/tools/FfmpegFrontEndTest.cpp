@@ -82,6 +82,8 @@ const std::map<std::string, Expected>& ExpectedOfNamedProfiles()
         {"WebM (VP9/Opus, same size as source)", {"vp9", 320, 240, "opus", 48000, 2}},
         {"MOV (ProRes 422 HQ/PCM, for editing)", {"prores", 320, 240, "pcm_s16le", 44100, 2}},
         {"MKV (FFV1/FLAC, lossless)", {"ffv1", 320, 240, "flac", 44100, 2}},
+        // ffprobe reads no size of an animated WebP (ffmpeg 5.1 decodes no WebP animation).
+        {"Animated WebP (same size as source)", {"webp", 0, 0, "", 0, 0}},
     };
     // clang-format on
     return expected;

@@ -54,6 +54,8 @@ const std::vector<VideoCodecRule>& VideoCodecRules()
         {"libxvid", "libxvid", kEven, QualityMode::Quantiser},
         {"h264", "libx264", kEven, QualityMode::RateFactor},
         {"libx264", "libx264", kEven, QualityMode::RateFactor},
+        {"hevc", "libx265", kEven, QualityMode::RateFactor},
+        {"libx265", "libx265", kEven, QualityMode::RateFactor},
         {"h263", "h263", kH263, QualityMode::Quantiser},
         {"h263p", "h263p", kMultipleOf4, QualityMode::Quantiser},
         {"h261", "h261", kH261, QualityMode::Quantiser},
@@ -528,7 +530,7 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //   -bt N           -bt Nk
 //   -maxrate N      -maxrate Nk
 //   -bufsize N      -bufsize Nk
-//   -sameq          -q:v 2 (quantiser codecs), -crf 18 (libx264); dropped for other codecs
+//   -sameq          -q:v 2 (quantiser codecs), -crf 18 (libx264, libx265); dropped for others
 //                   and when no codec is named (the encoder ffmpeg picks is not known here)
 //   -deinterlace    yadif on the frames that are interlaced, first in the filter chain
 //   -r N            on a GIF output: fps=N in the filter chain, before the palettes are made
@@ -536,9 +538,9 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //   -loop_output N  -loop N
 //   -pix_fmt rgb24  on a GIF output: a palette per picture, last in the filter chain
 //   -s WxH          scale=W:H in the filter chain, rounded to a size the codec takes
-//   -vcodec NAME    xvid→libxvid, h264→libx264, vp8→libvpx, vp9→libvpx-vp9, h263→flv in an
-//                   FLV file; gif in a GIF; libvpx (VP8) in WebM for a codec other than VP8/VP9;
-//                   others unchanged
+//   -vcodec NAME    xvid→libxvid, h264→libx264, hevc→libx265, vp8→libvpx, vp9→libvpx-vp9,
+//                   h263→flv in an FLV file; gif in a GIF; libvpx (VP8) in WebM for a codec
+//                   other than VP8/VP9; others unchanged
 //   -acodec NAME    mp3→libmp3lame, amr_nb→libopencore_amrnb, vorbis→libvorbis,
 //                   opus→libopus; in MPEG-PS a codec it cannot carry (aac) becomes mp2; in WebM
 //                   one other than Vorbis/Opus becomes libvorbis; dropped in a GIF
