@@ -140,7 +140,7 @@ void Form1::Form_Load()
     Trap(procedure, 4, [] { SetApplicationTitle(); });
     Trap(procedure, 5, [this] { LoadHandCursor(); });
     Trap(procedure, 6, [this] { ListView1->SetHeader(kJobListHeader); });
-    Trap(procedure, 7, [this] { ProgressPhase = 0; });
+    // Step 7, the pulse's phase at 0: it lives with the job's progress, which starts there.
     Trap(procedure, 8, [this] { FillProfileLists(); });
     Trap(procedure, 9, [this] {
         const QString key = QLatin1String(kOutputFolderKey);
@@ -176,21 +176,18 @@ void Form1::resizeEvent(QResizeEvent* event)
     PlaceControls(this);
 }
 
-// AVC1 with Timer1 as its tick source and the bar as its view, its events wired to the window's
-// handlers, and the reverse job that runs with it.
+// AVC1 with Timer1 as its tick source, its events wired to the window's handlers, and the
+// reverse job that runs with it. The engine's pulse reaches the bar through the job's progress,
+// the one writer of the bar, the Status column and the launcher entry.
 void Form1::CreateEngineAndJob()
 {
-    AVC1 = std::make_unique<AVC>(&Timer1, this);
-    connect(AVC1.get(), &AVC::Converting, this, [this] { AVC1_Converting(ProgressPhase, *this); });
-    connect(AVC1.get(), &AVC::Complete, this, [this] { AVC1_Complete(ProgressPhase, *this); });
+    AVC1 = std::make_unique<AVC>(&Timer1, nullptr);
+    connect(AVC1.get(), &AVC::Complete, this, [this] { AVC1_Complete(*this); });
     connect(AVC1.get(), &AVC::ErrorEvent, this,
-            [this](const QString& ErrorMessage) { AVC1_ErrorEvent(ErrorMessage, ProgressPhase, *this); });
+            [this](const QString& ErrorMessage) { AVC1_ErrorEvent(ErrorMessage, *this); });
     m_job = std::make_unique<ReverseJob>(*AVC1, *m_list, *this, *this);
     connect(m_job.get(), &ReverseJob::Started, this, [this] { SetStartButtonCaption(kCancelButtonCaption); });
-    connect(m_job.get(), &ReverseJob::ProgressChanged, this, &Form1::SetProgressValue);
-    connect(m_job.get(), &ReverseJob::Progress, ListView1, &JobListView::ShowProgress);
-    connect(m_job.get(), &ReverseJob::Progress, this,
-            [this](const JobProgress& p) { m_desktop.ShowProgress(p); });
+    connect(m_job.get(), &ReverseJob::Progress, this, &Form1::ShowJobProgress);
     connect(m_job.get(), &ReverseJob::FileFinished, ListView1, &JobListView::ShowOutcome);
     m_job->SetEndMessage([this](const JobSummary& summary) {
         // The job has ended: the button says so before any message waits for an answer.
@@ -200,11 +197,15 @@ void Form1::CreateEngineAndJob()
         if (!m_closeAfterJob)  // a window that is closing goes without waiting for an answer
             TellJobEnd(m_dialogs, ApplicationTitle(), summary);
     });
-    connect(m_job.get(), &ReverseJob::Finished, this, [this] {
-        SetStartButtonCaption(kStartButtonCaption);
-        SetProgressText(kIdleProgressText);
-        SetProgressValue(0);
-    });
+    connect(m_job.get(), &ReverseJob::Finished, this, [this] { SetStartButtonCaption(kStartButtonCaption); });
+}
+
+void Form1::ShowJobProgress(const JobProgress& progress)
+{
+    SetProgressValue(progress.barValue);
+    SetProgressText(progress.barText);
+    ListView1->ShowProgress(progress);
+    m_desktop.ShowProgress(progress);
 }
 
 void Form1::ApplySkin()

@@ -79,6 +79,7 @@ private:
     void ApplySkin();
     void LoadHandCursor();
     void CreateEngineAndJob();
+    void ShowJobProgress(const JobProgress& progress);
     void FillProfileLists();
     void RestoreOptions();
     void UpdateCustomControls();
@@ -135,7 +136,6 @@ private:
     std::unique_ptr<JobList> m_list;
     std::unique_ptr<AVC> AVC1;
     std::unique_ptr<ReverseJob> m_job;
-    qint16 ProgressPhase = 0;
     bool m_busyPointer = false;
     bool m_handCursorLoaded = false;
     bool m_closeAfterJob = false;

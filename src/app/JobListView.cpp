@@ -179,8 +179,8 @@ void JobListView::ShowProgress(const JobProgress& progress)
             SetStatus(row, row <= m_jobRows ? kWaitingStatus : QString());
         return;
     }
-    if (progress.fileFraction >= 1)
-        return;  // its outcome follows
+    if (progress.jobOver || progress.fileFraction >= 1)
+        return;  // its outcome (or the job's end) tells the rest
     if (StatusOf(progress.file) == kWaitingStatus)
         scrollToItem(topLevelItem(progress.file - 1));
     SetStatus(progress.file, ProgressStatusText(progress));

@@ -5,7 +5,6 @@
 // Exit status: 0 when every file gave its output, 1 when any failed or the job was cancelled
 // (SIGINT, SIGTERM) or could not start, 2 for bad usage.
 #include "AVC.h"
-#include "ConversionViews.h"
 #include "FileIntake.h"
 #include "FileRoutines.h"
 #include "JobProgress.h"
@@ -69,7 +68,7 @@ QString progressLine(const JobProgress& progress)
 // Messages on standard output and error, and the job's progress as one line on standard error
 // that is rewritten in place, only when standard error is a terminal. Quiet, only problems
 // are told.
-class TerminalFace : public MessageSink, public ProgressBarView {
+class TerminalFace : public MessageSink {
 public:
     void ShowMessage(const QString& text) override
     {
@@ -87,13 +86,9 @@ public:
         ClearProgress();
         printLine(stderr, title + QStringLiteral(": ") + text);
     }
-    // The engine's "Please wait... N" pulse: the progress line tells more.
-    void SetProgressText(const QString&) override {}
-    void SetProgressValue(int) override {}
-
     void ShowProgress(const JobProgress& progress)
     {
-        if (!m_terminal || quiet || progress.file == 0)
+        if (!m_terminal || quiet || progress.file == 0 || progress.jobOver)
             return;
         QString line = progressLine(progress);
         if (const int columns = terminalColumns(); columns > 1 && line.size() >= columns)
@@ -330,7 +325,7 @@ int main(int argc, char** argv)
     FileList files(usage.files);
     FixedChoices choices(usage.choices);
     QTimer tick;
-    AVC engine(&tick, &face);
+    AVC engine(&tick, nullptr);  // the progress line tells more than the engine's pulse
     QObject::connect(&engine, &AVC::ErrorEvent, [&face](const QString& message) { face.Complain(message); });
     ReverseJob job(engine, files, choices, face);
     reportProgress(job, face, files.RowCount());

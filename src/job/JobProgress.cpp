@@ -1,15 +1,23 @@
 #include "JobProgress.h"
 
+#include "AVC.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarnivo {
 
 namespace {
 
-constexpr qint64 kFirstEstimateAfterMs = 1000;  // before that, an estimate is mostly noise
+// A part that is not over shows at most 99 %: the last steps of a tool (its trailer, the
+// renaming of frames, the read-back of a result) take time after its last progress line.
+constexpr double kNotOver = 0.99;
+
+constexpr JobStep kSteps[] = {JobStep::Frames, JobStep::Sound, JobStep::Rebuilding, JobStep::Joining,
+                              JobStep::Converting};
 
 // "HH:MM:SS.xx" in seconds; -1 when the text is no such time.
 double secondsOf(const QString& hours, const QString& minutes, const QString& seconds)
@@ -47,14 +55,6 @@ const QRegularExpression& timePattern()
     return pattern;
 }
 
-// The time left when fraction of the work took elapsedMs; -1 while that says too little.
-qint64 estimateLeft(qint64 elapsedMs, double fraction)
-{
-    if (elapsedMs < kFirstEstimateAfterMs || fraction <= 0)
-        return -1;
-    return static_cast<qint64>(elapsedMs * (1 - fraction) / fraction);
-}
-
 bool isBatchFile(const QStringList& arguments, const char* name)
 {
     return std::any_of(arguments.begin(), arguments.end(), [name](const QString& argument) {
@@ -73,6 +73,8 @@ QString StepName(JobStep step)
         return QStringLiteral("sound");
     case JobStep::Rebuilding:
         return QStringLiteral("rebuilding");
+    case JobStep::Joining:
+        return QStringLiteral("joining");
     case JobStep::Converting:
         break;
     }
@@ -142,39 +144,128 @@ double ToolProgressReader::Fraction() const
     return std::clamp(fraction, 0.0, 1.0);
 }
 
+double ToolProgressReader::FramesToWrite() const
+{
+    return m_inputSeconds > 0 && m_outputRate > 0 ? m_inputSeconds * m_outputRate : 0;
+}
+
+// --- TimeLeftEstimate -----------------------------------------------------------------------
+
+void TimeLeftEstimate::Start(qint64 nowMs)
+{
+    m_samples.clear();
+    m_firstProgressMs = -1;
+    m_shownMs = -1;
+    m_shownAtMs = nowMs;
+}
+
+qint64 TimeLeftEstimate::Update(qint64 nowMs, double fraction, qint64 boundMs)
+{
+    if (fraction >= 1) {
+        m_shownMs = 0;
+        m_shownAtMs = nowMs;
+        return 0;
+    }
+    if (m_firstProgressMs < 0) {
+        if (fraction <= 0)
+            return -1;
+        m_firstProgressMs = nowMs;
+    }
+    m_samples.push_back({nowMs, fraction});
+    // The oldest sample kept is the last one at or before the window's start.
+    while (m_samples.size() > 2 && m_samples[1].ms <= nowMs - kRateWindowMs)
+        m_samples.pop_front();
+    if (nowMs - m_firstProgressMs < kSteadyAfterMs || fraction < kSteadyFraction)
+        return -1;
+
+    const Sample& oldest = m_samples.front();
+    const double spanMs = static_cast<double>(nowMs - oldest.ms);
+    const double gained = fraction - oldest.fraction;
+    const double countdown = m_shownMs < 0 ? -1 : std::max(0.0, m_shownMs - (nowMs - m_shownAtMs));
+    // Without progress over the whole window the rate says nothing new: the countdown goes on.
+    double measured = spanMs > 0 && gained > 0 ? (1 - fraction) * spanMs / gained : countdown;
+    if (measured < 0)
+        return -1;
+    if (boundMs >= 0)
+        measured = std::min(measured, static_cast<double>(boundMs));
+    double shown = measured;
+    if (countdown >= 0) {
+        const double weight = 1 - std::exp(-static_cast<double>(nowMs - m_shownAtMs) / kSmoothingMs);
+        shown = countdown + weight * (measured - countdown);
+    }
+    m_shownMs = shown;
+    m_shownAtMs = nowMs;
+    return std::llround(shown);
+}
+
 // --- JobProgressTracker ---------------------------------------------------------------------
 
 double JobProgressTracker::StepWeight(JobStep step)
 {
     switch (step) {
     case JobStep::Frames:
-        return 0.50;
+        return 0.42;
     case JobStep::Sound:
-        return 0.02;
+        return 0.04;
     case JobStep::Rebuilding:
+        return 0.04;
+    case JobStep::Joining:
         return 0.03;
     case JobStep::Converting:
         break;
     }
-    return 0.45;
+    return 0.47;
+}
+
+double JobProgressTracker::FileFraction(JobStep step, double stepFraction)
+{
+    double before = 0;
+    for (const JobStep earlier : kSteps) {
+        if (earlier < step)
+            before += StepWeight(earlier);
+    }
+    return std::min(1.0, before + StepWeight(step) * std::clamp(stepFraction, 0.0, 1.0));
+}
+
+double JobProgressTracker::PhaseFraction(JobStep step, double stepFraction)
+{
+    if (step == JobStep::Converting)
+        return std::clamp(stepFraction, 0.0, 1.0);
+    return std::min(1.0, FileFraction(step, stepFraction) / FileFraction(JobStep::Converting, 0));
+}
+
+qint64 JobProgressTracker::FileBoundMs(double frames, double slowestFramesPerSecond, double fileFraction)
+{
+    if (frames <= 0 || slowestFramesPerSecond <= 0)
+        return -1;
+    const double wholeMs = kFramePasses * frames / slowestFramesPerSecond * 1000 + kToolsAllowanceMs;
+    return std::llround(wholeMs * (1 - std::clamp(fileFraction, 0.0, 1.0)));
 }
 
 void JobProgressTracker::StartJob(int fileCount)
 {
     m_progress = JobProgress();
     m_progress.fileCount = fileCount;
+    m_pulsePhase = 0;
     m_jobClock.start();
-    m_fileClock.start();
+    m_jobLeft.Start(0);
+    m_fileLeft.Start(0);
     Emit();
 }
 
-void JobProgressTracker::StartFile(int file)
+void JobProgressTracker::StartFile(int file, int rowCount)
 {
+    const qint64 now = m_jobClock.elapsed();
     m_progress.file = file;
+    m_progress.barValue = static_cast<int>(static_cast<double>(file) / std::max(1, rowCount) * 100.0);
     m_progress.fileFraction = 0;
     m_progress.fileLeftMs = -1;
+    m_fileLeft.Start(now);
+    m_fileFrames = 0;
+    m_statedSpeed = 0;
+    m_slowestSpeed = 0;
     m_reversalOver = false;
-    m_fileClock.start();
+    m_soundReversed = false;
     m_progress.jobFraction =
         std::max(m_progress.jobFraction, double(file - 1) / std::max(1, m_progress.fileCount));
     EnterStep(JobStep::Frames);
@@ -190,18 +281,31 @@ void JobProgressTracker::StartConversion()
 
 void JobProgressTracker::ToolStarted(const QString& program, const QStringList& arguments)
 {
+    FoldStatedSpeed();
     m_tool = ToolProgressReader();
+    m_toolStartMs = m_jobClock.isValid() ? m_jobClock.elapsed() : 0;
+    m_progress.framesPerSecond = 0;
     if (m_reversalOver)
         return;
+    const QString name = QFileInfo(program).fileName();
     if (isBatchFile(arguments, "avi2jpg.bat")) {
         EnterStep(JobStep::Frames);
     } else if (isBatchFile(arguments, "jpg2avi.bat")) {
         EnterStep(JobStep::Rebuilding);
-    } else if (m_progress.step == JobStep::Frames &&
-               QFileInfo(program).fileName().endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
-        // A deployed tool after the frames (or in place of them, for a file without a picture):
-        // the sound's extraction and reversal.
-        EnterStep(JobStep::Sound);
+    } else if (name.compare(QLatin1String("sox.exe"), Qt::CaseInsensitive) == 0) {
+        m_soundReversed = true;
+        if (m_progress.step != JobStep::Sound)
+            EnterStep(JobStep::Sound);
+    } else if (name.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) {
+        // The deployed ffmpeg: after the frames (or in place of them, for a file without a
+        // picture) it takes the sound out; after the rebuilding or the reversed sound it joins.
+        if (m_progress.step == JobStep::Frames)
+            EnterStep(JobStep::Sound);
+        else if (m_progress.step == JobStep::Rebuilding ||
+                 (m_progress.step == JobStep::Sound && m_soundReversed))
+            EnterStep(JobStep::Joining);
+        else
+            return;
     } else {
         return;
     }
@@ -212,21 +316,59 @@ void JobProgressTracker::ToolLine(const QString& line)
 {
     if (m_progress.file == 0 || !m_tool.Read(line))
         return;
-    m_progress.framesPerSecond = m_tool.FramesPerSecond();
+    if (m_progress.step == JobStep::Frames && m_fileFrames <= 0)
+        m_fileFrames = m_tool.FramesToWrite();
+    ReadSpeed();
     Update(m_tool.Fraction());
     Emit();
 }
 
+void JobProgressTracker::EngineTick(qint32 waitCounter)
+{
+    m_progress.barText = AVC::kProgressPrefix + QString::number(waitCounter);
+    if (m_pulsePhase >= 0 && m_pulsePhase <= 3) {
+        m_progress.barValue = 25 * (m_pulsePhase + 1);
+        m_pulsePhase = static_cast<qint16>((m_pulsePhase + 1) % 4);
+    }
+    Emit();
+}
+
+void JobProgressTracker::ConversionEnded()
+{
+    m_pulsePhase = 0;
+    m_progress.barText = kIdleProgressText;
+    m_progress.barValue = 0;
+    Emit();
+}
+
+void JobProgressTracker::ConversionRefused() { m_pulsePhase = 0; }
+
 void JobProgressTracker::FinishFile()
 {
+    FoldStatedSpeed();
     m_reversalOver = true;
     m_progress.framesPerSecond = 0;
     m_progress.stepFraction = 1;
     m_progress.phaseFraction = 1;
     m_progress.fileFraction = 1;
-    m_progress.fileLeftMs = 0;
     m_progress.jobFraction =
         std::max(m_progress.jobFraction, double(m_progress.file) / std::max(1, m_progress.fileCount));
+    Emit();
+}
+
+void JobProgressTracker::Refresh()
+{
+    if (m_progress.file > 0 && !m_progress.jobOver)
+        Emit();
+}
+
+void JobProgressTracker::FinishJob()
+{
+    m_pulsePhase = 0;
+    m_progress.jobOver = true;
+    m_progress.framesPerSecond = 0;
+    m_progress.barText = kIdleProgressText;
+    m_progress.barValue = 0;
     Emit();
 }
 
@@ -234,7 +376,6 @@ void JobProgressTracker::FinishFile()
 void JobProgressTracker::EnterStep(JobStep step)
 {
     m_progress.step = step;
-    m_progress.framesPerSecond = 0;
     m_progress.stepFraction = 0;
     Update(0);
 }
@@ -243,28 +384,60 @@ void JobProgressTracker::Update(double stepFraction)
 {
     const JobStep step = m_progress.step;
     m_progress.stepFraction = std::max(m_progress.stepFraction, std::clamp(stepFraction, 0.0, 1.0));
-    double before = 0;
-    double reversal = 0;
-    for (const JobStep earlier : {JobStep::Frames, JobStep::Sound, JobStep::Rebuilding}) {
-        reversal += StepWeight(earlier);
-        if (earlier < step)
-            before += StepWeight(earlier);
-    }
-    const double file = before + StepWeight(step) * m_progress.stepFraction;
-    m_progress.fileFraction = std::max(m_progress.fileFraction, file);
-    m_progress.phaseFraction =
-        step == JobStep::Converting ? m_progress.stepFraction : std::min(1.0, file / reversal);
+    m_progress.fileFraction =
+        std::max(m_progress.fileFraction, std::min(kNotOver, FileFraction(step, m_progress.stepFraction)));
+    m_progress.phaseFraction = std::min(kNotOver, PhaseFraction(step, m_progress.stepFraction));
     const double job = (m_progress.file - 1 + m_progress.fileFraction) / std::max(1, m_progress.fileCount);
     m_progress.jobFraction = std::max(m_progress.jobFraction, job);
+}
+
+// The speed ffmpeg states, or, during its first second, the frames it has written so far over
+// the time it has run.
+void JobProgressTracker::ReadSpeed()
+{
+    if (m_tool.StatedFramesPerSecond() > 0) {
+        m_statedSpeed = m_tool.StatedFramesPerSecond();
+        m_progress.framesPerSecond = m_statedSpeed;
+        return;
+    }
+    const qint64 runningMs = m_jobClock.elapsed() - m_toolStartMs;
+    if (m_tool.FramesWritten() > 0 && runningMs > 0)
+        m_progress.framesPerSecond = m_tool.FramesWritten() * 1000.0 / runningMs;
+}
+
+// The running tool's last stated speed joins the file's slowest.
+void JobProgressTracker::FoldStatedSpeed()
+{
+    if (m_statedSpeed > 0)
+        m_slowestSpeed = m_slowestSpeed > 0 ? std::min(m_slowestSpeed, m_statedSpeed) : m_statedSpeed;
+    m_statedSpeed = 0;
+}
+
+void JobProgressTracker::Estimate()
+{
+    const qint64 now = m_progress.elapsedMs;
+    double slowest = m_slowestSpeed;
+    if (m_statedSpeed > 0)
+        slowest = slowest > 0 ? std::min(slowest, m_statedSpeed) : m_statedSpeed;
+    const qint64 fileBound = FileBoundMs(m_fileFrames, slowest, m_progress.fileFraction);
+    const qint64 filesAfter = std::max(0, m_progress.fileCount - m_progress.file);
+    const qint64 jobBound =
+        fileBound < 0 ? -1 : fileBound + filesAfter * FileBoundMs(m_fileFrames, slowest, 0);
+    m_progress.fileLeftMs =
+        m_progress.fileFraction >= 1 ? 0 : m_fileLeft.Update(now, m_progress.fileFraction, fileBound);
+    m_progress.jobLeftMs =
+        m_progress.jobFraction >= 1 ? 0 : m_jobLeft.Update(now, m_progress.jobFraction, jobBound);
 }
 
 void JobProgressTracker::Emit()
 {
     m_progress.elapsedMs = m_jobClock.isValid() ? m_jobClock.elapsed() : 0;
-    if (m_progress.fileFraction < 1)
-        m_progress.fileLeftMs = estimateLeft(m_fileClock.elapsed(), m_progress.fileFraction);
-    m_progress.jobLeftMs =
-        m_progress.jobFraction >= 1 ? 0 : estimateLeft(m_progress.elapsedMs, m_progress.jobFraction);
+    if (m_progress.jobOver) {
+        m_progress.fileLeftMs = m_progress.fileFraction >= 1 ? 0 : -1;
+        m_progress.jobLeftMs = m_progress.jobFraction >= 1 ? 0 : -1;
+    } else if (m_progress.file > 0) {
+        Estimate();
+    }
     if (m_report)
         m_report(m_progress);
 }

@@ -20,6 +20,7 @@ namespace tarnivo {
 namespace {
 
 constexpr int kFailuresNamed = 10;
+constexpr int kProgressRefreshMs = 500;
 
 // The programs a job needs, and the Debian package that brings each.
 QString missingSystemToolsMessage()
@@ -171,6 +172,21 @@ ReverseJob::ReverseJob(AVC& engine, const JobListSource& list, const JobChoices&
     qRegisterMetaType<FileOutcome>();
     qRegisterMetaType<JobSummary>();
     qRegisterMetaType<JobProgress>();
+    // The engine's pulse on the progress bar reaches the faces with the rest of the progress.
+    connect(&m_engine, &AVC::Converting, this, [this] {
+        if (m_running)
+            m_progress.EngineTick(AVC::WaitCounter);
+    });
+    connect(&m_engine, &AVC::Complete, this, [this] {
+        if (m_running)
+            m_progress.ConversionEnded();
+    });
+    connect(&m_engine, &AVC::ErrorEvent, this, [this] {
+        if (m_running)
+            m_progress.ConversionRefused();
+    });
+    m_progressClock.setInterval(kProgressRefreshMs);
+    connect(&m_progressClock, &QTimer::timeout, this, [this] { m_progress.Refresh(); });
 }
 
 ReverseJob::~ReverseJob()
@@ -299,6 +315,7 @@ JobSummary ReverseJob::Run()
     const QString FQ = QuotedToolPath(WorkFolder());
     const int N = m_list.RowCount();
     m_progress.StartJob(N);
+    m_progressClock.start();
     ListenToTools(true);
     for (int i = 1; i <= N && !m_cancelRequested; ++i) {
         const FileOutcome outcome = ProcessRow(i, FQ, report);
@@ -309,12 +326,14 @@ JobSummary ReverseJob::Run()
         emit FileFinished(outcome);
     }
     ListenToTools(false);
+    m_progressClock.stop();
     summary.cancelled = m_cancelRequested;
     CleanWorkFolder();
     lock.Release();
     m_output.Close();
     m_tools.SetStartsRefused(false);
     m_running = false;
+    m_progress.FinishJob();
 
     if (m_endMessage)
         m_endMessage(summary);
@@ -326,14 +345,13 @@ JobSummary ReverseJob::Run()
 
 FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorReporter& report)
 {
-    emit ProgressChanged(static_cast<int>(static_cast<double>(i) / std::max(1, m_list.RowCount()) * 100.0));
     FileOutcome outcome;
     outcome.row = i;
     outcome.source = m_list.RowText(i);
     const QString S = absoluteSource(outcome.source);
     const ReversalPaths paths = CurrentReversalPaths();
 
-    m_progress.StartFile(i);
+    m_progress.StartFile(i, m_list.RowCount());
     emit FileReversing(i, outcome.source);
     if (lostUndecodableBytes(S)) {
         outcome.reason = kNotUtf8Reason;

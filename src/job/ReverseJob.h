@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -99,12 +100,13 @@ public:
     void SetEndMessage(EndMessage show) { m_endMessage = std::move(show); }
 
 signals:
-    void Started();                   // the start button now reads "Cancel"
-    void ProgressChanged(int value);  // i / N x 100 at the start of row i
+    void Started();  // the start button now reads "Cancel"
     void FileReversing(int row, const QString& source);
     void FileConverting(int row, const QString& source);
     void FileFinished(const tarnivo::FileOutcome& outcome);
-    // How far the job is: at its start, at every step and whenever a tool tells of progress.
+    // How far the job is, the one account of it that the faces show: at its start, at every
+    // step, whenever a tool or the engine tells of progress, twice a second while it runs, and
+    // once more at its end (jobOver), before the end message.
     void Progress(const tarnivo::JobProgress& progress);
     void Finished(const tarnivo::JobSummary& summary);  // after the final message was shown
 
@@ -125,6 +127,7 @@ private:
     OutputFolder m_output;  // checked and held for the whole job
     EndMessage m_endMessage;
     JobProgressTracker m_progress;
+    QTimer m_progressClock;  // tells the time as it passes while the tools are silent
     bool m_running = false;
     bool m_cancelRequested = false;
 };

@@ -57,6 +57,7 @@ protected:
 struct JobWatch {
     QStringList captions;
     QStringList statuses;  // every status text seen, once each
+    QStringList bar;       // every "value|text" of the progress bar seen, once each
     int rowsDuringJob = -1;
 };
 
@@ -75,10 +76,14 @@ TEST_F(WindowJob, StartConvertingReversesTheFilesAndShowsEachOnesStatus)
     list->setCurrentItem(list->topLevelItem(0));
 
     JobWatch watch;
+    auto* bar = Control<QProgressBar>(form, "ProgressBar1");
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] {
         if (!watch.captions.contains(start->text()))
             watch.captions << start->text();
+        const QString barState = QStringLiteral("%1|%2").arg(bar->value()).arg(bar->text());
+        if (!watch.bar.contains(barState))
+            watch.bar << barState;
         for (int row = 0; row < list->topLevelItemCount(); ++row) {
             const QString status = list->topLevelItem(row)->text(1);
             if (!watch.statuses.contains(status))
@@ -107,8 +112,14 @@ TEST_F(WindowJob, StartConvertingReversesTheFilesAndShowsEachOnesStatus)
     EXPECT_FALSE(watch.statuses.filter(reversing).isEmpty()) << watch.statuses.join("\n").toStdString();
     EXPECT_FALSE(watch.statuses.filter(converting).isEmpty()) << watch.statuses.join("\n").toStdString();
     EXPECT_EQ(start->text(), "Start Converting");
-    EXPECT_EQ(Control<QProgressBar>(form, "ProgressBar1")->text(), "Progress Bar");
-    EXPECT_EQ(Control<QProgressBar>(form, "ProgressBar1")->value(), 0);
+    EXPECT_EQ(bar->text(), "Progress Bar");
+    EXPECT_EQ(bar->value(), 0);
+    // Only the designed values: i / 3 x 100 at the start of row i, the pulse, rest; and the
+    // designed texts: "Progress Bar" and the engine's "Please wait... " count.
+    const QRegularExpression designedBar(
+        "^(0|25|33|50|66|75|100)\\|(Progress Bar|Please wait\\.\\.\\. \\d+)$");
+    for (const QString& state : std::as_const(watch.bar))
+        EXPECT_TRUE(designedBar.match(state).hasMatch()) << state.toStdString();
 
     // The end message says where the results are (the answer No opens nothing).
     const QStringList made{out() + "/clip one0.avi", out() + "/it's $2 100% \"Ü\" \\ back.avi"};
