@@ -5,9 +5,10 @@
 # 90 % of the run's real length, the time left and the speed the line showed against the time
 # that was really left.
 #
-#   bench/progress-line.py [--build FOLDER] [SECONDS...]
+#   bench/progress-line.py [--build FOLDER] [--trace] [SECONDS...]
 #
 # FOLDER is a build folder with bin/tarnivo-reverse and its helper programs (default: build).
+# --trace also prints every line shown, with the time it was shown and the time really left.
 # Run it on a quiet machine and again under load (for example beside `stress-ng --cpu 2`).
 import os
 import pty
@@ -77,9 +78,14 @@ def run_on_terminal(arguments, environment):
 def main():
     arguments = sys.argv[1:]
     build = "build"
-    if arguments[:1] == ["--build"]:
-        build = arguments[1]
-        arguments = arguments[2:]
+    trace = False
+    while arguments[:1] in (["--build"], ["--trace"]):
+        if arguments[0] == "--trace":
+            trace = True
+            arguments = arguments[1:]
+        else:
+            build = arguments[1]
+            arguments = arguments[2:]
     lengths = [int(a) for a in arguments] or [3, 8, 60]
     program = os.path.join(os.path.abspath(build), "bin", "tarnivo-reverse")
     load = os.getloadavg()[0]
@@ -100,6 +106,9 @@ def main():
             if status != 0:
                 print(f"{seconds:>3} s  tarnivo-reverse failed with status {status}")
                 continue
+            if trace:
+                for when, text in shown:
+                    print(f"  {when:6.1f} s, {length - when:6.1f} s left: {text}")
             for point in POINTS:
                 at = point * length
                 before = [text for when, text in shown if when <= at]

@@ -16,8 +16,10 @@ namespace {
 // renaming of frames, the read-back of a result) take time after its last progress line.
 constexpr double kNotOver = 0.99;
 
-constexpr JobStep kSteps[] = {JobStep::Frames, JobStep::Sound, JobStep::Rebuilding, JobStep::Joining,
-                              JobStep::Converting};
+constexpr JobStep kSteps[] = {JobStep::Frames,  JobStep::Sound,      JobStep::Rebuilding,
+                              JobStep::Joining, JobStep::Converting, JobStep::Checking};
+
+bool converts(JobStep step) { return step == JobStep::Converting || step == JobStep::Checking; }
 
 // "HH:MM:SS.xx" in seconds; -1 when the text is no such time.
 double secondsOf(const QString& hours, const QString& minutes, const QString& seconds)
@@ -75,6 +77,8 @@ QString StepName(JobStep step)
         return QStringLiteral("rebuilding");
     case JobStep::Joining:
         return QStringLiteral("joining");
+    case JobStep::Checking:
+        return QStringLiteral("checking");
     case JobStep::Converting:
         break;
     }
@@ -83,7 +87,7 @@ QString StepName(JobStep step)
 
 QString PhaseName(JobStep step)
 {
-    return step == JobStep::Converting ? QStringLiteral("converting") : QStringLiteral("reversing");
+    return converts(step) ? QStringLiteral("converting") : QStringLiteral("reversing");
 }
 
 QString ClockText(qint64 milliseconds)
@@ -200,38 +204,57 @@ qint64 TimeLeftEstimate::Update(qint64 nowMs, double fraction, qint64 boundMs)
 
 // --- JobProgressTracker ---------------------------------------------------------------------
 
-double JobProgressTracker::StepWeight(JobStep step)
+// What each step costs: a fixed part (starting its tools, probing, reading the result back)
+// and a part per frame of the film, in seconds, as 720p clips of 3 s, 8 s and 60 s took on a
+// loaded two-core machine: writing the frames weighs most in a long film, starting the tools in
+// a short one. Only their proportions count.
+StepCost JobProgressTracker::CostOf(JobStep step)
 {
     switch (step) {
     case JobStep::Frames:
-        return 0.42;
+        return {2.5, 0.030};
     case JobStep::Sound:
-        return 0.04;
+        return {1.0, 0.0005};
     case JobStep::Rebuilding:
-        return 0.04;
+        return {0.6, 0.001};
     case JobStep::Joining:
-        return 0.03;
+        return {0.6, 0.0005};
+    case JobStep::Checking:
+        return {1.5, 0.0005};
     case JobStep::Converting:
         break;
     }
-    return 0.47;
+    return {1.5, 0.011};
 }
 
-double JobProgressTracker::FileFraction(JobStep step, double stepFraction)
+double JobProgressTracker::StepWeight(JobStep step, double frames)
+{
+    auto cost = [frames](JobStep of) {
+        const StepCost part = CostOf(of);
+        return part.fixedSeconds + part.secondsPerFrame * std::max(0.0, frames);
+    };
+    double whole = 0;
+    for (const JobStep any : kSteps)
+        whole += cost(any);
+    return cost(step) / whole;
+}
+
+double JobProgressTracker::FileFraction(JobStep step, double stepFraction, double frames)
 {
     double before = 0;
     for (const JobStep earlier : kSteps) {
         if (earlier < step)
-            before += StepWeight(earlier);
+            before += StepWeight(earlier, frames);
     }
-    return std::min(1.0, before + StepWeight(step) * std::clamp(stepFraction, 0.0, 1.0));
+    return std::min(1.0, before + StepWeight(step, frames) * std::clamp(stepFraction, 0.0, 1.0));
 }
 
-double JobProgressTracker::PhaseFraction(JobStep step, double stepFraction)
+double JobProgressTracker::PhaseFraction(JobStep step, double stepFraction, double frames)
 {
-    if (step == JobStep::Converting)
-        return std::clamp(stepFraction, 0.0, 1.0);
-    return std::min(1.0, FileFraction(step, stepFraction) / FileFraction(JobStep::Converting, 0));
+    const double reversal = FileFraction(JobStep::Converting, 0, frames);
+    if (converts(step))
+        return std::clamp((FileFraction(step, stepFraction, frames) - reversal) / (1 - reversal), 0.0, 1.0);
+    return std::min(1.0, FileFraction(step, stepFraction, frames) / reversal);
 }
 
 qint64 JobProgressTracker::FileBoundMs(double frames, double slowestFramesPerSecond, double fileFraction)
@@ -338,6 +361,11 @@ void JobProgressTracker::ConversionEnded()
     m_pulsePhase = 0;
     m_progress.barText = kIdleProgressText;
     m_progress.barValue = 0;
+    if (m_reversalOver && m_progress.step == JobStep::Converting && m_progress.fileFraction < 1) {
+        FoldStatedSpeed();
+        m_progress.framesPerSecond = 0;
+        EnterStep(JobStep::Checking);
+    }
     Emit();
 }
 
@@ -383,10 +411,11 @@ void JobProgressTracker::EnterStep(JobStep step)
 void JobProgressTracker::Update(double stepFraction)
 {
     const JobStep step = m_progress.step;
+    const double frames = m_fileFrames > 0 ? m_fileFrames : kTypicalFrames;
     m_progress.stepFraction = std::max(m_progress.stepFraction, std::clamp(stepFraction, 0.0, 1.0));
-    m_progress.fileFraction =
-        std::max(m_progress.fileFraction, std::min(kNotOver, FileFraction(step, m_progress.stepFraction)));
-    m_progress.phaseFraction = std::min(kNotOver, PhaseFraction(step, m_progress.stepFraction));
+    m_progress.fileFraction = std::max(
+        m_progress.fileFraction, std::min(kNotOver, FileFraction(step, m_progress.stepFraction, frames)));
+    m_progress.phaseFraction = std::min(kNotOver, PhaseFraction(step, m_progress.stepFraction, frames));
     const double job = (m_progress.file - 1 + m_progress.fileFraction) / std::max(1, m_progress.fileCount);
     m_progress.jobFraction = std::max(m_progress.jobFraction, job);
 }

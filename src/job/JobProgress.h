@@ -15,11 +15,12 @@
 namespace tarnivo {
 
 // The steps of one file, in the order they run.
-enum class JobStep { Frames, Sound, Rebuilding, Joining, Converting };
+// Checking is the read-back of the conversion's result.
+enum class JobStep { Frames, Sound, Rebuilding, Joining, Converting, Checking };
 
-// "frames", "sound", "rebuilding", "joining", "converting".
+// "frames", "sound", "rebuilding", "joining", "converting", "checking".
 QString StepName(JobStep step);
-// "reversing" for the steps of the reversal, "converting" for the conversion.
+// "reversing" for the steps of the reversal, "converting" for the conversion and its check.
 QString PhaseName(JobStep step);
 
 // The window's progress bar when no conversion runs.
@@ -105,6 +106,12 @@ private:
     qint64 m_shownAtMs = 0;
 };
 
+// What a step of a file costs: a fixed part and a part per frame of the film, in seconds.
+struct StepCost {
+    double fixedSeconds;
+    double secondsPerFrame;
+};
+
 // Turns what the job, its engine and its tools tell into JobProgress reports.
 class JobProgressTracker {
 public:
@@ -119,7 +126,8 @@ public:
     // A tool started for the current file: the reversal's step follows from which tool it is.
     void ToolStarted(const QString& program, const QStringList& arguments);
     void ToolLine(const QString& line);
-    // The engine's events while it converts: a tick with its count, the end of a run, a refusal.
+    // The engine's events while it converts: a tick with its count, the end of a run (its result
+    // is checked next), a refusal.
     void EngineTick(qint32 waitCounter);
     void ConversionEnded();
     void ConversionRefused();
@@ -132,16 +140,16 @@ public:
 
     const JobProgress& Current() const { return m_progress; }
 
-    // Shares of a file's time that each step takes with the default profile, between what a 20 s
-    // 720p clip took on a quiet machine (frames 4.2 s, sound 0.1 s, rebuilding 0.2 s, converting
-    // 3.5 s) and what an 8 s one took on a loaded one, where starting a tool costs most of a
-    // second (frames 5.5 s, sound 0.8 s, rebuilding 0.7 s, joining 0.7 s, converting with the
-    // read-back of the result 8.4 s); they add up to 1.
-    static double StepWeight(JobStep step);
+    // The share of a file's time that a step takes, for a film of so many frames (fixed costs
+    // weigh more in a short film); the shares of the steps add up to 1.
+    static StepCost CostOf(JobStep step);
+    static double StepWeight(JobStep step, double frames);
     // The file's part done when step is stepFraction done; the reversal's part while the step
     // is one of the reversal, the conversion's while it converts.
-    static double FileFraction(JobStep step, double stepFraction);
-    static double PhaseFraction(JobStep step, double stepFraction);
+    static double FileFraction(JobStep step, double stepFraction, double frames);
+    static double PhaseFraction(JobStep step, double stepFraction, double frames);
+    // The frames taken for a film until its extraction tells how many it has (10 s at 25 fps).
+    static constexpr double kTypicalFrames = 250;
 
     // The most a file's rest can take: kFramePasses passes over its frames at the slowest speed
     // its tools have stated, and a few seconds for starting the tools and reading the result

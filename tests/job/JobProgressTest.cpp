@@ -36,7 +36,11 @@ public:
     QStringList messages;
 };
 
-double weight(JobStep step) { return JobProgressTracker::StepWeight(step); }
+constexpr JobStep kSteps[] = {JobStep::Frames,  JobStep::Sound,      JobStep::Rebuilding,
+                              JobStep::Joining, JobStep::Converting, JobStep::Checking};
+constexpr double kFilmFrames = 200;  // the film of the tools' lines below: 8 s at 25 fps
+
+double weight(JobStep step) { return JobProgressTracker::StepWeight(step, kFilmFrames); }
 
 // ffmpeg's own lines: what it reads, what it writes, and how far it is.
 QStringList toolLines(double inputSeconds, double outputRate, int frames, const QString& time)
@@ -57,7 +61,9 @@ TEST(JobProgress, StepsShareTheFileInTheirOrder)
 {
     const double reversal = weight(JobStep::Frames) + weight(JobStep::Sound) + weight(JobStep::Rebuilding) +
                             weight(JobStep::Joining);
-    EXPECT_NEAR(reversal + weight(JobStep::Converting), 1.0, 1e-9);
+    const double conversion = weight(JobStep::Converting);
+    const double converted = reversal + conversion;
+    const double check = weight(JobStep::Checking);
     const QString work = QStringLiteral("/work/temp/");
     const QString batchRunner = QStringLiteral("/usr/libexec/tarnivo/tarnivo-batch");
     struct Event {
@@ -105,10 +111,13 @@ TEST(JobProgress, StepsShareTheFileInTheirOrder)
          JobStep::Joining, reversal, 0.99},
         {[](JobProgressTracker& tracker) { tracker.StartConversion(); }, JobStep::Converting, reversal, 0},
         {tool(work + "ffmpeg.exe", {"-i", work + "rvideo.avi"}, toolLines(8, 25, 100, "00:00:04.00")),
-         JobStep::Converting, reversal + weight(JobStep::Converting) / 2, 0.5},
+         JobStep::Converting, reversal + conversion / 2, conversion / 2 / (conversion + check)},
         {lines({"frame=  200 fps=120 q=2.0 size=900kB time=00:00:08.00 bitrate=N/A speed=4x"}),
-         JobStep::Converting, 0.99, 0.99},
-        {[](JobProgressTracker& tracker) { tracker.FinishFile(); }, JobStep::Converting, 1, 1},
+         JobStep::Converting, converted, conversion / (conversion + check)},
+        // The engine's tool has ended: its result is read back.
+        {[](JobProgressTracker& tracker) { tracker.ConversionEnded(); }, JobStep::Checking, converted,
+         conversion / (conversion + check)},
+        {[](JobProgressTracker& tracker) { tracker.FinishFile(); }, JobStep::Checking, 1, 1},
     };
     JobProgressTracker tracker(nullptr);
     tracker.StartJob(1);
@@ -253,9 +262,9 @@ TEST(JobProgress, RisesFromZeroToOneThroughEveryStepWithTheToolsSpeed)
     EXPECT_EQ(reports.back().barValue, 0);
     EXPECT_EQ(reports.back().barText, "Progress Bar");
     const QRegularExpression pulseText("^Please wait\\.\\.\\. \\d+$");
-    bool seen[5] = {};
-    bool midStep[5] = {};
-    bool speed[5] = {};
+    bool seen[6] = {};
+    bool midStep[6] = {};
+    bool speed[6] = {};
     for (size_t k = 1; k < reports.size(); ++k) {
         const JobProgress& before = reports[k - 1];
         const JobProgress& now = reports[k];
@@ -276,8 +285,8 @@ TEST(JobProgress, RisesFromZeroToOneThroughEveryStepWithTheToolsSpeed)
         midStep[step] |= now.stepFraction > 0 && now.stepFraction < 1;
         speed[step] |= now.framesPerSecond > 0;
     }
-    for (const JobStep step :
-         {JobStep::Frames, JobStep::Sound, JobStep::Rebuilding, JobStep::Joining, JobStep::Converting})
+    for (const JobStep step : {JobStep::Frames, JobStep::Sound, JobStep::Rebuilding, JobStep::Joining,
+                               JobStep::Converting, JobStep::Checking})
         EXPECT_TRUE(seen[static_cast<int>(step)]) << StepName(step).toStdString();
     EXPECT_TRUE(midStep[static_cast<int>(JobStep::Frames)]);
     EXPECT_TRUE(midStep[static_cast<int>(JobStep::Converting)]);
