@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what Tarnivo needs, builds it and starts it.
+# Installs what Tarnivo needs, builds the window (with the helper programs, the artwork and the
+# sample clips it uses; not the tests, tarnivo-reverse, the manual pages or the screenshot) and
+# starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -DTARNIVO_BUILD_TESTS=OFF
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$(nproc)" --target tarnivo
 exec build/bin/tarnivo "$@"
