@@ -71,6 +71,12 @@ JobListView::JobListView(QWidget* parent) : QTreeWidget(parent)
     connect(model(), &QAbstractItemModel::modelReset, this, &JobListView::RowsGone);
 }
 
+JobListView::~JobListView()
+{
+    disconnect(model(), nullptr, this, nullptr);
+    disconnect(m_previews, nullptr, this, nullptr);
+}
+
 void JobListView::RowsAdded(int first, int last)
 {
     for (int index = first; index <= last; ++index) {

@@ -27,6 +27,9 @@ class JobListView : public QTreeWidget {
 
 public:
     explicit JobListView(QWidget* parent = nullptr);
+    // The tree widget clears its model after this destructor has run; the model's signals must
+    // not reach this part of the object any more by then.
+    ~JobListView() override;
 
     // The two columns: the paths under the given header, the status to the right of the bar.
     void SetHeader(const QString& text);
