@@ -100,7 +100,8 @@ check_installed() {
   # Read whole before it is searched: grep -q would stop reading at the match.
   local profiles
   profiles="$(/usr/bin/tarnivo-reverse --list-profiles)" || fail "the installed tarnivo-reverse --list-profiles failed"
-  grep -qx "AVI (MPEG4-XviD-Best Quality)" <<<"$profiles" || fail "the installed tarnivo-reverse lists no profiles"
+  # Each line is a short id, blanks, and the name.
+  grep -qE "^[a-z0-9-]+ +AVI \(MPEG4-XviD-Best Quality\)$" <<<"$profiles" || fail "the installed tarnivo-reverse lists no profiles"
 
   local run="$scratch/run"
   mkdir -p "$run/in" "$run/out" "$run/work" "$run/config" "$run/cache"
