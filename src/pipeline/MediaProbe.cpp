@@ -25,6 +25,13 @@ double numberOf(const QJsonObject& object, const QString& key)
 
 double secondsOf(const QJsonObject& object) { return numberOf(object, QStringLiteral("start_time")); }
 
+// Where a stream ends, from the file's start, as it states it; 0 when it states no duration.
+double statedEndOf(const QJsonObject& stream, double fileStart)
+{
+    const double duration = numberOf(stream, QStringLiteral("duration"));
+    return duration > 0 ? std::max(0.0, secondsOf(stream) - fileStart) + duration : 0.0;
+}
+
 bool isCoverPicture(const QJsonObject& stream)
 {
     return stream.value(QStringLiteral("disposition"))
@@ -90,7 +97,8 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
         QStringLiteral("ffprobe"),
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
          QStringLiteral(
-             "stream=codec_type,r_frame_rate,avg_frame_rate,start_time,field_order,width,height,sample_rate:"
+             "stream=codec_type,r_frame_rate,avg_frame_rate,start_time,duration,field_order,width,height,"
+             "sample_rate:"
              "stream_disposition=attached_pic:format=start_time,duration"),
          QStringLiteral("-of"), QStringLiteral("json"), kFileProtocol + source},
         tools);
@@ -105,13 +113,18 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
     facts.readable = true;
     const QJsonObject format = root.value(QStringLiteral("format")).toObject();
     const double fileStart = secondsOf(format);
+    facts.fileStart = fileStart;
     facts.duration = numberOf(format, QStringLiteral("duration"));
+    double soundEnd = 0;
+    double pictureEnd = 0;
     for (const QJsonValue& value : root.value(QStringLiteral("streams")).toArray()) {
         const QJsonObject stream = value.toObject();
         const QString type = stream.value(QStringLiteral("codec_type")).toString();
         if (type == QLatin1String("audio")) {
-            if (!facts.hasSound)
+            if (!facts.hasSound) {
                 facts.sampleRate = numberOf(stream, QStringLiteral("sample_rate"));
+                soundEnd = statedEndOf(stream, fileStart);
+            }
             facts.hasSound = true;
         } else if (type == QLatin1String("video") && !facts.hasPicture && !isCoverPicture(stream)) {
             facts.hasPicture = true;
@@ -121,9 +134,51 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
             facts.fieldOrder = FieldOrderOf(stream.value(QStringLiteral("field_order")).toString());
             facts.pixels = stream.value(QStringLiteral("width")).toDouble() *
                            stream.value(QStringLiteral("height")).toDouble();
+            pictureEnd = statedEndOf(stream, fileStart);
         }
     }
+    const double streamEnd = facts.hasPicture ? pictureEnd : soundEnd;
+    facts.statedEnd = streamEnd > 0 ? streamEnd : facts.duration;
     return facts;
+}
+
+double StreamEndFromPackets(const QString& source, const SourceFacts& facts, const QString& kind, double from,
+                            RunningTools& tools)
+{
+    auto lastEnd = [&](double start) {
+        QStringList arguments{QStringLiteral("-v"),
+                              QStringLiteral("error"),
+                              QStringLiteral("-select_streams"),
+                              kind + QStringLiteral(":0"),
+                              QStringLiteral("-show_entries"),
+                              QStringLiteral("packet=pts_time,dts_time,duration_time"),
+                              QStringLiteral("-of"),
+                              QStringLiteral("csv=p=0")};
+        // The interval's start is a time stamp of the file, its own start included.
+        if (start > 0)
+            arguments << QStringLiteral("-read_intervals")
+                      << QString::number(facts.fileStart + start, 'f', 6) + QLatin1Char('%');
+        arguments << kFileProtocol + source;
+        const ProgramRun run = RunProgramAndWait(QStringLiteral("ffprobe"), arguments, tools);
+        double end = -1;
+        for (const QByteArray& line : run.output.split('\n')) {
+            const QList<QByteArray> fields = line.trimmed().split(',');
+            if (fields.size() < 3)
+                continue;
+            bool ok = false;
+            double time = fields[0].toDouble(&ok);
+            if (!ok)
+                time = fields[1].toDouble(&ok);
+            if (!ok)
+                continue;
+            const double duration = std::max(0.0, fields[2].toDouble());
+            end = std::max(end, time + duration - facts.fileStart);
+        }
+        return end;
+    };
+    const double end = lastEnd(from);
+    // A start beyond the last packet reads nothing: the header claimed too much.
+    return end < 0 && from > 0 ? lastEnd(0) : end;
 }
 
 }  // namespace tarnivo

@@ -30,7 +30,12 @@ struct SourceFacts {
     QString frameRate = QString::fromLatin1(kDefaultFrameRate);  // the rate R, as "30/1" or "30000/1001"
     double pictureStart = 0;  // seconds from the file's start to the picture's first frame
     FieldOrder fieldOrder = FieldOrder::Unknown;
-    double duration = 0;    // seconds, as the container states it; 0 when it does not
+    double fileStart = 0;  // the file's first time stamp, in seconds, as its packets carry it
+    double duration = 0;   // seconds, as the container states it; 0 when it does not
+    // Seconds from the file's start to the end of the picture (else of the sound) as the
+    // stream states it, else as the container does; 0 when neither does. A claim only: a
+    // header can say anything (a 4 s film claiming 24 days), the packets tell the truth.
+    double statedEnd = 0;
     double pixels = 0;      // width x height of the picture
     double sampleRate = 0;  // of the sound; 0 when not stated
 };
@@ -38,6 +43,12 @@ struct SourceFacts {
 // Reads the streams of a source (the first picture stream and the first sound stream); ffprobe
 // belongs to tools while it runs.
 SourceFacts ProbeSource(const QString& source, RunningTools& tools);
+
+// Seconds from the file's start to the end of the last packet of the first stream of a kind ("v"
+// for the picture, "a" for the sound), read from the packets from about `from` seconds on (from
+// the start when none lies there); -1 when no packet could be read. Nothing is decoded.
+double StreamEndFromPackets(const QString& source, const SourceFacts& facts, const QString& kind, double from,
+                            RunningTools& tools);
 
 // The rate both extraction and rebuild use: the nominal rate when it is a frame rate, else the
 // average rate, else 25. A nominal rate more than twice the average is a guess from irregular

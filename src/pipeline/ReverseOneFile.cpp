@@ -228,16 +228,21 @@ QString QuotedToolPath(const QString& workFolder)
     return QuoteForCommandLine(workFolder + QStringLiteral("/ffmpeg.exe"));
 }
 
-QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span)
+QString FrameFilterChain(const ReversalSpan& span)
 {
     // The fps filter places the first frame at the span's start (padding or trimming there) and
     // fills every slot of the rate from the source's frames; the frames are then counted from
     // 0, or the image writer would repeat the first one back to the file's start.
-    const QString frames = deinterlacing(span.fieldOrder) + QStringLiteral("fps=fps=") +
-                           forBatch(span.frameRate) + QStringLiteral(":start_time=") + seconds(span.start) +
-                           QStringLiteral(",setpts=PTS-STARTPTS,") + kAsJpegMeansIt;
-    const QString X = QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an -qscale 1 -vf ") +
-                      frames + QStringLiteral(" %%06d.jpg");
+    return deinterlacing(span.fieldOrder) + QStringLiteral("fps=fps=") + span.frameRate +
+           QStringLiteral(":start_time=") + seconds(span.start) + QStringLiteral(",setpts=PTS-STARTPTS,") +
+           kAsJpegMeansIt;
+}
+
+QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span)
+{
+    const QString X = QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an -qscale ") +
+                      QLatin1String(kFrameQuality) + QStringLiteral(" -vf ") +
+                      forBatch(FrameFilterChain(span)) + QStringLiteral(" %%06d.jpg");
     return forBatch(quotedTool) + QLatin1Char(' ') + X + QStringLiteral("\r\n") +
            QStringLiteral("del jpg2avi.tmp");
 }
@@ -298,6 +303,20 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
     return frames;
 }
 
+FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span)
+{
+    // The frames are measured after a seek, from which ffmpeg counts the time anew.
+    ReversalSpan fromSeek = span;
+    fromSeek.start = 0;
+    FilmForRoom film;
+    film.source = S;
+    film.facts = &source;
+    film.spanStart = span.start;
+    film.frameFilters = FrameFilterChain(fromSeek);
+    film.frameQuality = QLatin1String(kFrameQuality);
+    return film;
+}
+
 ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report,
                               RunningTools& tools)
 {
@@ -320,14 +339,14 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
         return failure(
             QStringLiteral("the file holds neither a picture nor a sound that could be reversed."));
 
-    const QString room = CheckRoomForReversal(source, paths.work);
-    if (!room.isEmpty())
-        return failure(room);
-
     ReversalSpan span;
     span.frameRate = source.frameRate;
     span.start = SpanStart(source.frameRate, source.pictureStart);
     span.fieldOrder = source.fieldOrder;
+
+    const QString room = CheckRoomForReversal(RoomQuestion(S, source, span), paths.work, tools);
+    if (!room.isEmpty())
+        return failure(room);
     if (source.hasPicture) {
         const ToolRun extraction = ExtractFrames(S, FQ, span, paths, report, tools);
         if (extraction.status != 0) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "MediaProbe.h"
+#include "WorkSpace.h"
 
 #include <QString>
 #include <QStringList>
@@ -43,6 +44,17 @@ struct ReversalSpan {
 };
 // The span's start for a picture starting at pictureStart (on the frame grid of the rate).
 double SpanStart(const QString& frameRate, double pictureStart);
+
+// The JPEG quality ("-qscale") the frames are written at: the best there is.
+constexpr const char* kFrameQuality = "1";
+
+// The filters each frame passes on its way from the source into its JPEG file (as ffmpeg's
+// "-vf" takes them, before any escaping for a batch file): the one place they are made, so
+// that the frames measured for the room check are made as the extracted ones are.
+QString FrameFilterChain(const ReversalSpan& span);
+
+// The room check's view of a source: measured with the extraction's own filters and quality.
+FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span);
 
 // Texts of the two batch files (without the final CR LF that writing adds). The frames are
 // written at the span's rate from its start, duplicated or dropped evenly where the source's

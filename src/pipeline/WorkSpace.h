@@ -6,28 +6,50 @@
 
 namespace tarnivo {
 
+class RunningTools;
 struct SourceFacts;
 
-// Bytes per picture element that one frame written as JPEG at "-qscale 1" takes at most for
-// camera pictures (measured: 0.07 for clean 1280x720 pictures, 0.59 with grain; pure noise,
-// which no camera gives, reaches 1.0).
+// Bytes per picture element assumed for a frame written as JPEG at "-qscale 1" when none of the
+// film's own frames could be written for measuring (measured: 0.07 for clean 1280x720 pictures,
+// 0.59 with grain; pure noise, which no camera gives, reaches 1.0).
 constexpr double kJpegBytesPerPixel = 0.6;
 
-// At its peak the working folder holds the frames twice: the renumbered frames and the video
-// rebuilt from them, then the rebuilt video and the joined one.
-constexpr int kFramePeakFactor = 2;
+// How the film's frames are measured: this many of them from each of this many points spread
+// evenly over the picture.
+constexpr int kSamplePoints = 8;
+constexpr int kFramesPerSamplePoint = 2;
 
 // Bytes free for this user on the file system that holds folder; -1 when it cannot be told.
 // Tests set the environment variable TARNIVO_TEST_FREE_BYTES to a byte count that is
 // reported instead; it is not a setting for users and nothing else reads it.
 qint64 FreeBytes(const QString& folder);
 
-// What reversing a source needs in the working folder at its peak, at the frame rate its frames
-// are written at; -1 when the source states no length.
-qint64 WorkSpaceNeeded(const SourceFacts& source);
+// The film the room is asked for: the source, what the probe found, and how its frames are
+// made from it.
+struct FilmForRoom {
+    QString source;
+    const SourceFacts* facts = nullptr;
+    double spanStart = 0;  // seconds from the file's start to the first frame written
+    QString frameFilters;  // the extraction's filters for a span starting at 0 (see FrameFilterChain)
+    QString frameQuality;  // the extraction's "-qscale"
+};
 
-// Empty when the working folder has room for reversing the source, else the reason the file
-// fails with: the folder, the space needed and free, and how to point TEMP elsewhere.
-QString CheckRoomForReversal(const SourceFacts& source, const QString& workFolder);
+// What reversing a film needs in the working folder, and what that figure rests on.
+struct WorkSpaceEstimate {
+    qint64 bytes = -1;      // at the peak; -1 when the film's length cannot be told
+    qint64 frames = 0;      // frames the extraction writes
+    double seconds = 0;     // the picture's length (the sound's, without one), from its packets
+    double frameBytes = 0;  // one frame's JPEG file, on average
+    bool measured = false;  // frameBytes comes from the film's own frames, not from kJpegBytesPerPixel
+};
+
+// Reads the film's true length from its packets, writes a few of its frames as the extraction
+// writes them (to a pipe: nothing lands on disk) and scales their size by the frame count. The
+// sizes are rounded up to the block size of the file system that holds workFolder.
+WorkSpaceEstimate EstimateWorkSpace(const FilmForRoom& film, const QString& workFolder, RunningTools& tools);
+
+// Empty when the working folder has room for reversing the film, else the reason the file fails
+// with: the folder, the space needed and free, and how to point TEMP elsewhere.
+QString CheckRoomForReversal(const FilmForRoom& film, const QString& workFolder, RunningTools& tools);
 
 }  // namespace tarnivo

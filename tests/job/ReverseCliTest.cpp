@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -638,6 +639,84 @@ TEST_F(ReverseCli, AStepThatFailsOrIsCutShortMakesNothing)
     }
 }
 
+// The room check measures what a film's frames take, whatever the film's header claims: the
+// estimate it refuses with lies within 1.3x below and 1.5x above the working folder's real peak.
+// The peak is found on a file system of a given size: a folder of 1/1.3 of the estimate fills
+// up (the check is passed over), and one of 1.5 times the estimate takes the whole reversal.
+TEST_F(ReverseCli, TheRoomCheckEstimatesTheRealPeak)
+{
+    struct Film {
+        const char* name;
+        const char* picture;  // lavfi
+        bool claimsDays;      // its header claims 24 days
+    };
+    const Film films[] = {
+        {"clean.mkv", "testsrc2=s=1280x720:r=25:d=2", true},
+        {"grainy.mp4", "testsrc2=s=640x360:r=25:d=2,noise=alls=24:allf=t", false},
+    };
+    const qint64 toolBytes = QFileInfo(HelperProgramFolder() + "/tarnivo-ffmpeg").size() +
+                             QFileInfo(HelperProgramFolder() + "/tarnivo-sox").size();
+    QDir().mkpath(sources());
+    for (const Film& film : films) {
+        SCOPED_TRACE(film.name);
+        const QString source = sources() + "/" + film.name;
+        const ToolResult made =
+            RunTool("ffmpeg", {"-v",       "error", "-y", "-f",       "lavfi", "-i",      film.picture,
+                               "-f",       "lavfi", "-i", "sine=d=2", "-c:v",  "libx264", "-preset",
+                               "veryfast", "-crf",  "18", "-c:a",     "aac",   source});
+        ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
+        if (film.claimsDays) {
+            // The Matroska segment's Duration element (ID 0x4489, an 8-byte float of milliseconds).
+            QFile file(source);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            const qint64 at = file.readAll().indexOf(QByteArray("\x44\x89\x88", 3));
+            ASSERT_GT(at, 0);
+            file.seek(at + 3);
+            const double milliseconds = 2147483647.0;
+            quint64 bits = 0;
+            std::memcpy(&bits, &milliseconds, sizeof bits);
+            for (int shift = 56; shift >= 0; shift -= 8)
+                file.putChar(static_cast<char>(bits >> shift));
+            file.close();
+            const ToolResult claim = RunTool(
+                "ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", source});
+            ASSERT_GT(claim.output.trimmed().toDouble(), 20 * 86400.0);
+        }
+
+        freeBytes = "1000";
+        const CliRun refused = run({"--out", out(), source});
+        const QRegularExpressionMatch needs =
+            QRegularExpression("needs about ([0-9]+) MB there and 1 MB are free").match(refused.output);
+        ASSERT_TRUE(needs.hasMatch()) << refused.output.toStdString();
+        const qint64 estimate = needs.captured(1).toLongLong() * 1000 * 1000;
+        EXPECT_EQ(leftInWork(), QStringList());
+
+        struct Room {
+            double share;  // of the estimate
+            bool checked;  // the room check runs
+            QString said;  // in the output
+        };
+        const Room rooms[] = {
+            {1 / 1.3, false, "No space left on device in the working folder " + work()},
+            {1.5, true, "made " + out() + "/" + QFileInfo(source).completeBaseName() + ".avi"},
+        };
+        for (const Room& room : rooms) {
+            SCOPED_TRACE(room.share);
+            const SmallFileSystem small(temp(),
+                                        QByteArray::number(toolBytes + qint64(estimate * room.share)));
+            if (!small.mounted())
+                GTEST_SKIP() << "mounting a small file system needs the right to mount";
+            freeBytes = room.checked ? QString() : "100000000000";
+            const CliRun result = run({"--out", out(), source});
+            EXPECT_TRUE(result.output.contains(room.said)) << result.output.toStdString();
+            EXPECT_EQ(leftInWork(), QStringList());
+        }
+        freeBytes.clear();
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+    }
+}
+
 // A name is only taken when the result is whole, and never from anyone else: a file that the
 // user saves under the chosen name during the conversion stays as it is, two jobs into one
 // folder give two whole files, and the hidden file of a killed job is removed by the next job
@@ -853,7 +932,7 @@ TEST_F(ReverseCli, FilesAreRefusedBeforeTheWorkWhenTheyCannotBeDone)
     const QByteArray latin1 = QFile::encodeName(sources()) + "/caf\xe9.avi";
     ASSERT_EQ(::link(QFile::encodeName(small).constData(), latin1.constData()), 0);
     QDir().mkpath(temp());
-    freeBytes = "30000000";
+    freeBytes = "3000000";
     const tarnivo::test::ProgramResult result =
         RunProgram({QFile::encodeName(HelperProgramFolder() + "/tarnivo-reverse").toStdString(), "--out",
                     QFile::encodeName(out()).toStdString(), QFile::encodeName(big).toStdString(),
@@ -863,8 +942,10 @@ TEST_F(ReverseCli, FilesAreRefusedBeforeTheWorkWhenTheyCannotBeDone)
                     "TARNIVO_TEST_FREE_BYTES=" + freeBytes.toStdString()});
     const QString said = QString::fromStdString(result.standardOutput + result.standardError);
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_TRUE(said.contains("big.avi: not enough room in the working folder " + work() +
-                              ": reversing this file needs about 100 MB there and 30 MB are free"))
+    EXPECT_TRUE(said.contains(QRegularExpression("big.avi: not enough room in the working folder " +
+                                                 QRegularExpression::escape(work()) +
+                                                 ": reversing this file needs about [0-9]+ MB there and 3 MB "
+                                                 "are free")))
         << said.toStdString();
     EXPECT_TRUE(said.contains("TEMP")) << said.toStdString();
     EXPECT_TRUE(said.contains("the name is not valid UTF-8; rename the file")) << said.toStdString();
