@@ -17,7 +17,15 @@ run_suite() {
   ctest --test-dir "$folder" --output-on-failure --no-tests=error -j"$jobs" --timeout 600
 }
 
+# When a stage fails, the last line says which one.
+stage=""
+trap 'status=$?; if ((status != 0)) && [[ -n $stage ]]; then echo "scripts/test.sh: the $stage failed" >&2; fi' EXIT
+
+stage="normal suite (build)"
 run_suite build
+stage="sanitizer suite (build-sanitize)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-sanitize -DTARNIVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+stage="package check"
 bash scripts/check-package.sh build
+stage=""

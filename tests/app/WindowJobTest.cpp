@@ -165,7 +165,7 @@ TEST_F(WindowJob, ClosingDuringAJobCancelsItAndLeavesNothingBehind)
     start->click();
     closer.stop();
     ASSERT_TRUE(closeAsked);
-    EXPECT_TRUE(test::ProcessEventsUntil([&] { return !form.isVisible(); }, 10000));
+    EXPECT_TRUE(test::ProcessEventsUntil([&] { return !form.isVisible(); }, 300000));
 
     // The window goes without waiting for anyone to answer a message.
     EXPECT_EQ(dialogs.log, QStringList());

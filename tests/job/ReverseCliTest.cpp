@@ -17,7 +17,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -69,6 +68,25 @@ protected:
         return path;
     }
 
+    // An hour of film (25 fps, 160x120, no sound) that takes a moment to make: its frames
+    // cannot all be extracted before a test has seen the extraction and stopped it.
+    QString hourLongClip(const QString& name)
+    {
+        QDir().mkpath(sources());
+        const QString second = sources() + "/one second.avi";
+        const QString path = sources() + "/" + name;
+        EXPECT_EQ(RunTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                     "color=c=gray:s=160x120:r=25:d=1", "-c:v", "mpeg4", "-g", "25", second})
+                      .exitCode,
+                  0);
+        EXPECT_EQ(
+            RunTool("ffmpeg", {"-v", "error", "-y", "-stream_loop", "3599", "-i", second, "-c", "copy", path})
+                .exitCode,
+            0);
+        QFile::remove(second);
+        return path;
+    }
+
     // A tarnivo-reverse process set up with this test's TEMP and settings store.
     void prepare(QProcess& process, const QStringList& arguments, const QString& tempRoot = QString())
     {
@@ -110,7 +128,7 @@ protected:
     // Reads the process's standard output until a line holds the text.
     static bool waitForLine(QProcess& process, const QString& text, QString& seen)
     {
-        while (process.waitForReadyRead(120000) || process.state() == QProcess::Running) {
+        while (process.waitForReadyRead(600000) || process.state() == QProcess::Running) {
             seen += QString::fromUtf8(process.readAllStandardOutput());
             if (seen.contains(text))
                 return true;
@@ -235,12 +253,13 @@ TEST_F(ReverseCli, ReversesGoodFilesAndNamesEveryFailure)
 TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
 {
     const QString first = clip("first.avi");
-    const QString second = clip("second.avi", 30, 640, 480);
+    const QString second = hourLongClip("second.avi");
     QProcess process;
+    freeBytes = "100000000000";  // the hour's room is not measured
     prepare(process, {"--out", out(), first, second});
     process.start();
     QString seen;
-    ASSERT_TRUE(waitForLine(process, "[2/2] converting", seen)) << seen.toStdString();
+    ASSERT_TRUE(waitForLine(process, "[2/2] reversing", seen)) << seen.toStdString();
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     const CliRun result = finish(process);
 
@@ -254,21 +273,26 @@ TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
 // One job at a time in a working folder: a second job is refused while the first runs.
 TEST_F(ReverseCli, AWorkingFolderServesOneJobAtATime)
 {
-    const QString longer = clip("longer.avi", 10, 640, 480);
+    const QString longer = hourLongClip("longer.avi");
     const QString other = clip("other.avi");
     auto refused = [&] {
         const CliRun second = run({"--out", out(), other});
         return second.exitCode == 1 && second.output.contains("is in use") && second.output.contains("TEMP");
     };
     QProcess first;
+    freeBytes = "100000000000";  // the hour's room is not measured
     prepare(first, {"--out", out(), longer});
+    freeBytes.clear();
     first.start();
     QString seen;
     ASSERT_TRUE(waitForLine(first, "reversing", seen));
     EXPECT_TRUE(refused());
+    ::kill(static_cast<pid_t>(first.processId()), SIGINT);
     const CliRun result = finish(first);
-    EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
-    EXPECT_EQ(outputs(), QStringList({"longer.avi"}));
+    EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
+    EXPECT_TRUE((seen + result.output).contains("Cancelled.")) << result.output.toStdString();
+    EXPECT_EQ(run({"--out", out(), other}).exitCode, 0);
+    EXPECT_EQ(outputs(), QStringList({"other.avi"}));
 }
 
 TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
@@ -589,15 +613,19 @@ TEST_F(ReverseCli, CustomFormatChoicesReachTheResult)
 // on, nothing is left under a final name, and the working folder is emptied.
 TEST_F(ReverseCli, AStepThatFailsOrIsCutShortMakesNothing)
 {
-    const QString longer = clip("longer.avi", 20, 640, 480);
+    const QString longer = hourLongClip("longer.avi");
     QProcess killed;
+    freeBytes = "100000000000";  // the hour's room is not measured
     prepare(killed, {"--out", out(), longer});
+    freeBytes.clear();
     killed.start();
-    for (int waited = 0; toolsWorkingIn(home.path(), "%06d.jpg").isEmpty() && waited < 6000; ++waited)
-        QThread::msleep(5);
-    const QStringList extraction = toolsWorkingIn(home.path(), "%06d.jpg");
-    ASSERT_FALSE(extraction.isEmpty());
-    QThread::msleep(300);  // a part of the frames is written
+    // Stopped once a part of the frames is written.
+    QStringList extraction;
+    auto extracting = [&] {
+        extraction = toolsWorkingIn(home.path(), "%06d.jpg");
+        return !extraction.isEmpty() && !QDir(work()).entryList({"*.jpg"}, QDir::Files).isEmpty();
+    };
+    ASSERT_TRUE(ProcessEventsUntil(extracting, 600000));
     for (const QString& pid : extraction)
         ::kill(pid.toInt(), SIGKILL);
     const CliRun result = finish(killed);

@@ -90,12 +90,19 @@ TEST(ShellAndWait, PassesHostileArgumentsUnchangedAndRunsNoShell)
 
 TEST(ShellAndWait, ApplicationEventsRunDuringTheWait)
 {
+    // The program runs until the third tick has been handled: only events handled during the
+    // wait can end it.
+    QTemporaryDir folder;
+    const QString stop = folder.path() + "/stop";
     QTimer timer;
     int ticks = 0;
-    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (++ticks == 3)
+            writeFile(stop, "");
+    });
     timer.start(50);
     RunningTools tools;
-    EXPECT_EQ(ShellAndWait("sleep 0.6", tools), 0);
+    EXPECT_EQ(ShellAndWait("sh -c \"while [ ! -e \\\"$0\\\" ]; do sleep 0.05; done\" " + q(stop), tools), 0);
     timer.stop();
     EXPECT_GE(ticks, 3);
 }
@@ -110,15 +117,15 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
     qint32 error = 0;
     pid_t abandoned = -1;
     {
-        ChildProcess child = ChildProcess::Start("sh", {"-c", "sleep 30 & wait"}, QString(), &error);
+        ChildProcess child = ChildProcess::Start("sh", {"-c", "sleep 3600 & wait"}, QString(), &error);
         ASSERT_TRUE(child.isValid());
         abandoned = child.pid();
         // the child leads a group of its own
-        EXPECT_TRUE(ProcessEventsUntil([&] { return LiveProcessesInGroup(abandoned) == 2; }, 10000));
+        EXPECT_TRUE(ProcessEventsUntil([&] { return LiveProcessesInGroup(abandoned) == 2; }, 120000));
     }
     EXPECT_NE(::kill(abandoned, 0), 0);  // gone and collected, not a zombie
     // and so is what it started, once the kernel has delivered the kill
-    EXPECT_TRUE(ProcessEventsUntil([&] { return LiveProcessesInGroup(abandoned) == 0; }, 10000));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return LiveProcessesInGroup(abandoned) == 0; }, 120000));
 
     EXPECT_FALSE(ChildProcess::Start("/bin/true", {}, folder.path() + "/no such folder", &error).isValid());
     EXPECT_EQ(error, kErrorPathNotFound);
@@ -132,9 +139,9 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
     // The shell says when it ignores SIGTERM; a cancel before that would end it too early.
     const QString trapped = folder.path() + "/trapped";
     ChildProcess stubborn =
-        tools.Start("sh", {"-c", "trap '' TERM; : > \"$0\"; sleep 30", trapped}, QString(), &error);
-    ChildProcess unowned = ChildProcess::Start("sleep", {"30"}, QString(), &error);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return QFile::exists(trapped); }, 10000));
+        tools.Start("sh", {"-c", "trap '' TERM; : > \"$0\"; sleep 3600", trapped}, QString(), &error);
+    ChildProcess unowned = ChildProcess::Start("sleep", {"3600"}, QString(), &error);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QFile::exists(trapped); }, 120000));
     EXPECT_EQ(tools.Cancel(), 1);  // its own tool only
     EXPECT_EQ(stubborn.waitLettingEventsRun(), 128 + SIGKILL);
     EXPECT_FALSE(unowned.hasEnded());
@@ -164,17 +171,17 @@ TEST(RunningTools, CancelEndsEveryToolAtAnyDepth)
     ASSERT_FALSE(sleep.isEmpty());
     RunningTools tools;
     qint32 error = 0;
-    ChildProcess direct = tools.Start(sleep, {"60"}, QString(), &error);
+    ChildProcess direct = tools.Start(sleep, {"3600"}, QString(), &error);
     const QString marker = folder.path() + "/next step ran";
     const QString batch = folder.path() + "/run.bat";
-    writeFile(batch, (QuoteArgument(sleep.toStdString()) + " 60\r\n" +
+    writeFile(batch, (QuoteArgument(sleep.toStdString()) + " 3600\r\n" +
                       QStandardPaths::findExecutable("touch").toStdString() + " " +
                       QuoteArgument(marker.toStdString()) + "\r\n")
                          .c_str());
     ChildProcess runner = tools.Start(BatchRunnerPath(), {batch}, folder.path(), &error);
     ASSERT_TRUE(direct.isValid() && runner.isValid());
     ASSERT_TRUE(ProcessEventsUntil(
-        [&] { return DescendantsOf(runner.pid(), RunningProcesses()).size() == 1; }, 10000));
+        [&] { return DescendantsOf(runner.pid(), RunningProcesses()).size() == 1; }, 120000));
 
     EXPECT_EQ(tools.Cancel(), 2);
     EXPECT_EQ(direct.waitLettingEventsRun(), 128 + SIGTERM);

@@ -329,12 +329,12 @@ std::string ExecutableOf(pid_t pid)
 TEST_F(FfmpegFrontEnd, BecomesFfmpegAndStopsLikeIt)
 {
     const std::string destination = Output("endless.avi");
-    const pid_t pid =
-        tarnivo::test::StartProgram({FrontEnd(), "-nostdin", "-re", "-f", "lavfi", "-i",
-                                     "testsrc=s=64x48:r=25:d=60", "-y", "-b", "100", destination});
-    // ffmpeg catches SIGTERM from before it opens its output; wait for both signs.
+    const pid_t pid = tarnivo::test::StartProgram({FrontEnd(), "-nostdin", "-re", "-f", "lavfi", "-i",
+                                                   "testsrc=s=64x48:r=25", "-y", "-b", "100", destination});
+    // ffmpeg catches SIGTERM from before it opens its output; wait for both signs. The source
+    // has no end: ffmpeg runs until it is stopped, however long it took to start.
     std::string executable;
-    for (int attempt = 0; attempt < 400; ++attempt) {
+    for (int attempt = 0; attempt < 12000; ++attempt) {
         executable = ExecutableOf(pid);
         if (executable == "ffmpeg" && fs::exists(destination))
             break;
