@@ -167,11 +167,12 @@ WorkSpaceEstimate estimateFor(WorkSpaceEstimate estimate, const SourceFacts& fac
 }
 
 // The film's length and frame count alone (bytes still unknown).
-WorkSpaceEstimate lengthOf(const FilmForRoom& film, RunningTools& tools)
+// The film's length and frame count for a picture (or sound) ending at `end` (bytes still
+// unknown).
+WorkSpaceEstimate lengthFor(const FilmForRoom& film, double end)
 {
     WorkSpaceEstimate estimate;
     const SourceFacts& facts = *film.facts;
-    const double end = trueEnd(film, tools);
     const double rate = FrameRateValue(facts.frameRate);
     if (facts.hasPicture && rate > 0) {
         estimate.frames = std::max<qint64>(0, std::llround((end - film.spanStart) * rate));
@@ -180,6 +181,25 @@ WorkSpaceEstimate lengthOf(const FilmForRoom& film, RunningTools& tools)
         estimate.seconds = std::max(0.0, end);
     }
     return estimate;
+}
+
+WorkSpaceEstimate lengthOf(const FilmForRoom& film, RunningTools& tools)
+{
+    return lengthFor(film, trueEnd(film, tools));
+}
+
+// One frame file of that size on disk, in whole blocks.
+double onDisk(double frameBytes, qint64 block)
+{
+    return static_cast<double>(roundedUp(static_cast<qint64>(std::ceil(frameBytes)), block));
+}
+
+// True when the film fits even if every frame were as large as a JPEG frame can be.
+bool fitsAtMost(const FilmForRoom& film, const WorkSpaceEstimate& length, qint64 block, qint64 free)
+{
+    WorkSpaceEstimate most = length;
+    most.frameBytes = film.facts->pixels * kMostJpegBytesPerPixel;
+    return estimateFor(most, *film.facts, onDisk(most.frameBytes, block)).bytes <= free;
 }
 
 // Measures kSamplePoints x kFramesPerSamplePoint frames at points spread over the picture (more
@@ -206,12 +226,6 @@ bool measureFrames(const FilmForRoom& film, qint64 block, WorkSpaceEstimate& est
     *frameFileBytes = static_cast<double>(onDisk) / count;
     estimate.measured = true;
     return true;
-}
-
-// One frame file of that size on disk, in whole blocks.
-double onDisk(double frameBytes, qint64 block)
-{
-    return static_cast<double>(roundedUp(static_cast<qint64>(std::ceil(frameBytes)), block));
 }
 
 // The estimate for a film of known length: from its own frames, or when none of them could be
@@ -253,14 +267,13 @@ QString CheckRoomForReversal(const FilmForRoom& film, const QString& workFolder,
     const qint64 free = FreeBytes(workFolder);
     if (free < 0)
         return QString();
-    const WorkSpaceEstimate length = lengthOf(film, tools);
-    if (length.seconds <= 0)
-        return QString();
     const qint64 block = blockBytes(workFolder);
-    // Measuring frames takes a few runs of ffmpeg: not worth it when even the largest frames fit.
-    WorkSpaceEstimate most = length;
-    most.frameBytes = film.facts->pixels * kMostJpegBytesPerPixel;
-    if (estimateFor(most, *film.facts, onDisk(most.frameBytes, block)).bytes <= free)
+    // Reading packets and measuring frames take runs of ffprobe and ffmpeg: not worth it when
+    // even the largest frames fit, for the length the film states and then for its true one.
+    if (film.facts->statedEnd > 0 && fitsAtMost(film, lengthFor(film, film.facts->statedEnd), block, free))
+        return QString();
+    const WorkSpaceEstimate length = lengthOf(film, tools);
+    if (length.seconds <= 0 || fitsAtMost(film, length, block, free))
         return QString();
     const WorkSpaceEstimate estimate = measuredEstimate(film, length, block, tools);
     if (estimate.bytes <= free)
