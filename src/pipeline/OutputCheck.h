@@ -21,8 +21,10 @@ StreamLength ReadStreamLength(const QString& path, const QString& kind, RunningT
 
 // Empty when output, made by ffmpeg from intermediate, is whole: ffmpeg ended with status 0,
 // said nothing about a failed write, and the output reads back with a picture (or, for a
-// sound-only output, a sound) as long as the intermediate's within two frames. Otherwise the
-// reason, in which output is named as shownName and a full disk names outputFolder.
+// sound-only output, a sound) as long as the intermediate's within two frames; a picture may
+// also run longer by the delay its sound encoder's priming lays before it in a container that
+// cannot skip those samples (AVI). Otherwise the reason, in which output is named as shownName
+// and a full disk names outputFolder.
 QString CheckConversionIsWhole(const QString& output, const QString& shownName, const QString& outputFolder,
                                const QString& intermediate, int exitStatus, const QStringList& errorLines,
                                RunningTools& tools);
