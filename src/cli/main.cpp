@@ -184,15 +184,20 @@ QString helpText()
 QString usageProblem(const QString& text) { return QStringLiteral("tarnivo-reverse: ") + text; }
 
 // The files to reverse: each FILE as given, a folder replaced by its files.
-QStringList filesToReverse(const QStringList& arguments)
+// A folder that brings no file is named in *emptyFolders.
+QStringList filesToReverse(const QStringList& arguments, QStringList* emptyFolders)
 {
     QStringList files;
     for (const QString& argument : arguments) {
-        if (FolderExists(argument))
-            files << FilesOfFolderTree(QDir::cleanPath(QDir::current().absoluteFilePath(argument)),
-                                       QStringLiteral("*.*"));
-        else
+        if (FolderExists(argument)) {
+            const QStringList found = FilesOfFolderTree(
+                QDir::cleanPath(QDir::current().absoluteFilePath(argument)), QStringLiteral("*.*"));
+            if (found.isEmpty())
+                *emptyFolders << argument;
+            files << found;
+        } else {
             files << argument;
+        }
     }
     return files;
 }
@@ -272,11 +277,17 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
                 .arg(outputFolder)));
         return false;
     }
+    QStringList emptyFolders;
     try {
-        usage.files = filesToReverse(parser.positionalArguments());
+        usage.files = filesToReverse(parser.positionalArguments(), &emptyFolders);
     } catch (const std::exception& error) {
         face.Complain(usageProblem(QString::fromUtf8(error.what())));
         return false;
+    }
+    // Beside other files an empty folder is no reason to stop, but it is not passed over in silence.
+    if (!usage.files.isEmpty()) {
+        for (const QString& folder : std::as_const(emptyFolders))
+            face.Complain(usageProblem(QStringLiteral("the folder '%1' holds no files").arg(folder)));
     }
     if (usage.files.isEmpty()) {
         face.Complain(usageProblem(parser.positionalArguments().isEmpty()

@@ -38,6 +38,10 @@ const char* const kWriteFailures[] = {
 
 const char* const kDiskFull[] = {"No space left on device", "Disk quota exceeded"};
 
+const char* const kEncoderRefusals[] = {"Error while opening encoder",
+                                        "Output file is empty, nothing was encoded",
+                                        "ff_frame_thread_encoder_init failed"};
+
 // ffmpeg's closing words, which add nothing to the line before them.
 bool isClosingWord(const QString& line)
 {
@@ -83,6 +87,8 @@ QString TellingLine(const QStringList& errorLines)
 bool SaysWriteFailed(const QStringList& errorLines) { return anyLineHolds(errorLines, kWriteFailures); }
 
 bool SaysDiskFull(const QStringList& errorLines) { return anyLineHolds(errorLines, kDiskFull); }
+
+bool SaysEncoderRefused(const QStringList& errorLines) { return anyLineHolds(errorLines, kEncoderRefusals); }
 
 QString ToolFailureReason(const QString& tool, int exitStatus, const QStringList& errorLines,
                           const QString& fallback, const WritePlace& place)

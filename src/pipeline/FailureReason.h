@@ -16,6 +16,9 @@ QString TellingLine(const QStringList& errorLines);
 // with status 0 (ffmpeg reports a failed close or trailer and still exits 0).
 bool SaysWriteFailed(const QStringList& errorLines);
 
+// True when the lines say that ffmpeg could not open its encoder, or encoded nothing at all.
+bool SaysEncoderRefused(const QStringList& errorLines);
+
 // True when the lines say the disk (or the user's quota) is full.
 bool SaysDiskFull(const QStringList& errorLines);
 

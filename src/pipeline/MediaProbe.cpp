@@ -2,6 +2,7 @@
 
 #include "ProcessRunner.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -104,6 +105,12 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
         tools);
     const QJsonObject root = QJsonDocument::fromJson(probe.output).object();
     if (probe.exitStatus != 0 || !root.contains(QStringLiteral("format"))) {
+        // ffprobe calls an empty file "Invalid data found when processing input".
+        const QFileInfo file(source);
+        if (file.isFile() && file.size() == 0) {
+            facts.problem = QStringLiteral("the file is empty (0 bytes)");
+            return facts;
+        }
         facts.problem = reasonFrom(probe.errorLines);
         if (facts.problem.isEmpty())
             facts.problem =
@@ -132,8 +139,9 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
                                               stream.value(QStringLiteral("avg_frame_rate")).toString());
             facts.pictureStart = std::max(0.0, secondsOf(stream) - fileStart);
             facts.fieldOrder = FieldOrderOf(stream.value(QStringLiteral("field_order")).toString());
-            facts.pixels = stream.value(QStringLiteral("width")).toDouble() *
-                           stream.value(QStringLiteral("height")).toDouble();
+            facts.width = stream.value(QStringLiteral("width")).toInt();
+            facts.height = stream.value(QStringLiteral("height")).toInt();
+            facts.pixels = static_cast<double>(facts.width) * facts.height;
             pictureEnd = statedEndOf(stream, fileStart);
         }
     }

@@ -36,7 +36,9 @@ struct SourceFacts {
     // stream states it, else as the container does; 0 when neither does. A claim only: a
     // header can say anything (a 4 s film claiming 24 days), the packets tell the truth.
     double statedEnd = 0;
-    double pixels = 0;      // width x height of the picture
+    double pixels = 0;  // width x height of the picture
+    int width = 0;
+    int height = 0;
     double sampleRate = 0;  // of the sound; 0 when not stated
 };
 

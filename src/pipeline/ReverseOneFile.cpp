@@ -164,6 +164,9 @@ QString joinPictureAndSound(const QString& FQ, const ReversalPaths& paths, bool 
     return reason;
 }
 
+// Larger than any camera's picture (8K is 7680x4320): where ffmpeg's encoders find their limits.
+bool isVeryLarge(const SourceFacts& source) { return source.width > 8192 || source.height > 8192; }
+
 ReversalResult failure(const QString& reason)
 {
     ReversalResult result;
@@ -352,6 +355,12 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
         if (extraction.status != 0) {
             // A failed or killed extraction leaves a cut frame set: nothing goes on with it.
             DeleteExtractedFrames(paths.work);
+            if (SaysEncoderRefused(extraction.errorLines) && isVeryLarge(source))
+                return failure(
+                    QStringLiteral("the picture is %1x%2, larger than ffmpeg's JPEG encoder takes "
+                                   "for the frames; scale the film down first (to 3840x2160 or less)")
+                        .arg(source.width)
+                        .arg(source.height));
             return failure(stepReason(QStringLiteral("ffmpeg"), extraction,
                                       QStringLiteral("ffmpeg could not read the pictures of this file."),
                                       paths));

@@ -233,17 +233,24 @@ TEST_F(ReverseCli, ReversesGoodFilesAndNamesEveryFailure)
         corrupt.write(QByteArray::number(i * 7919 % 251));
     corrupt.close();
 
+    QFile(sources() + "/empty.mp4").open(QIODevice::WriteOnly);
+    QDir().mkpath(home.path() + "/empty folder");
+
     // The output folder is typed without a trailing "/"; the same path twice; a relative
-    // path that looks like an option to ffmpeg.
-    const CliRun result =
-        run({"--out", out(), good, sources() + "/missing.avi", corrupt.fileName(), good, "./-y.avi"});
+    // path that looks like an option to ffmpeg; an empty file and an empty folder.
+    const CliRun result = run({"--out", out(), good, sources() + "/missing.avi", corrupt.fileName(), good,
+                               "./-y.avi", "empty.mp4", home.path() + "/empty folder"});
     EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
+    EXPECT_TRUE(result.errors.contains("the folder '" + home.path() + "/empty folder' holds no files"))
+        << result.errors.toStdString();
+    EXPECT_TRUE(result.output.contains("empty.mp4: the file is empty (0 bytes)"))
+        << result.output.toStdString();
     EXPECT_EQ(outputs(), QStringList({"-y.avi", "clip.avi", "clip0.avi"}));
     for (const QString& name : outputs()) {
         EXPECT_EQ(StreamEntry(out() + "/" + name, "v:0", "width"), "320") << name.toStdString();
         EXPECT_FALSE(StreamEntry(out() + "/" + name, "a:0", "codec_name").isEmpty()) << name.toStdString();
     }
-    EXPECT_TRUE(result.output.contains("2 files failed:")) << result.output.toStdString();
+    EXPECT_TRUE(result.output.contains("3 files failed:")) << result.output.toStdString();
     EXPECT_TRUE(result.output.contains("missing.avi: ")) << result.output.toStdString();
     EXPECT_TRUE(result.output.contains("random bytes.mp4: ")) << result.output.toStdString();
     EXPECT_EQ(leftInWork(), QStringList());
@@ -1050,10 +1057,11 @@ double middlePictureSharpness(const QString& film, const QString& source)
 
 // The default profile shows the picture as the source does: an HD film's BT.709 colours, an
 // interlaced film without combing, a progressive film as sharp as a conversion that never
-// heard of deinterlacing.
+// heard of deinterlacing; and any sound (8 kHz 8-bit mono, 96 kHz, 5.1) passes the read-back
+// with the whole picture.
 TEST_F(ReverseCli, TheDefaultProfileShowsThePictureAsTheSourceDoes)
 {
-    enum class Check { Colours, NoCombing, AsSharpAsWithoutDeinterlacer };
+    enum class Check { Colours, NoCombing, AsSharpAsWithoutDeinterlacer, WholeWithSound };
     struct Source {
         const char* name;
         QStringList making;  // ffmpeg's arguments between its inputs and the file
@@ -1076,6 +1084,18 @@ TEST_F(ReverseCli, TheDefaultProfileShowsThePictureAsTheSourceDoes)
          {"-c:v", "ffv1"},
          "testsrc2=s=320x240:r=30:d=1,noise=alls=10",
          Check::AsSharpAsWithoutDeinterlacer},
+        {"8 kHz 8-bit mono.avi",
+         {"-c:v", "mpeg4", "-c:a", "pcm_u8", "-ar", "8000", "-ac", "1"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound},
+        {"96 kHz.mkv",
+         {"-c:v", "mpeg4", "-c:a", "pcm_s24le", "-ar", "96000"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound},
+        {"5.1.mkv",
+         {"-c:v", "mpeg4", "-c:a", "ac3", "-ac", "6"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound},
     };
     QDir().mkpath(sources());
     for (const Source& c : cases) {
@@ -1122,6 +1142,10 @@ TEST_F(ReverseCli, TheDefaultProfileShowsThePictureAsTheSourceDoes)
             EXPECT_GT(middlePictureSharpness(output, source), reference - 1.0);
             break;
         }
+        case Check::WholeWithSound:
+            EXPECT_NEAR(DecodedDuration(output, "v:0"), 1.0, 0.25);
+            EXPECT_EQ(StreamEntry(output, "a:0", "channels"), "2");
+            break;
         }
     }
 }
