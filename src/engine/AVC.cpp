@@ -69,6 +69,16 @@ void AVC::AudioCodec(QString StrValue) { m_settings.audioCodec = StrValue.toStdS
 void AVC::AudioFourCCTag(QString StrValue) { m_settings.audioFourCCTag = StrValue.toStdString(); }
 void AVC::AudioSamples(QString StrValue) { m_settings.audioSamples = StrValue.toStdString(); }
 void AVC::AudioChannels(QString StrValue) { m_settings.audioChannels = StrValue.toStdString(); }
+void AVC::SourceColours(QString matrix, QString primaries, QString transfer)
+{
+    m_sourceColourOptions.clear();
+    const std::pair<const char*, QString*> options[] = {
+        {"-colorspace", &matrix}, {"-color_primaries", &primaries}, {"-color_trc", &transfer}};
+    for (const auto& [option, value] : options) {
+        if (!value->isEmpty())
+            m_sourceColourOptions << QLatin1String(option) << *value;
+    }
+}
 void AVC::ApplySettings(const ConversionSettings& given) { ApplyGivenSettings(m_settings, given); }
 
 void AVC::ConvertMedia(bool OverWrite)
@@ -112,8 +122,12 @@ QString AVC::UnusableFileName() const
 
 QString AVC::BuildCommandLine(bool OverWrite) const
 {
-    QString commandLine = ProgramToken(ConversionToolPath()) + QStringLiteral(" -i ") +
-                          QuoteForCommandLine(m_SourceFile) + QLatin1Char(' ') + OptionText(OverWrite);
+    // The colour names are ffmpeg's own words: one argument each, as they stand.
+    QString commandLine = ProgramToken(ConversionToolPath()) + QLatin1Char(' ');
+    for (const QString& option : m_sourceColourOptions)
+        commandLine += option + QLatin1Char(' ');
+    commandLine +=
+        QStringLiteral("-i ") + QuoteForCommandLine(m_SourceFile) + QLatin1Char(' ') + OptionText(OverWrite);
     if (IsGifDestination(m_DestFile)) {
         // Each piece brings its own spaces, so two stand between neighbouring pieces.
         commandLine += QStringLiteral(" -pix_fmt rgb24 ");
@@ -159,6 +173,7 @@ void AVC::ClearSettings()
 {
     m_SourceFile.clear();
     m_DestFile.clear();
+    m_sourceColourOptions.clear();
     m_settings = ConversionSettings();
 }
 

@@ -73,6 +73,10 @@ public:
     void AudioFourCCTag(QString StrValue);
     void AudioSamples(QString StrValue);
     void AudioChannels(QString StrValue);
+    // How the source's pictures are to be read: their colour matrix, primaries and transfer in
+    // ffmpeg's names ("bt709"). They stand before the source on the command line as
+    // "-colorspace", "-color_primaries" and "-color_trc"; empty ones are left out.
+    void SourceColours(QString matrix, QString primaries, QString transfer);
     // Every text of given that is not empty and every switch of it that is true; the other
     // settings keep their values.
     void ApplySettings(const ConversionSettings& given);
@@ -88,10 +92,10 @@ public:
 
     // How the last ConvertMedia call ended.
     struct RunRecord {
-        bool ran = false;         // the tool was started (false after a refusal)
-        int exitStatus = 0;       // the tool's exit status when it ran
-        QStringList errorLines;   // the last lines the tool wrote to standard error
-        QString refusal;          // the ErrorEvent text when the call was refused
+        bool ran = false;        // the tool was started (false after a refusal)
+        int exitStatus = 0;      // the tool's exit status when it ran
+        QStringList errorLines;  // the last lines the tool wrote to standard error
+        QString refusal;         // the ErrorEvent text when the call was refused
     };
     const RunRecord& LastRun() const { return m_lastRun; }
 
@@ -128,6 +132,7 @@ private:
 
     ConversionSettings m_settings;
     QString m_SourceFile;
+    QStringList m_sourceColourOptions;
     QString m_DestFile;
 };
 

@@ -369,7 +369,7 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
     } else {
         m_progress.StartConversion();
         emit FileConverting(i, outcome.source);
-        Convert(paths.result, S, outcome);
+        Convert(paths.result, S, reversal.colours, outcome);
     }
     KillFiles(paths.result);
     KillFiles(paths.rebuilt);
@@ -378,10 +378,12 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
     return outcome;
 }
 
-void ReverseJob::Convert(const QString& V, const QString& S, FileOutcome& outcome)
+void ReverseJob::Convert(const QString& V, const QString& S, const FrameColours& colours,
+                         FileOutcome& outcome)
 {
     const ConversionAttempt attempt =
-        ConvertFLV(m_engine, V, m_choices.ProfileName(), S, m_output, m_choices.CustomValues(), m_sink);
+        ConvertFLV(m_engine, V, m_choices.ProfileName(), S, m_output, m_choices.CustomValues(), m_sink,
+                   colours);
     if (attempt.result == ConversionAttempt::Result::ProfileNotDefined) {
         outcome.reason = QStringLiteral("the profile \"%1\" is not defined").arg(m_choices.ProfileName());
         return;

@@ -115,7 +115,7 @@ private:
     bool CustomFormatFits();
     bool Prepare(WorkFolderLock& lock);
     FileOutcome ProcessRow(int i, const QString& FQ, const StepErrorReporter& report);
-    void Convert(const QString& V, const QString& S, FileOutcome& outcome);
+    void Convert(const QString& V, const QString& S, const FrameColours& colours, FileOutcome& outcome);
     void CleanWorkFolder();
     void ListenToTools(bool listen);
 

@@ -50,6 +50,23 @@ QString reasonFrom(const QStringList& errorLines)
     return reason;
 }
 
+// ffprobe says "unknown" (or nothing) for a colour fact the stream does not state.
+QString statedText(const QJsonObject& stream, const QString& key)
+{
+    const QString text = stream.value(key).toString();
+    return text == QLatin1String("unknown") || text == QLatin1String("unspecified") ? QString() : text;
+}
+
+PictureColours coloursOf(const QJsonObject& stream)
+{
+    PictureColours colours;
+    colours.matrix = statedText(stream, QStringLiteral("color_space"));
+    colours.range = statedText(stream, QStringLiteral("color_range"));
+    colours.primaries = statedText(stream, QStringLiteral("color_primaries"));
+    colours.transfer = statedText(stream, QStringLiteral("color_transfer"));
+    return colours;
+}
+
 }  // namespace
 
 double FrameRateValue(const QString& rate)
@@ -99,7 +116,7 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
          QStringLiteral(
              "stream=codec_type,r_frame_rate,avg_frame_rate,start_time,duration,field_order,width,height,"
-             "sample_rate:"
+             "sample_rate,pix_fmt,color_space,color_range,color_primaries,color_transfer:"
              "stream_disposition=attached_pic:format=start_time,duration"),
          QStringLiteral("-of"), QStringLiteral("json"), kFileProtocol + source},
         tools);
@@ -142,6 +159,8 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
             facts.width = stream.value(QStringLiteral("width")).toInt();
             facts.height = stream.value(QStringLiteral("height")).toInt();
             facts.pixels = static_cast<double>(facts.width) * facts.height;
+            facts.pixelFormat = stream.value(QStringLiteral("pix_fmt")).toString();
+            facts.colours = coloursOf(stream);
             pictureEnd = statedEndOf(stream, fileStart);
         }
     }

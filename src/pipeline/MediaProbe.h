@@ -22,6 +22,15 @@ enum class FieldOrder {
     Unknown,           // not stated: frames may still be flagged interlaced one by one
 };
 
+// How a picture stream states its colours, in ffprobe's words ("bt709", "tv", "smpte2084");
+// a part the stream does not state is empty.
+struct PictureColours {
+    QString matrix;     // color_space: "bt709", "smpte170m", "bt470bg", "bt2020nc", ...
+    QString range;      // color_range: "tv" (limited) or "pc" (full)
+    QString primaries;  // color_primaries
+    QString transfer;   // color_transfer
+};
+
 struct SourceFacts {
     bool readable = false;    // ffprobe could open the file
     QString problem;          // when not readable: ffprobe's reason
@@ -39,7 +48,9 @@ struct SourceFacts {
     double pixels = 0;  // width x height of the picture
     int width = 0;
     int height = 0;
-    double sampleRate = 0;  // of the sound; 0 when not stated
+    QString pixelFormat;     // ffprobe's pix_fmt of the picture ("yuv420p", "rgb24")
+    PictureColours colours;  // as the picture stream states them
+    double sampleRate = 0;   // of the sound; 0 when not stated
 };
 
 // Reads the streams of a source (the first picture stream and the first sound stream); ffprobe

@@ -45,30 +45,6 @@ int runBatch(const QString& batchFile, const QString& workFolder, RunningTools& 
 
 QString seconds(double value) { return QString::number(value, 'f', 6); }
 
-// An interlaced source's frames are made progressive, one frame per frame, before anything else:
-// reversed, an interlaced frame would show its two moments in the wrong order (combing). A
-// source that states no field order has only the frames its decoder marks interlaced made
-// progressive; a progressive one is left alone.
-QString deinterlacing(FieldOrder fieldOrder)
-{
-    switch (fieldOrder) {
-    case FieldOrder::Progressive:
-        return QString();
-    case FieldOrder::TopFieldFirst:
-        return QStringLiteral("yadif=mode=send_frame:parity=tff:deint=all,");
-    case FieldOrder::BottomFieldFirst:
-        return QStringLiteral("yadif=mode=send_frame:parity=bff:deint=all,");
-    case FieldOrder::Unknown:
-        break;
-    }
-    return QStringLiteral("yadif=mode=send_frame:parity=auto:deint=interlaced,");
-}
-
-// A JPEG file means BT.601 colours in full range. The source's own colour matrix and range (as
-// its frames are tagged; BT.601 when they are not) are converted into that, or an HD source's
-// BT.709 colours would be read back as BT.601 ones and shift.
-constexpr QLatin1String kAsJpegMeansIt("scale=out_color_matrix=bt601:out_range=pc");
-
 void makePrivateFolder(const QString& folder)
 {
     if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
@@ -236,15 +212,16 @@ QString FrameFilterChain(const ReversalSpan& span)
     // The fps filter places the first frame at the span's start (padding or trimming there) and
     // fills every slot of the rate from the source's frames; the frames are then counted from
     // 0, or the image writer would repeat the first one back to the file's start.
-    return deinterlacing(span.fieldOrder) + QStringLiteral("fps=fps=") + span.frameRate +
-           QStringLiteral(":start_time=") + seconds(span.start) + QStringLiteral(",setpts=PTS-STARTPTS,") +
-           kAsJpegMeansIt;
+    const QString pictures = FramePictureFilters(span.fieldOrder, span.colours);
+    return (pictures.isEmpty() ? QString() : pictures + QLatin1Char(',')) + QStringLiteral("fps=fps=") +
+           span.frameRate + QStringLiteral(":start_time=") + seconds(span.start) +
+           QStringLiteral(",setpts=PTS-STARTPTS");
 }
 
 QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span)
 {
-    const QString X = QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an -qscale ") +
-                      QLatin1String(kFrameQuality) + QStringLiteral(" -vf ") +
+    const QString X = QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an ") +
+                      FrameWriterOptions().join(QLatin1Char(' ')) + QStringLiteral(" -vf ") +
                       forBatch(FrameFilterChain(span)) + QStringLiteral(" %%06d.jpg");
     return forBatch(quotedTool) + QLatin1Char(' ') + X + QStringLiteral("\r\n") +
            QStringLiteral("del jpg2avi.tmp");
@@ -346,6 +323,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     span.frameRate = source.frameRate;
     span.start = SpanStart(source.frameRate, source.pictureStart);
     span.fieldOrder = source.fieldOrder;
+    span.colours = ChooseFrameColours(source);
 
     const QString room = CheckRoomForReversal(RoomQuestion(S, source, span), paths.work, tools);
     if (!room.isEmpty())
@@ -385,7 +363,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     KillFiles(paths.rebuilt);
     if (!reason.isEmpty())
         return failure(reason);
-    return ReversalResult{true, QString()};
+    return ReversalResult{true, QString(), span.colours};
 }
 
 }  // namespace tarnivo

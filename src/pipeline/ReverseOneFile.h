@@ -1,6 +1,7 @@
 // The heart of Tarnivo: one source video in, the reversed intermediate "rvideo.avi" out.
 #pragma once
 
+#include "FramePictures.h"
 #include "MediaProbe.h"
 #include "WorkSpace.h"
 
@@ -41,6 +42,7 @@ struct ReversalSpan {
     double start = 0;   // seconds; a whole number of frames at R
     double length = 0;  // seconds; the frames extracted, at R
     FieldOrder fieldOrder = FieldOrder::Unknown;  // of the source's pictures
+    FrameColours colours{};                       // the frames'
 };
 // The span's start for a picture starting at pictureStart (on the frame grid of the rate).
 double SpanStart(const QString& frameRate, double pictureStart);
@@ -59,8 +61,8 @@ FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const Reve
 // Texts of the two batch files (without the final CR LF that writing adds). The frames are
 // written at the span's rate from its start, duplicated or dropped evenly where the source's
 // timing varies, and read back at the same rate, carried into the AVI as they are. Interlaced
-// pictures are made progressive first, and every frame holds the colours as a JPEG file means
-// them, so the frames show the source as it looked whatever order they are put in.
+// pictures are made progressive first, and every frame holds the span's colours (see
+// FramePictures.h), so the frames show the source as it looked whatever order they are put in.
 QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span);
 QString FrameRebuildBatch(const QString& quotedTool, const QString& frameRate, const QString& rebuilt);
 
@@ -98,8 +100,9 @@ int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report);
 
 // What one reversal gave.
 struct ReversalResult {
-    bool made = false;      // W/rvideo.avi was made
-    QString failureReason;  // when not made: why, in the words of the tool that failed if it said
+    bool made = false;       // W/rvideo.avi was made
+    QString failureReason;   // when not made: why, in the words of the tool that failed if it said
+    FrameColours colours{};  // the colours the picture of W/rvideo.avi holds
 };
 
 // Reverses source S with the tools in the working folder (FQ is the quoted tool path); the

@@ -196,7 +196,8 @@ void finishAttempt(const AVC& AVC1, const QString& SourcePath, const OutputFolde
 
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
                              const QString& InputPath, const OutputFolder& outputFolder,
-                             const CustomFormatValues& custom, MessageSink& sink)
+                             const CustomFormatValues& custom, MessageSink& sink,
+                             const FrameColours& sourceColours)
 {
     const StepErrorReporter report(sink, QStringLiteral("Form1"), QStringLiteral("ConvertFLV"));
     ConversionAttempt attempt;
@@ -245,6 +246,7 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     attempt.temporary = outputFolder.Prefix() + temporaryName;
     report.Run(kSourceLine, [&] {
         AVC1.SourceFile(SourcePath);
+        AVC1.SourceColours(sourceColours.matrix, sourceColours.primaries, sourceColours.transfer);
         AVC1.DestFile(attempt.temporary);
     });
     report.Run(kConvertLine, [&] { AVC1.ConvertMedia(true); });

@@ -33,6 +33,15 @@ TEST_F(CommandLineBuild, FilesAloneGiveToolSourceAndDestination)
     engine.DestFile("/out/result.avi");
     EXPECT_EQ(engine.BuildCommandLine(false), Tool() + " -i \"/clips/in.avi\" \"/out/result.avi\"");
     EXPECT_EQ(engine.BuildCommandLine(true), Tool() + " -i \"/clips/in.avi\" -y \"/out/result.avi\"");
+
+    // How the source's pictures are to be read stands before it; what is not known is left out.
+    engine.SourceColours("bt709", "", "bt709");
+    EXPECT_EQ(engine.BuildCommandLine(false),
+              Tool() + " -colorspace bt709 -color_trc bt709 -i \"/clips/in.avi\" \"/out/result.avi\"");
+    engine.ClearSettings();
+    engine.SourceFile("/clips/in.avi");
+    engine.DestFile("/out/result.avi");
+    EXPECT_EQ(engine.BuildCommandLine(false), Tool() + " -i \"/clips/in.avi\" \"/out/result.avi\"");
 }
 
 TEST_F(CommandLineBuild, Mp3WorkedExample)

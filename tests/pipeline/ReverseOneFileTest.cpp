@@ -410,16 +410,19 @@ TEST(FrameRate, NominalWhenAFrameRateElseAverageElse25)
 TEST(BatchTexts, AreTheFixedLinesWithPathsEscaped)
 {
     EXPECT_EQ(FrameExtractionBatch("\"/tmp/w/temp/ffmpeg.exe\"", "/in/clip.avi",
-                                   {"30000/1001", 0.5005, 2, FieldOrder::Progressive}),
-              "\"/tmp/w/temp/ffmpeg.exe\" -i \"/in/clip.avi\" -an -qscale 1 -vf "
-              "fps=fps=30000/1001:start_time=0.500500,setpts=PTS-STARTPTS,scale=out_color_matrix=bt601:"
-              "out_range=pc %%06d.jpg\r\ndel jpg2avi.tmp");
+                                   {"30000/1001",
+                                    0.5005,
+                                    2,
+                                    FieldOrder::Progressive,
+                                    {"smpte170m", "", "", "colorspace=iall=bt709:all=smpte170m:fast=1"}}),
+              "\"/tmp/w/temp/ffmpeg.exe\" -i \"/in/clip.avi\" -an -qscale 1 -qmin 1 -strict -1 -vf "
+              "colorspace=iall=bt709:all=smpte170m:fast=1,fps=fps=30000/1001:start_time=0.500500,"
+              "setpts=PTS-STARTPTS %%06d.jpg\r\ndel jpg2avi.tmp");
     EXPECT_EQ(FrameRebuildBatch("\"/tmp/w/temp/ffmpeg.exe\"", "30/1", "/tmp/w/temp/tvideo.avi"),
               "\"/tmp/w/temp/ffmpeg.exe\" -f image2  -framerate 30/1 -i Renamed/image%%d.jpg -vcodec copy "
               "\"/tmp/w/temp/tvideo.avi\"\r\ndel jpg2avi.tmp");
     EXPECT_EQ(FrameExtractionBatch("\"/w/ffmpeg.exe\"", "/in/50% \"off\".avi",
                                    {"25", 0, 0, FieldOrder::Progressive}),
-              "\"/w/ffmpeg.exe\" -i \"/in/50%% \\\"off\\\".avi\" -an -qscale 1 -vf "
-              "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS,scale=out_color_matrix=bt601:out_range=pc "
-              "%%06d.jpg\r\ndel jpg2avi.tmp");
+              "\"/w/ffmpeg.exe\" -i \"/in/50%% \\\"off\\\".avi\" -an -qscale 1 -qmin 1 -strict -1 -vf "
+              "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS %%06d.jpg\r\ndel jpg2avi.tmp");
 }

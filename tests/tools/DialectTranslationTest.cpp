@@ -119,6 +119,39 @@ INSTANTIATE_TEST_SUITE_P(
                  "-i a.avi -vcodec mpeg4 -qscale 1 o.avi"}),
     [](const auto& info) { return info.param.name; });
 
+// The input's stated colours head the chain; an output read by its size gets the matrix that
+// size is read in, one that carries its tags keeps the input's.
+const std::string kBt709Input = "-colorspace bt709 -color_primaries bt709 -color_trc bt709 -i a.avi";
+const std::string kBt709Tags = "setparams=colorspace=bt709:color_primaries=bt709:color_trc=bt709";
+INSTANTIATE_TEST_SUITE_P(
+    Colours, DialectRule,
+    testing::Values(
+        RuleCase{"TaggedCodecKeepsTheMatrix", kBt709Input + " -s 320x240 -vcodec h264 o.avi",
+                 kBt709Input + " -vcodec libx264 -vf " + kBt709Tags + ",scale=320:240 o.avi"},
+        RuleCase{
+            "SmallerUntaggedOutputIsBt601", kBt709Input + " -s 320x240 -vcodec xvid -deinterlace o.avi",
+            kBt709Input + " -vcodec libxvid -vf " + kBt709Tags +
+                ",yadif=deint=interlaced,scale=320:240:out_color_matrix=bt601,setparams=colorspace=smpte170m "
+                "o.avi"},
+        RuleCase{"LargerUntaggedOutputIsBt709",
+                 "-colorspace smpte170m -i a.avi -s 1408x1152 -vcodec h263 o.3gp",
+                 "-colorspace smpte170m -i a.avi -vcodec h263 -vf setparams=colorspace=smpte170m,"
+                 "scale=1408:1152:out_color_matrix=bt709,setparams=colorspace=bt709 o.3gp"},
+        RuleCase{"ContainerCarriesTheTags", kBt709Input + " -s 320x240 -vcodec mpeg4 o.mp4",
+                 kBt709Input + " -vcodec mpeg4 -vf " + kBt709Tags + ",scale=320:240 o.mp4"},
+        RuleCase{"SourceSizeKeptAsItIs", "-colorspace bt709 -i a.avi -vcodec wmv2 o.wmv",
+                 With("-colorspace bt709 -i a.avi -vcodec wmv2 -vf setparams=colorspace=bt709,%F o.wmv",
+                      kEvenSourceSize)},
+        RuleCase{"JpegIsAlwaysBt601", "-colorspace bt709 -i a.avi -vcodec mjpeg o.avi",
+                 "-colorspace bt709 -i a.avi -vcodec mjpeg -vf setparams=colorspace=bt709,"
+                 "scale=out_color_matrix=bt601,setparams=colorspace=smpte170m o.avi"},
+        RuleCase{"GifReadsTheTagsItself", "-colorspace bt709 -i a.avi -s 64x48 -pix_fmt rgb24 o.gif",
+                 With("-colorspace bt709 -i a.avi -an -vf setparams=colorspace=bt709,scale=64:48,%F o.gif",
+                      kPalette)},
+        RuleCase{"OwnFiltersJoinTheChain", "-i a.avi -vf hflip -s 64x48 -deinterlace o.avi",
+                 "-i a.avi -vf yadif=deint=interlaced,hflip,scale=64:48 o.avi"}),
+    [](const auto& info) { return info.param.name; });
+
 // Containers that take only some codecs get one they take, whatever the custom panel says.
 INSTANTIATE_TEST_SUITE_P(
     FixedContainers, DialectRule,

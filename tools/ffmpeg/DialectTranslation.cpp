@@ -335,6 +335,132 @@ const char* const kRealMediaMaximumRate = "100000k";
 const char* const kRealMediaSameQualityRate = "8000k";
 
 // ---------------------------------------------------------------------------------------------
+// Colours
+//
+// Colour options before an input say how its pictures are to be read ("-colorspace bt709
+// -i rvideo.avi"). ffmpeg's JPEG decoder, which reads Tarnivo's intermediate, ignores them and
+// calls every picture BT.601, so they become a setparams filter at the head of the chain: from
+// there the filters' conversions (to RGB for a GIF, to another matrix below) and the encoder's
+// colour tags follow them.
+//
+// A file whose codec and container cannot say which matrix its pictures are in is read by
+// players as its size suggests: BT.709 for HD, BT.601 below; JPEG and WebP pictures always as
+// BT.601. Such an output of another size than its input gets its pictures converted into the
+// matrix it will be read in. Where the output's size is not known here (the source's own size),
+// it is the input's, whose matrix Tarnivo already chose for that size.
+// ---------------------------------------------------------------------------------------------
+
+struct InputColours {
+    std::string matrix;
+    std::string primaries;
+    std::string transfer;
+    std::string range;
+
+    bool Stated() const
+    {
+        return !matrix.empty() || !primaries.empty() || !transfer.empty() || !range.empty();
+    }
+};
+
+// The colour options among the options of the last input (those after the input before it).
+InputColours ReadInputColours(const std::vector<std::string>& arguments, size_t outputStart)
+{
+    size_t first = 0;
+    size_t lastInput = 0;
+    for (size_t i = 0; i + 1 < outputStart; ++i) {
+        if (arguments[i] == "-i") {
+            first = lastInput;
+            lastInput = i + 2;
+            ++i;
+        }
+    }
+    InputColours colours;
+    const std::pair<const char*, std::string InputColours::*> options[] = {
+        {"-colorspace", &InputColours::matrix},
+        {"-color_primaries", &InputColours::primaries},
+        {"-color_trc", &InputColours::transfer},
+        {"-color_range", &InputColours::range}};
+    for (size_t i = first; i + 1 < lastInput; ++i) {
+        if (arguments[i] == "-i") {
+            ++i;
+            continue;
+        }
+        for (const auto& [option, member] : options) {
+            if (arguments[i] == option)
+                colours.*member = arguments[i + 1];
+        }
+    }
+    return colours;
+}
+
+std::string SetParamsFilter(const InputColours& colours)
+{
+    std::string filter;
+    const std::pair<const char*, const std::string*> parts[] = {{"colorspace", &colours.matrix},
+                                                                {"color_primaries", &colours.primaries},
+                                                                {"color_trc", &colours.transfer},
+                                                                {"range", &colours.range}};
+    for (const auto& [name, value] : parts) {
+        if (!value->empty())
+            filter += (filter.empty() ? "setparams=" : ":") + std::string(name) + "=" + *value;
+    }
+    return filter;
+}
+
+bool IsBt601(const std::string& matrix) { return matrix == "smpte170m" || matrix == "bt470bg"; }
+
+// How a player reads the matrix of an output's pictures.
+enum class MatrixReading { FromTags, BySize, AlwaysBt601, NotApplicable };
+
+MatrixReading MatrixReadingOf(const VideoCodecRule* video, Container container,
+                              const std::string& destination)
+{
+    const std::string encoder = video ? video->encoder : "";
+    if (container == Container::Gif || IsOneOf(encoder, {"gif", "png", "apng"}))
+        return MatrixReading::NotApplicable;  // RGB pictures
+    if (IsOneOf(encoder, {"mjpeg", "libwebp", "libwebp_anim"}))
+        return MatrixReading::AlwaysBt601;
+    if (IsOneOf(encoder, {"libx264", "libx265", "libvpx-vp9", "libaom-av1", "libsvtav1", "librav1e", "prores",
+                          "prores_ks", "mpeg2video"}))
+        return MatrixReading::FromTags;
+    for (const char* ending : {".mp4", ".m4v", ".mov", ".mkv", ".webm"}) {
+        if (EndsWithIgnoringCase(destination, ending))
+            return MatrixReading::FromTags;  // the container carries the tags
+    }
+    if (container == Container::WebM)
+        return MatrixReading::FromTags;
+    return MatrixReading::BySize;
+}
+
+// The matrix the output's pictures are to be converted into ("bt709" or "bt601"); empty when
+// they are read as they are. outputSize is empty when the output keeps the input's size.
+std::string MatrixToConvertInto(MatrixReading reading, const std::string& inputMatrix,
+                                const std::optional<FrameSize>& outputSize)
+{
+    if (inputMatrix.empty())
+        return "";
+    bool wantBt709 = false;
+    switch (reading) {
+    case MatrixReading::FromTags:
+    case MatrixReading::NotApplicable:
+        return "";
+    case MatrixReading::AlwaysBt601:
+        wantBt709 = false;
+        break;
+    case MatrixReading::BySize:
+        if (!outputSize)
+            return "";
+        wantBt709 = outputSize->width >= 1280 || outputSize->height > 576;
+        break;
+    }
+    if (wantBt709 ? inputMatrix == "bt709" : IsBt601(inputMatrix))
+        return "";
+    if (inputMatrix != "bt709" && !IsBt601(inputMatrix))
+        return "";  // a matrix the scale filter is not told about here
+    return wantBt709 ? "bt709" : "bt601";
+}
+
+// ---------------------------------------------------------------------------------------------
 // What one output asks for, read from its options before any of them is rewritten
 // ---------------------------------------------------------------------------------------------
 
@@ -355,6 +481,8 @@ struct OutputPlan {
     bool hasBuffer = false;
     bool hasDestination = false;
     std::string destination;
+    InputColours inputColours;  // as the input's options state them
+    MatrixReading matrixReading = MatrixReading::BySize;
 };
 
 // What a switch of the dialect becomes; filters from several switches are gathered and
@@ -363,7 +491,11 @@ struct Translation {
     std::vector<std::string> arguments;
     bool deinterlace = false;
     std::string scale;
-    std::string gifRate;  // a GIF's frame rate, applied before its palettes are made
+    std::optional<FrameSize> scaledSize;  // the size "-s" asked for, as the encoder takes it
+    std::string inputColours;             // setparams with the input's colours
+    std::string userFilters;              // the line's own "-vf", kept in the one chain
+    std::string matrixConversion;         // the matrix to convert the pictures into, "" for none
+    std::string gifRate;                  // a GIF's frame rate, applied before its palettes are made
     bool gifPalette = false;
 };
 
@@ -472,7 +604,8 @@ void VideoFrameSize(const OutputPlan& plan, const std::string& value, Translatio
         Emit(out, {"-s", value});  // a size name such as "vga": ffmpeg knows it
         return;
     }
-    out.scale = ScaleFilter(plan.video ? SizeTheEncoderTakes(plan.video->sizes, *size) : *size);
+    out.scaledSize = plan.video ? SizeTheEncoderTakes(plan.video->sizes, *size) : *size;
+    out.scale = ScaleFilter(*out.scaledSize);
 }
 
 void VideoCodec(const OutputPlan& plan, const std::string& value, Translation& out)
@@ -514,6 +647,12 @@ void Channels(const OutputPlan& plan, const std::string& value, Translation& out
         Emit(out, {"-ac", plan.amrNarrowBand ? "1" : value});
 }
 
+// ffmpeg takes only the last "-vf" of an output: the line's own filters join the one chain.
+void VideoFilters(const OutputPlan&, const std::string& value, Translation& out)
+{
+    out.userFilters += (out.userFilters.empty() ? "" : ",") + value;
+}
+
 void ContainerFormat(const OutputPlan&, const std::string& value, Translation& out)
 {
     Emit(out, {"-f", value});
@@ -548,6 +687,7 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //   -ar N, -ac N    AMR-NB: 8000 and 1 (added when missing); libopus: the nearest rate it
 //                   takes; dropped in a GIF (-ab too), which holds no sound: -an
 //   -f NAME         unchanged (read to know the container)
+//   -vf CHAIN       joins the one chain, after the deinterlacer and before the scale
 // and, without a switch of their own:
 //   a named codec with size limits and no -s: the source's own size cropped to whole multiples
 //                   (resampled to the nearest of a codec's fixed sizes)
@@ -555,6 +695,9 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //   a GIF destination not named ".gif" and no -f: -f gif
 //   RealMedia: -maxrate 100000k -bufsize 400k when not given, so no picture outgrows the
 //   muxer's 64 KB packets; -sameq there is -b:v 8000k
+//   colour options of the input: setparams at the head of the chain, and a matrix conversion
+//                   where the output is read by its size and another size asks for another
+//                   matrix (see "Colours")
 const SwitchRule kSwitchRules[] = {
     {"-b", true, VideoBitrate},
     {"-ab", true, AudioBitrate},
@@ -573,6 +716,7 @@ const SwitchRule kSwitchRules[] = {
     {"-ar", true, SampleRate},
     {"-ac", true, Channels},
     {"-f", true, ContainerFormat},
+    {"-vf", true, VideoFilters},
 };
 
 const SwitchRule* FindSwitchRule(const std::string& argument)
@@ -699,18 +843,34 @@ OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOpt
     plan.hasFormat = has("-f");
     plan.hasMaximumRate = has("-maxrate");
     plan.hasBuffer = has("-bufsize");
+    plan.matrixReading = MatrixReadingOf(plan.video, plan.container, plan.destination);
     return plan;
 }
 
 std::string FilterChain(const Translation& translation)
 {
     std::vector<std::string> filters;
+    if (!translation.inputColours.empty())
+        filters.push_back(translation.inputColours);
     if (translation.deinterlace)
         filters.push_back(kDeinterlaceWhatIsInterlaced);
+    if (!translation.userFilters.empty())
+        filters.push_back(translation.userFilters);
     if (!translation.gifRate.empty())
         filters.push_back("fps=" + translation.gifRate);
-    if (!translation.scale.empty())
-        filters.push_back(translation.scale);
+    const std::string& matrix = translation.matrixConversion;
+    if (!translation.scale.empty()) {
+        // A resampling to a size converts the matrix in the same pass.
+        const bool sizeOnly = translation.scaledSize && !matrix.empty();
+        filters.push_back(translation.scale + (sizeOnly ? ":out_color_matrix=" + matrix : ""));
+        if (!matrix.empty() && !sizeOnly)
+            filters.push_back("scale=out_color_matrix=" + matrix);
+    } else if (!matrix.empty()) {
+        filters.push_back("scale=out_color_matrix=" + matrix);
+    }
+    // The scale filter converts the values but leaves the pictures' tags as they were.
+    if (!matrix.empty())
+        filters.push_back(std::string("setparams=colorspace=") + (matrix == "bt709" ? "bt709" : "smpte170m"));
     if (translation.gifPalette)
         filters.push_back(kGifPaletteFilter);
     std::string chain;
@@ -721,6 +881,8 @@ std::string FilterChain(const Translation& translation)
 
 void FinishOutput(const OutputPlan& plan, Translation& out)
 {
+    out.inputColours = SetParamsFilter(plan.inputColours);
+    out.matrixConversion = MatrixToConvertInto(plan.matrixReading, plan.inputColours.matrix, out.scaledSize);
     if (plan.video && !plan.hasFrameSize)
         out.scale = SourceSizeFilter(plan.video->sizes);
     if (plan.amrNarrowBand && !plan.hasSampleRate)
@@ -744,10 +906,12 @@ void FinishOutput(const OutputPlan& plan, Translation& out)
         Emit(out, {"-vf", chain});
 }
 
-std::vector<std::string> TranslateOutputArguments(const std::vector<std::string>& arguments)
+std::vector<std::string> TranslateOutputArguments(const std::vector<std::string>& arguments,
+                                                  const InputColours& inputColours)
 {
     const OutputOptions options = ReadOutputOptions(arguments);
-    const OutputPlan plan = PlanOutput(arguments, options);
+    OutputPlan plan = PlanOutput(arguments, options);
+    plan.inputColours = inputColours;
     Translation out;
     for (size_t i = 0; i < options.optionsEnd; ++i) {
         const SwitchRule* rule = FindSwitchRule(arguments[i]);
@@ -785,8 +949,8 @@ std::vector<std::string> TranslateArguments(const std::vector<std::string>& argu
 {
     const size_t start = OutputSectionStart(arguments);
     std::vector<std::string> result(arguments.begin(), arguments.begin() + start);
-    const std::vector<std::string> output =
-        TranslateOutputArguments({arguments.begin() + start, arguments.end()});
+    const std::vector<std::string> output = TranslateOutputArguments(
+        {arguments.begin() + start, arguments.end()}, ReadInputColours(arguments, start));
     result.insert(result.end(), output.begin(), output.end());
     return result;
 }
