@@ -112,6 +112,11 @@ FrameColours ChooseFrameColours(const SourceFacts& source)
     return frames;
 }
 
+FieldOrder FieldOrderToUndo(const SourceFacts& source)
+{
+    return source.width < 3 || source.height < 3 ? FieldOrder::Progressive : source.fieldOrder;
+}
+
 QString FramePictureFilters(FieldOrder fieldOrder, const FrameColours& colours)
 {
     QString deinterlacing;

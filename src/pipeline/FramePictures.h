@@ -31,6 +31,11 @@ QString MatrixPlayersAssume(int width, int height);
 
 FrameColours ChooseFrameColours(const SourceFacts& source);
 
+// The field order the frames are made progressive from: the source's, except that a picture of
+// fewer than 3 lines or columns is taken as it is (the deinterlacer refuses it, and it holds
+// nothing a deinterlacer could mend).
+FieldOrder FieldOrderToUndo(const SourceFacts& source);
+
 // The filters every picture goes through before it is written as a frame: made progressive (one
 // frame per frame) when the source is interlaced, then brought into the frames' colours. Empty
 // when nothing is to be done; without a trailing comma.

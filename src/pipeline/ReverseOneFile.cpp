@@ -322,7 +322,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     ReversalSpan span;
     span.frameRate = source.frameRate;
     span.start = SpanStart(source.frameRate, source.pictureStart);
-    span.fieldOrder = source.fieldOrder;
+    span.fieldOrder = FieldOrderToUndo(source);
     span.colours = ChooseFrameColours(source);
 
     const QString room = CheckRoomForReversal(RoomQuestion(S, source, span), paths.work, tools);

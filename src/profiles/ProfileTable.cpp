@@ -63,8 +63,9 @@ const std::vector<ProfileRow>& NamedProfileRows()
                       "-vf scale=w='max(iw,2)':h='max(ih,2)',crop=w='floor(iw/2)*2':h='floor(ih/2)*2' "
                       "-c:v libx264 -preset medium -crf 18 -pix_fmt yuv420p "
                       "-c:a aac -b:a 192k -movflags +faststart"),
+        // x265 takes no picture under 16x16: a smaller one is enlarged to that.
         todaysProfile("MP4 (H.265/HEVC/AAC, same size as source)", ".mp4",
-                      "-vf scale=w='max(iw,2)':h='max(ih,2)',crop=w='floor(iw/2)*2':h='floor(ih/2)*2' "
+                      "-vf scale=w='max(iw,16)':h='max(ih,16)',crop=w='floor(iw/2)*2':h='floor(ih/2)*2' "
                       "-c:v libx265 -preset medium -crf 20 -pix_fmt yuv420p -tag:v hvc1 "
                       "-x265-params log-level=error "
                       "-c:a aac -b:a 192k -movflags +faststart"),
@@ -74,9 +75,11 @@ const std::vector<ProfileRow>& NamedProfileRows()
         todaysProfile("MOV (ProRes 422 HQ/PCM, for editing)", ".mov",
                       "-c:v prores_ks -profile:v 3 -vendor apl0 -pix_fmt yuv422p10le "
                       "-c:a pcm_s16le -movflags +faststart"),
-        // The frames are stored exactly as they are: full range kept, no chroma changed.
+        // The frames are stored exactly as they are, no chroma changed: a limited-range film's
+        // values pass untouched (FFV1 takes no full-range format: a full-range one is limited).
+        // Four slices need a picture of 4x4 at least: a smaller one is enlarged to that.
         todaysProfile("MKV (FFV1/FLAC, lossless)", ".mkv",
-                      "-vf scale=out_range=pc -c:v ffv1 -level 3 -g 1 -slices 4 -slicecrc 1 "
+                      "-vf scale=w='max(iw,4)':h='max(ih,4)' -c:v ffv1 -level 3 -g 1 -slices 4 -slicecrc 1 "
                       "-c:a flac"),
         // Full colour, unlike a GIF's 256, at the source's rate; a picture holds no sound.
         todaysProfile("Animated WebP (same size as source)", ".webp",

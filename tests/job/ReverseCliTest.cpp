@@ -1094,7 +1094,8 @@ double psnrAgainstReversed(const QString& film, const QString& source)
 // interlaced film without combing, a progressive film as sharp as a conversion that never
 // heard of deinterlacing; any sound (8 kHz 8-bit mono, 96 kHz, 5.1) passes the read-back with
 // the whole picture; through H.264, the colours of tagged, untagged and full-range films nearly
-// as exactly as ffmpeg's own reverse keeps them, and an HDR film tone-mapped to SDR.
+// as exactly as ffmpeg's own reverse keeps them, and an HDR film tone-mapped to SDR; a picture
+// of one or two pixels in the smallest size the profile's codec takes.
 TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
 {
     enum class Check {
@@ -1103,14 +1104,19 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
         AsSharpAsWithoutDeinterlacer,
         WholeWithSound,
         AsExactAsFfmpegsReverse,
-        ToneMapped
+        ToneMapped,
+        Size
     };
     struct Source {
         const char* name;
         QStringList making;  // ffmpeg's arguments between its inputs and the file
         QString picture;     // the lavfi picture source
         Check check;
+        const char* profile = "avi-xvid-best";
+        const char* size = "";  // the result's, for Check::Size
     };
+    const QString onePixel = "color=c=red:s=2x2:r=25:d=0.4,scale=1:1";
+    const QStringList ffv1 = {"-c:v", "ffv1"};
     // An HD picture with colour bars and a moving pattern; BT.709 values unless told otherwise.
     const QString hdBars = "smptehdbars=s=1280x720:r=30:d=0.4[b];testsrc2=s=320x180:r=30:d=0.4[t];"
                            "[b][t]overlay=x='t*600':y=270";
@@ -1148,17 +1154,18 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
         {"bt709 hd.mp4",
          QStringList{"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"} + bt709Tags +
              lossless,
-         hdBars, Check::AsExactAsFfmpegsReverse},
+         hdBars, Check::AsExactAsFfmpegsReverse, "custom"},
         {"untagged hd.mp4",
          QStringList{"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"} + lossless +
              QStringList{"-bsf:v",
                          "h264_metadata=matrix_coefficients=2:colour_primaries=2:transfer_characteristics=2"},
-         hdBars, Check::AsExactAsFfmpegsReverse},
+         hdBars, Check::AsExactAsFfmpegsReverse, "custom"},
         {"bt601 full range.mp4",
          {"-vf", "scale=out_color_matrix=bt601:out_range=pc,format=yuvj420p", "-colorspace", "smpte170m",
           "-color_range", "pc", "-c:v", "libx264", "-qp", "0", "-preset", "ultrafast"},
          "smptebars=s=640x480:r=30:d=0.4[b];testsrc2=s=160x120:r=30:d=0.4[t];[b][t]overlay=x='t*600':y=180",
-         Check::AsExactAsFfmpegsReverse},
+         Check::AsExactAsFfmpegsReverse,
+         "custom"},
         {"hdr pq.mp4",
          {"-vf",
           "zscale=tin=bt709:min=bt709:pin=bt709:rin=tv:t=smpte2084:m=bt2020nc:p=bt2020:r=tv:npl=100,format="
@@ -1166,7 +1173,13 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
           "-colorspace", "bt2020nc", "-color_primaries", "bt2020", "-color_trc", "smpte2084", "-c:v",
           "libx265", "-x265-params", "log-level=error", "-preset", "ultrafast"},
          "smptehdbars=s=320x240:r=30:d=0.4",
-         Check::ToneMapped},
+         Check::ToneMapped,
+         "custom"},
+        {"one pixel.avi", ffv1, onePixel, Check::Size, "avi-xvid-best", "320x240"},
+        {"one pixel.avi", ffv1, onePixel, Check::Size, "wmv", "2x2"},
+        {"one pixel.avi", ffv1, onePixel, Check::Size, "hevc", "16x16"},
+        {"one pixel.avi", ffv1, onePixel, Check::Size, "lossless", "4x4"},
+        {"two pixels.avi", ffv1, "color=c=red:s=2x2:r=25:d=0.4", Check::Size, "rm", "4x4"},
     };
     // "Custom Format" as H.264 at constant quality, the film's own size and rate, into MP4.
     QSettings custom(home.path() + "/config/Quorlan.conf", QSettings::IniFormat);
@@ -1182,21 +1195,18 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
     custom.sync();
     QDir().mkpath(sources());
     for (const Source& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.name) + " through " + c.profile);
         const QString source = sources() + "/" + c.name;
-        const ToolResult made = RunTool("ffmpeg", QStringList{"-v", "error", "-f", "lavfi", "-i", c.picture,
-                                                              "-f", "lavfi", "-i", "sine=d=1"} +
+        const ToolResult made = RunTool("ffmpeg", QStringList{"-v", "error", "-y", "-f", "lavfi", "-i",
+                                                              c.picture, "-f", "lavfi", "-i", "sine=d=1"} +
                                                       c.making + QStringList{source});
         ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
         QDir(out()).removeRecursively();
         QDir().mkpath(out());
-        const bool throughH264 = c.check == Check::AsExactAsFfmpegsReverse || c.check == Check::ToneMapped;
-        const CliRun result = run(
-            throughH264 ? QStringList{"--out", out(), source}
-                        : QStringList{"--profile", "AVI (MPEG4-XviD-Best Quality)", "--out", out(), source});
+        const CliRun result = run({"--profile", c.profile, "--out", out(), source});
         ASSERT_EQ(result.exitCode, 0) << result.output.toStdString() << result.errors.toStdString();
-        const QString output =
-            out() + "/" + QFileInfo(source).completeBaseName() + (throughH264 ? ".mp4" : ".avi");
+        ASSERT_EQ(outputs().size(), 1);
+        const QString output = out() + "/" + outputs().front();
 
         switch (c.check) {
         case Check::Colours: {
@@ -1247,6 +1257,11 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
             EXPECT_EQ(readingOf(output), readingOf(source));
             break;
         }
+        case Check::Size:
+            EXPECT_EQ(StreamEntry(output, "v:0", "width") + "x" + StreamEntry(output, "v:0", "height"),
+                      c.size);
+            EXPECT_NEAR(DecodedDuration(output, "v:0"), 0.4, 0.1);
+            break;
         case Check::ToneMapped:
             EXPECT_EQ(StreamEntry(output, "v:0", "color_transfer"), "bt709");
             EXPECT_EQ(StreamEntry(output, "v:0", "color_primaries"), "bt709");

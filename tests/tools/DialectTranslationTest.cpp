@@ -46,6 +46,9 @@ const std::string kFourSourceSize =
     "scale=w='max(iw,4)':h='max(ih,4)',crop=w='floor(iw/4)*4':h='floor(ih/4)*4'";
 const char* const kPalette =
     "split[tv_a][tv_b];[tv_a]palettegen=stats_mode=single[tv_p];[tv_b][tv_p]paletteuse=new=1";
+// "-deinterlace": a picture too small for the deinterlacer enlarged first, then only frames
+// that are interlaced deinterlaced.
+const std::string kDeinterlace = "scale=w='max(iw,3)':h='max(ih,3)',yadif=deint=interlaced";
 // Every RealMedia output caps its pictures under the muxer's packet limit.
 const std::string kRealMediaCap = "-maxrate 100000k -bufsize 400k";
 
@@ -80,16 +83,16 @@ INSTANTIATE_TEST_SUITE_P(
     Filters, DialectRule,
     testing::Values(
         RuleCase{"DeinterlaceOnlyInterlacedFrames", "-i a.avi -vcodec mpeg4 -deinterlace o.avi",
-                 "-i a.avi -vcodec mpeg4 -vf yadif=deint=interlaced o.avi"},
+                 "-i a.avi -vcodec mpeg4 -vf " + kDeinterlace + " o.avi"},
         RuleCase{"DeinterlaceBeforeScale", "-i a.avi -s 320x240 -vcodec mpeg4 -deinterlace o.avi",
-                 "-i a.avi -vcodec mpeg4 -vf yadif=deint=interlaced,scale=320:240 o.avi"},
+                 "-i a.avi -vcodec mpeg4 -vf " + kDeinterlace + ",scale=320:240 o.avi"},
         RuleCase{"GifFormOfTheEngine", "-i a.avi -y -s 64x48 -f gif -pix_fmt rgb24 -loop_output 0 -r 2 o.gif",
                  With("-i a.avi -y -f gif -loop 0 -an -vf fps=2,scale=64:48,%F o.gif", kPalette)},
         RuleCase{"GifNamedWithoutDotGetsItsMuxer", "-i a.avi -pix_fmt rgb24 clipgif",
                  With("-i a.avi -f gif -an -vf %F clipgif", kPalette)},
         RuleCase{"ChainOrderYadifScalePalette",
                  "-i a.avi -s 64x48 -deinterlace -pix_fmt rgb24 -loop_output 0 o.gif",
-                 With("-i a.avi -loop 0 -an -vf yadif=deint=interlaced,scale=64:48,%F o.gif", kPalette)},
+                 With("-i a.avi -loop 0 -an -vf " + kDeinterlace + ",scale=64:48,%F o.gif", kPalette)},
         RuleCase{"Rgb24KeptOutsideGif", "-i a.avi -pix_fmt rgb24 o.avi", "-i a.avi -pix_fmt rgb24 o.avi"}),
     [](const auto& info) { return info.param.name; });
 
@@ -128,11 +131,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RuleCase{"TaggedCodecKeepsTheMatrix", kBt709Input + " -s 320x240 -vcodec h264 o.avi",
                  kBt709Input + " -vcodec libx264 -vf " + kBt709Tags + ",scale=320:240 o.avi"},
-        RuleCase{
-            "SmallerUntaggedOutputIsBt601", kBt709Input + " -s 320x240 -vcodec xvid -deinterlace o.avi",
-            kBt709Input + " -vcodec libxvid -vf " + kBt709Tags +
-                ",yadif=deint=interlaced,scale=320:240:out_color_matrix=bt601,setparams=colorspace=smpte170m "
-                "o.avi"},
+        RuleCase{"SmallerUntaggedOutputIsBt601", kBt709Input + " -s 320x240 -vcodec xvid -deinterlace o.avi",
+                 kBt709Input + " -vcodec libxvid -vf " + kBt709Tags + "," + kDeinterlace +
+                     ",scale=320:240:out_color_matrix=bt601,setparams=colorspace=smpte170m "
+                     "o.avi"},
         RuleCase{"LargerUntaggedOutputIsBt709",
                  "-colorspace smpte170m -i a.avi -s 1408x1152 -vcodec h263 o.3gp",
                  "-colorspace smpte170m -i a.avi -vcodec h263 -vf setparams=colorspace=smpte170m,"
@@ -149,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                  With("-colorspace bt709 -i a.avi -an -vf setparams=colorspace=bt709,scale=64:48,%F o.gif",
                       kPalette)},
         RuleCase{"OwnFiltersJoinTheChain", "-i a.avi -vf hflip -s 64x48 -deinterlace o.avi",
-                 "-i a.avi -vf yadif=deint=interlaced,hflip,scale=64:48 o.avi"}),
+                 "-i a.avi -vf " + kDeinterlace + ",hflip,scale=64:48 o.avi"}),
     [](const auto& info) { return info.param.name; });
 
 // Containers that take only some codecs get one they take, whatever the custom panel says.
@@ -172,8 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "-i a.avi -acodec libopus -ar 24000 o.opus"},
         RuleCase{"RealMediaPicturesCappedUnderItsPacketLimit",
                  "-i a.avi -y -vcodec rv20 -deinterlace -sameq -ar 44100 -ac 2 o.rm",
-                 "-i a.avi -y -vcodec rv20 -b:v 8000k -ar 44100 -ac 2 " + kRealMediaCap +
-                     " -vf yadif=deint=interlaced," + kFourSourceSize + " o.rm"},
+                 "-i a.avi -y -vcodec rv20 -b:v 8000k -ar 44100 -ac 2 " + kRealMediaCap + " -vf " +
+                     kDeinterlace + "," + kFourSourceSize + " o.rm"},
         RuleCase{"RealMediaKeepsAGivenBuffer", "-i a.avi -b 300 -bufsize 200 -f rm o",
                  "-i a.avi -b:v 300k -bufsize 200k -f rm -maxrate 100000k o"},
         RuleCase{"FrameRateKeptOutsideGif", "-i a.avi -r 25 o.avi", "-i a.avi -r 25 o.avi"}),

@@ -577,7 +577,9 @@ void SameQuality(const OutputPlan& plan, const std::string&, Translation& out)
 // "-deinterlace" asks for interlaced pictures to be made progressive. Only frames that are
 // interlaced are touched: a deinterlacer run over progressive pictures blurs their detail away
 // for nothing (about 10 dB of PSNR on a detailed film) and costs a third of the conversion.
-const char* const kDeinterlaceWhatIsInterlaced = "yadif=deint=interlaced";
+// The deinterlacer refuses pictures of fewer than 3 lines or columns: such a picture is first
+// enlarged to 3 (the scale filter passes every other picture through untouched).
+const char* const kDeinterlaceWhatIsInterlaced = "scale=w='max(iw,3)':h='max(ih,3)',yadif=deint=interlaced";
 
 void Deinterlace(const OutputPlan&, const std::string&, Translation& out) { out.deinterlace = true; }
 
