@@ -293,7 +293,7 @@ FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const Reve
     film.facts = &source;
     film.spanStart = span.start;
     film.frameFilters = FrameFilterChain(fromSeek);
-    film.frameQuality = QLatin1String(kFrameQuality);
+    film.frameWriterOptions = FrameWriterOptions();
     return film;
 }
 

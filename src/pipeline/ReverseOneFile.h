@@ -47,9 +47,6 @@ struct ReversalSpan {
 // The span's start for a picture starting at pictureStart (on the frame grid of the rate).
 double SpanStart(const QString& frameRate, double pictureStart);
 
-// The JPEG quality ("-qscale") the frames are written at: the best there is.
-constexpr const char* kFrameQuality = "1";
-
 // The filters each frame passes on its way from the source into its JPEG file (as ffmpeg's
 // "-vf" takes them, before any escaping for a batch file): the one place they are made, so
 // that the frames measured for the room check are made as the extracted ones are.

@@ -47,29 +47,24 @@ qint64 roundedUp(qint64 bytes, qint64 block) { return (bytes + block - 1) / bloc
 // exactly as the extraction writes them but into a pipe, as a list of frame sizes ("framecrc").
 std::vector<qint64> sampleFrameSizes(const FilmForRoom& film, double seconds, int count, RunningTools& tools)
 {
-    const ProgramRun run = RunProgramAndWait(QStringLiteral("ffmpeg"),
-                                             {QStringLiteral("-nostdin"),
-                                              QStringLiteral("-v"),
-                                              QStringLiteral("error"),
-                                              QStringLiteral("-ss"),
-                                              QString::number(seconds, 'f', 6),
-                                              QStringLiteral("-i"),
-                                              QStringLiteral("file:") + film.source,
-                                              QStringLiteral("-map"),
-                                              QStringLiteral("0:v:0"),
-                                              QStringLiteral("-an"),
-                                              QStringLiteral("-qscale"),
-                                              film.frameQuality,
-                                              QStringLiteral("-vf"),
-                                              film.frameFilters,
-                                              QStringLiteral("-frames:v"),
-                                              QString::number(count),
-                                              QStringLiteral("-c:v"),
-                                              QStringLiteral("mjpeg"),
-                                              QStringLiteral("-f"),
-                                              QStringLiteral("framecrc"),
-                                              QStringLiteral("-")},
-                                             tools);
+    // The same JPEG options as the extraction: the quantiser floor alone changes a frame's
+    // size by about a third.
+    const QStringList arguments =
+        QStringList{QStringLiteral("-nostdin"),
+                    QStringLiteral("-v"),
+                    QStringLiteral("error"),
+                    QStringLiteral("-ss"),
+                    QString::number(seconds, 'f', 6),
+                    QStringLiteral("-i"),
+                    QStringLiteral("file:") + film.source,
+                    QStringLiteral("-map"),
+                    QStringLiteral("0:v:0"),
+                    QStringLiteral("-an")} +
+        film.frameWriterOptions +
+        QStringList{QStringLiteral("-vf"),  film.frameFilters,          QStringLiteral("-frames:v"),
+                    QString::number(count), QStringLiteral("-c:v"),     QStringLiteral("mjpeg"),
+                    QStringLiteral("-f"),   QStringLiteral("framecrc"), QStringLiteral("-")};
+    const ProgramRun run = RunProgramAndWait(QStringLiteral("ffmpeg"), arguments, tools);
     std::vector<qint64> sizes;
     if (run.exitStatus != 0)
         return sizes;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tarnivo {
 
@@ -31,7 +32,7 @@ struct FilmForRoom {
     const SourceFacts* facts = nullptr;
     double spanStart = 0;  // seconds from the file's start to the first frame written
     QString frameFilters;  // the extraction's filters for a span starting at 0 (see FrameFilterChain)
-    QString frameQuality;  // the extraction's "-qscale"
+    QStringList frameWriterOptions;  // the extraction's JPEG options (see FrameWriterOptions)
 };
 
 // What reversing a film needs in the working folder, and what that figure rests on.
