@@ -1,14 +1,13 @@
 #include "FilmPreviews.h"
 
 #include "JobProgress.h"
+#include "ProgramStart.h"
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
-#include <csignal>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace tarnivo {
@@ -152,11 +151,7 @@ QProcess* FilmPreviews::Launch(const QString& program, const QStringList& argume
     process->setStandardErrorFile(QProcess::nullDevice());
     // Like the job's tools, these end with the program, even when it is killed outright.
     const pid_t parent = ::getpid();
-    process->setChildProcessModifier([parent] {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent)
-            ::_exit(127);
-    });
+    process->setChildProcessModifier([parent] { TieToParent(parent); });
     connect(process, &QProcess::finished, this, [this, process] { StepFinished(process); });
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)  // no finished() follows

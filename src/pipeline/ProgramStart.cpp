@@ -74,11 +74,8 @@ void restoreDefaultSignals()
 {
     if (how.ownProcessGroup && ::setpgid(0, 0) != 0)
         failInChild(reportFd, errno);
-    // The parent may have died before the request was made: then no signal would ever come.
-    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0)
+    if (!TieToParent(parent))
         failInChild(reportFd, errno);
-    if (::getppid() != parent)
-        ::_exit(128 + SIGKILL);
     restoreDefaultSignals();
     if (!placeStreams(how.streams))
         failInChild(reportFd, errno);
@@ -140,6 +137,16 @@ pid_t StartTiedToParent(const char* program, char* const argv[], const ProgramSt
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return fail(childError);
+}
+
+bool TieToParent(pid_t parent)
+{
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0)
+        return false;
+    // The parent may have died before the request was made: then no signal would ever come.
+    if (::getppid() != parent)
+        ::_exit(128 + SIGKILL);
+    return true;
 }
 
 }  // namespace tarnivo
