@@ -7,7 +7,7 @@
 # instead of failing at once.
 set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev ffmpeg libavcodec-extra sox libgtest-dev xvfb xauth
-  dpkg-dev file appstream desktop-file-utils groff-base lintian exfatprogs exfat-fuse)
+  dpkg-dev file appstream desktop-file-utils groff-base lintian exfatprogs exfat-fuse time)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
