@@ -6,6 +6,8 @@
 #   (d) an editor's way: the film into an all-intra MJPEG intermediate with PCM sound (JPEG
 #       pictures as fine as Tarnivo's frames), then a reversed render of it into the same codec,
 #       size and rate (the render holds the decoded pictures, so its memory is not an editor's),
+#   (e) the same with the intermediate at "-q:v 2", a common editing quality, coarser than
+#       Tarnivo's frames,
 # for generated 1280x720 30 fps clips with sound of 20 s and 60 s (and 10 minutes with --long),
 # each once without colour tags and once tagged BT.709 as phones and cameras write them.
 #
@@ -115,12 +117,19 @@ wayC() {
     measure "$scratch/c.log" "$here/tool-lines.sh" "$bin" "$1" "$scratch/c-work" "$scratch/c.avi" "$2"
 }
 
-wayD() {
-    measure "$scratch/d.log" bash -c "ulimit -v $filterLimitKiB
-        ffmpeg -nostdin -y -i '$1' -c:v mjpeg ${jpeg[*]} -c:a pcm_s16le '$scratch/d.mov' &&
+# editorWay LOG SOURCE JPEG-OPTIONS...
+editorWay() {
+    local log=$1 source=$2
+    shift 2
+    measure "$log" bash -c "ulimit -v $filterLimitKiB
+        ffmpeg -nostdin -y -i '$source' -c:v mjpeg $* -c:a pcm_s16le '$scratch/d.mov' &&
         exec ffmpeg -nostdin -y -i '$scratch/d.mov' -vf reverse,${target[1]} -af areverse \
             ${target[*]:2} '$scratch/d.avi'"
 }
+
+wayD() { editorWay "$scratch/d.log" "$1" "${jpeg[@]}"; }
+
+wayE() { editorWay "$scratch/e.log" "$1" -q:v 2; }
 
 # What a way's last run ended with, and why when it failed.
 outcome() {
@@ -143,7 +152,7 @@ for length in "${lengths[@]}"; do
         echo "$length s of 1280x720 at 30 fps with sound, $colours:       wall        CPU"
         declare -A times=() cpus=() peaks=() notes=()
         for ((round = 1; round <= repeat; round++)); do
-            for way in A B C D; do
+            for way in A B C D E; do
                 [[ $way == A && ! -x $bin/tarnivo-reverse ]] && continue
                 "way$way" "$clip" "$inputColours"
                 times[$way]+="$seconds "
@@ -153,7 +162,7 @@ for length in "${lengths[@]}"; do
                 rm -f "$scratch"/*.avi "$scratch"/*.mov
             done
         done
-        for way in A B C D; do
+        for way in A B C D E; do
             # shellcheck disable=SC2086
             [[ -n ${times[$way]:-} ]] && times[$way]=$(median ${times[$way]}) cpus[$way]=$(median ${cpus[$way]})
         done
@@ -165,10 +174,11 @@ for length in "${lengths[@]}"; do
         report "(b) ffmpeg reverse/areverse filters" "${times[B]}" "${cpus[B]}" "${peaks[B]}" "${notes[B]}"
         report "(c) Tarnivo's tool lines, plain script" "${times[C]}" "${cpus[C]}" "${peaks[C]}" "${notes[C]}"
         report "(d) editor: MJPEG intermediate, reversed" "${times[D]}" "${cpus[D]}" "${peaks[D]}" "${notes[D]}"
+        report "(e) editor, intermediate at -q:v 2" "${times[E]}" "${cpus[E]}" "${peaks[E]}" "${notes[E]}"
         for kind in wall CPU; do
             if [[ $kind == wall ]]; then declare -n t=times; else declare -n t=cpus; fi
             echo "  $kind: a/b $(ratio "${t[A]:-0}" "${t[B]}")   a/c $(ratio "${t[A]:-0}" "${t[C]}")" \
-                "  a/d $(ratio "${t[A]:-0}" "${t[D]}")"
+                "  a/d $(ratio "${t[A]:-0}" "${t[D]}")   a/e $(ratio "${t[A]:-0}" "${t[E]}")"
             unset -n t
         done
         unset times cpus peaks notes
