@@ -361,10 +361,21 @@ void Form1::PushButton4_Click()
 
 void Form1::ListView1_OLEDragDrop(const QStringList& items)
 {
+    AddFilesAndFolders("ListView1_OLEDragDrop", items);
+}
+
+void Form1::AddFilesAndFolders(const char* procedure, const QStringList& paths)
+{
+    QStringList emptyFolders;
     int line = 0;
-    for (const QString& item : items) {
-        Trap("ListView1_OLEDragDrop", ++line, [&] { m_list->AddFileOrFolder(item); });
+    for (const QString& path : paths) {
+        Trap(procedure, ++line, [&] {
+            if (m_list->AddFileOrFolder(path) == 0)
+                emptyFolders << QStringLiteral("The folder '%1' holds no files.").arg(path);
+        });
     }
+    if (!emptyFolders.isEmpty())
+        ShowMessage(emptyFolders.join(QLatin1Char('\n')));
 }
 
 void Form1::PushButton6_Click()
@@ -400,14 +411,12 @@ void Form1::PushButton3_Click()
 
 void Form1::AddFilesFromCommandLine(const QStringList& arguments)
 {
-    int line = 0;
+    QStringList paths;
     for (const QString& argument : arguments) {
-        Trap("AddFilesFromCommandLine", ++line, [&] {
-            const QUrl url(argument);
-            m_list->AddFileOrFolder(
-                QFileInfo(url.isLocalFile() ? url.toLocalFile() : argument).absoluteFilePath());
-        });
+        const QUrl url(argument);
+        paths << QFileInfo(url.isLocalFile() ? url.toLocalFile() : argument).absoluteFilePath();
     }
+    AddFilesAndFolders("AddFilesFromCommandLine", paths);
 }
 
 int Form1::RowCount() const { return m_list->RowCount(); }

@@ -95,6 +95,9 @@ private:
     void PushButton5_Click();
     void PushButton6_Click();
     void ListView1_OLEDragDrop(const QStringList& items);
+    // Adds each file, and each folder's files, as rows; a folder that gave none is named in one
+    // message, so nothing is dropped without a word.
+    void AddFilesAndFolders(const char* procedure, const QStringList& paths);
     void RemoveSelectedRow();
 
     void ShowBusyPointer();

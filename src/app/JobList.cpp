@@ -20,18 +20,20 @@ void JobList::AddRow(const QString& path)
     row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
 }
 
-void JobList::AddFolderTree(const QString& folder, const QString& pattern)
+int JobList::AddFolderTree(const QString& folder, const QString& pattern)
 {
-    for (const QString& path : FilesOfFolderTree(folder, pattern))
+    const QStringList files = FilesOfFolderTree(folder, pattern);
+    for (const QString& path : files)
         AddRow(path);
+    return static_cast<int>(files.size());
 }
 
-void JobList::AddFileOrFolder(const QString& path)
+int JobList::AddFileOrFolder(const QString& path)
 {
     if (FolderExists(path))
-        AddFolderTree(path, QStringLiteral("*.*"));
-    else
-        AddRow(path);
+        return AddFolderTree(path, QStringLiteral("*.*"));
+    AddRow(path);
+    return 1;
 }
 
 void JobList::RemoveSelectedRow()

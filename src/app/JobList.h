@@ -17,10 +17,12 @@ public:
     QString RowText(int row) const override;
 
     void AddRow(const QString& path);
-    // The files of a folder and of all its subfolders whose names match the pattern.
-    void AddFolderTree(const QString& folder, const QString& pattern);
-    // A folder with all its files and those of its subfolders, else the path as a row.
-    void AddFileOrFolder(const QString& path);
+    // The files of a folder and of all its subfolders whose names match the pattern; returns
+    // how many rows were added.
+    int AddFolderTree(const QString& folder, const QString& pattern);
+    // A folder with all its files and those of its subfolders, else the path as a row; returns
+    // how many rows were added (none for a folder without files).
+    int AddFileOrFolder(const QString& path);
     void RemoveSelectedRow();
     void Clear();
 

@@ -127,8 +127,13 @@ TEST_F(ListIntake, DroppedFilesAndFoldersComeInDropOrderAndTextIsRefused)
     QWidget* list = Control(form, "ListView1");
     const QString first = root + "/.hidden.avi";  // a dropped file is taken without the filter
     const QString last = root + "/a.txt";
-    EXPECT_TRUE(DragAndDrop(list, FileList({first, root + "/sub1", last})));
+    // A folder without files (only an empty folder in it) adds nothing and says so.
+    const QString empty = root + "/empty";
+    ASSERT_TRUE(QDir().mkpath(empty + "/inner"));
+    EXPECT_TRUE(DragAndDrop(list, FileList({first, root + "/sub1", empty, last})));
     EXPECT_EQ(Rows(form), (QStringList{first, root + "/sub1/x.avi", root + "/sub1/deeper/y.avi", last}));
+    EXPECT_EQ(dialogs.log, QStringList("message:Tarnivo|The folder '" + empty + "' holds no files."));
+    dialogs.log.clear();
 
     auto* text = new QMimeData;
     text->setText(root + "/b.avi");
