@@ -151,7 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
                  With("-colorspace bt709 -i a.avi -an -vf setparams=colorspace=bt709,scale=64:48,%F o.gif",
                       kPalette)},
         RuleCase{"OwnFiltersJoinTheChain", "-i a.avi -vf hflip -s 64x48 -deinterlace o.avi",
-                 "-i a.avi -vf " + kDeinterlace + ",hflip,scale=64:48 o.avi"}),
+                 "-i a.avi -vf " + kDeinterlace + ",hflip,scale=64:48 o.avi"},
+        RuleCase{"RateAfterTheColoursAndDeinterlacingBeforeTheScale",
+                 kBt709Input + " -b 360 -r 29.97 -s 320x240 -vcodec xvid -deinterlace o.avi",
+                 kBt709Input + " -b:v 360k -r 29.97 -vcodec libxvid -vf " + kBt709Tags + "," + kDeinterlace +
+                     ",fps=29.97,scale=320:240:out_color_matrix=bt601,setparams=colorspace=smpte170m o.avi"},
+        RuleCase{"RateThatIsNoNumberLeftToFfmpeg", "-i a.avi -r 25,hflip -r ntsc o.avi",
+                 "-i a.avi -r 25,hflip -r ntsc o.avi"}),
     [](const auto& info) { return info.param.name; });
 
 // Containers that take only some codecs get one they take, whatever the custom panel says.
@@ -178,7 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
                      kDeinterlace + "," + kFourSourceSize + " o.rm"},
         RuleCase{"RealMediaKeepsAGivenBuffer", "-i a.avi -b 300 -bufsize 200 -f rm o",
                  "-i a.avi -b:v 300k -bufsize 200k -f rm -maxrate 100000k o"},
-        RuleCase{"FrameRateKeptOutsideGif", "-i a.avi -r 25 o.avi", "-i a.avi -r 25 o.avi"}),
+        RuleCase{"FrameRateMadeInTheChainAndStated", "-i a.avi -r 25 o.avi",
+                 "-i a.avi -r 25 -vf fps=25 o.avi"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -176,6 +177,16 @@ std::string Lowered(std::string text)
 bool EndsWithIgnoringCase(const std::string& text, const std::string& ending)
 {
     return text.size() >= ending.size() && Lowered(text.substr(text.size() - ending.size())) == ending;
+}
+
+// A frame rate written as digits with at most one "." or "/" (25, 29.97, 30000/1001).
+bool IsPlainRate(const std::string& text)
+{
+    auto isDigit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    const auto marks = std::count_if(text.begin(), text.end(), [](char c) { return c == '.' || c == '/'; });
+    const auto digits = std::count_if(text.begin(), text.end(), isDigit);
+    return !text.empty() && isDigit(text.front()) && isDigit(text.back()) && marks <= 1 &&
+           digits + marks == static_cast<std::ptrdiff_t>(text.size());
 }
 
 // The dialect gives every rate in kbit/s as bare digits; today's ffmpeg reads bare digits as
@@ -495,7 +506,7 @@ struct Translation {
     std::string inputColours;             // setparams with the input's colours
     std::string userFilters;              // the line's own "-vf", kept in the one chain
     std::string matrixConversion;         // the matrix to convert the pictures into, "" for none
-    std::string gifRate;                  // a GIF's frame rate, applied before its palettes are made
+    std::string frameRate;                // the output's frame rate, made by the chain (see VideoFrameRate)
     bool gifPalette = false;
 };
 
@@ -555,12 +566,21 @@ void MaximumBitrate(const OutputPlan&, const std::string& value, Translation& ou
     RateInKiloBits("-maxrate", value, out);
 }
 
+// The rate is made by an fps filter in the chain, before the scale, so the pictures dropped or
+// repeated are the ones nearest in time: ffmpeg's own rate conversion at the output keeps a
+// picture later than the one showing at that moment when it drops pictures, which put the
+// sound up to a frame early against the picture (33 ms at 25 fps from 30), and it made one
+// picture too many. A GIF's palettes are then made only for the pictures kept. "-r" stays on
+// other outputs, so the stream states the rate; there a value that is not a plain number or
+// fraction is left to ffmpeg alone, which refuses it, rather than joining the chain.
 void VideoFrameRate(const OutputPlan& plan, const std::string& value, Translation& out)
 {
-    if (plan.gif)
-        out.gifRate = value;  // the last one counts, as it would for ffmpeg
-    else
-        Emit(out, {"-r", value});
+    if (plan.gif) {
+        out.frameRate = value;  // the last one counts, as it would for ffmpeg
+        return;
+    }
+    out.frameRate = IsPlainRate(value) ? value : std::string();
+    Emit(out, {"-r", value});
 }
 
 void RateControlBuffer(const OutputPlan&, const std::string& value, Translation& out)
@@ -674,8 +694,8 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //   -sameq          -q:v 2 (quantiser codecs), -crf 18 (libx264, libx265); dropped for others
 //                   and when no codec is named (the encoder ffmpeg picks is not known here)
 //   -deinterlace    yadif on the frames that are interlaced, first in the filter chain
-//   -r N            on a GIF output: fps=N in the filter chain, before the palettes are made
-//                   (the last -r counts); others unchanged
+//   -r N            fps=N in the filter chain, before the scale (the last -r counts); kept as
+//                   -r N but on a GIF output
 //   -loop_output N  -loop N
 //   -pix_fmt rgb24  on a GIF output: a palette per picture, last in the filter chain
 //   -s WxH          scale=W:H in the filter chain, rounded to a size the codec takes
@@ -858,8 +878,8 @@ std::string FilterChain(const Translation& translation)
         filters.push_back(kDeinterlaceWhatIsInterlaced);
     if (!translation.userFilters.empty())
         filters.push_back(translation.userFilters);
-    if (!translation.gifRate.empty())
-        filters.push_back("fps=" + translation.gifRate);
+    if (!translation.frameRate.empty())
+        filters.push_back("fps=" + translation.frameRate);
     const std::string& matrix = translation.matrixConversion;
     if (!translation.scale.empty()) {
         // A resampling to a size converts the matrix in the same pass.
