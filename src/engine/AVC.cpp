@@ -79,6 +79,7 @@ void AVC::SourceColours(QString matrix, QString primaries, QString transfer)
             m_sourceColourOptions << QLatin1String(option) << *value;
     }
 }
+void AVC::SourceFrameRate(QString rate) { m_sourceFrameRate = std::move(rate); }
 void AVC::ApplySettings(const ConversionSettings& given) { ApplyGivenSettings(m_settings, given); }
 
 void AVC::ConvertMedia(bool OverWrite)
@@ -122,8 +123,10 @@ QString AVC::UnusableFileName() const
 
 QString AVC::BuildCommandLine(bool OverWrite) const
 {
-    // The colour names are ffmpeg's own words: one argument each, as they stand.
+    // The rate and the colour names are ffmpeg's own words: one argument each, as they stand.
     QString commandLine = ProgramToken(ConversionToolPath()) + QLatin1Char(' ');
+    if (!m_sourceFrameRate.isEmpty())
+        commandLine += QStringLiteral("-r ") + m_sourceFrameRate + QLatin1Char(' ');
     for (const QString& option : m_sourceColourOptions)
         commandLine += option + QLatin1Char(' ');
     commandLine +=
@@ -174,6 +177,7 @@ void AVC::ClearSettings()
     m_SourceFile.clear();
     m_DestFile.clear();
     m_sourceColourOptions.clear();
+    m_sourceFrameRate.clear();
     m_settings = ConversionSettings();
 }
 

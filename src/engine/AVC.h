@@ -77,6 +77,9 @@ public:
     // ffmpeg's names ("bt709"). They stand before the source on the command line as
     // "-colorspace", "-color_primaries" and "-color_trc"; empty ones are left out.
     void SourceColours(QString matrix, QString primaries, QString transfer);
+    // The constant rate of the source's pictures ("30000/1001"), stated before the source as
+    // "-r"; empty leaves it out. Encoders whose limits depend on the rate are set up from it.
+    void SourceFrameRate(QString rate);
     // Every text of given that is not empty and every switch of it that is true; the other
     // settings keep their values.
     void ApplySettings(const ConversionSettings& given);
@@ -133,6 +136,7 @@ private:
     ConversionSettings m_settings;
     QString m_SourceFile;
     QStringList m_sourceColourOptions;
+    QString m_sourceFrameRate;
     QString m_DestFile;
 };
 

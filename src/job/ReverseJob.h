@@ -115,7 +115,9 @@ private:
     bool CustomFormatFits();
     bool Prepare(WorkFolderLock& lock);
     FileOutcome ProcessRow(int i, const QString& FQ, const StepErrorReporter& report);
-    void Convert(const QString& V, const QString& S, const FrameColours& colours, FileOutcome& outcome);
+    // V's pictures hold colours and run at frameRate (see ReversalResult).
+    void Convert(const QString& V, const QString& S, const FrameColours& colours, const QString& frameRate,
+                 FileOutcome& outcome);
     void CleanWorkFolder();
     void ListenToTools(bool listen);
 

@@ -363,7 +363,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     KillFiles(paths.rebuilt);
     if (!reason.isEmpty())
         return failure(reason);
-    return ReversalResult{true, QString(), span.colours};
+    return ReversalResult{true, QString(), span.colours, source.hasPicture ? span.frameRate : QString()};
 }
 
 }  // namespace tarnivo

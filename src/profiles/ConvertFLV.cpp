@@ -197,7 +197,7 @@ void finishAttempt(const AVC& AVC1, const QString& SourcePath, const OutputFolde
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
                              const QString& InputPath, const OutputFolder& outputFolder,
                              const CustomFormatValues& custom, MessageSink& sink,
-                             const FrameColours& sourceColours)
+                             const FrameColours& sourceColours, const QString& sourceFrameRate)
 {
     const StepErrorReporter report(sink, QStringLiteral("Form1"), QStringLiteral("ConvertFLV"));
     ConversionAttempt attempt;
@@ -247,6 +247,7 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     report.Run(kSourceLine, [&] {
         AVC1.SourceFile(SourcePath);
         AVC1.SourceColours(sourceColours.matrix, sourceColours.primaries, sourceColours.transfer);
+        AVC1.SourceFrameRate(sourceFrameRate);
         AVC1.DestFile(attempt.temporary);
     });
     report.Run(kConvertLine, [&] { AVC1.ConvertMedia(true); });

@@ -55,11 +55,13 @@ struct ConversionAttempt {
 // allows no longer name. Otherwise the temporary file is deleted and nothing else is touched.
 // A folder that was moved or deleted during the conversion gets nothing, and the attempt says
 // so. Returns after the engine has emitted Complete or ErrorEvent (or at once when nothing was
-// started). The source's pictures are read in sourceColours where it names them.
+// started). The source's pictures are read in sourceColours where it names them, and at
+// sourceFrameRate (their constant rate) where it is given.
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
                              const QString& InputPath, const OutputFolder& outputFolder,
                              const CustomFormatValues& custom, MessageSink& sink,
-                             const FrameColours& sourceColours = FrameColours());
+                             const FrameColours& sourceColours = FrameColours(),
+                             const QString& sourceFrameRate = QString());
 
 // Why InputPath's output in ProfileName cannot be made in the output folder, told before its
 // reversal: the folder was moved or deleted, or the profile's extension leaves no room for a

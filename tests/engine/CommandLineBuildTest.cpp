@@ -36,8 +36,9 @@ TEST_F(CommandLineBuild, FilesAloneGiveToolSourceAndDestination)
 
     // How the source's pictures are to be read stands before it; what is not known is left out.
     engine.SourceColours("bt709", "", "bt709");
-    EXPECT_EQ(engine.BuildCommandLine(false),
-              Tool() + " -colorspace bt709 -color_trc bt709 -i \"/clips/in.avi\" \"/out/result.avi\"");
+    engine.SourceFrameRate("30000/1001");
+    EXPECT_EQ(engine.BuildCommandLine(false), Tool() + " -r 30000/1001 -colorspace bt709 -color_trc bt709 -i "
+                                                       "\"/clips/in.avi\" \"/out/result.avi\"");
     engine.ClearSettings();
     engine.SourceFile("/clips/in.avi");
     engine.DestFile("/out/result.avi");

@@ -182,6 +182,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "-i a.avi -y -vcodec rv20 -deinterlace -sameq -ar 44100 -ac 2 o.rm",
                  "-i a.avi -y -vcodec rv20 -b:v 8000k -ar 44100 -ac 2 " + kRealMediaCap + " -vf " +
                      kDeinterlace + "," + kFourSourceSize + " o.rm"},
+        // The encoder takes at most one buffer (400 kbit) per picture of its rate.
+        RuleCase{
+            "RealMediaSameQualityFitsTheBufferAtTheInputsRate", "-r 10 -i a.avi -vcodec rv20 -sameq o.rm",
+            "-r 10 -i a.avi -vcodec rv20 -b:v 4000k " + kRealMediaCap + " -vf " + kFourSourceSize + " o.rm"},
+        RuleCase{"RealMediaSameQualityAtAFractionalRate",
+                 "-r 30000/1001 -i a.avi -s 64x48 -vcodec rv20 -sameq o.rm",
+                 "-r 30000/1001 -i a.avi -vcodec rv20 -b:v 8000k " + kRealMediaCap + " -vf scale=64:48 o.rm"},
+        RuleCase{"RealMediaRateOfTheOutputCounts", "-r 60 -i a.avi -r 2.5 -b 1500 -sameq -f rm o",
+                 "-r 60 -i a.avi -r 2.5 -b:v 1000k -f rm " + kRealMediaCap + " -vf fps=2.5 o"},
+        RuleCase{"RealMediaBitrateCappedAtOnePicturePerBuffer",
+                 "-r 1 -i a.avi -b 1500 -s 64x48 -vcodec rv20 o.rm",
+                 "-r 1 -i a.avi -b:v 400k -vcodec rv20 " + kRealMediaCap + " -vf scale=64:48 o.rm"},
         RuleCase{"RealMediaKeepsAGivenBuffer", "-i a.avi -b 300 -bufsize 200 -f rm o",
                  "-i a.avi -b:v 300k -bufsize 200k -f rm -maxrate 100000k o"},
         RuleCase{"FrameRateMadeInTheChainAndStated", "-i a.avi -r 25 o.avi",

@@ -189,6 +189,20 @@ bool IsPlainRate(const std::string& text)
            digits + marks == static_cast<std::ptrdiff_t>(text.size());
 }
 
+// A plain rate's frames per second; nothing for any other text, and for a rate of 0.
+std::optional<double> ParseRate(const std::string& text)
+{
+    if (!IsPlainRate(text))
+        return std::nullopt;
+    const size_t slash = text.find('/');
+    const double numerator = std::strtod(text.substr(0, slash).c_str(), nullptr);
+    const double denominator =
+        slash == std::string::npos ? 1 : std::strtod(text.substr(slash + 1).c_str(), nullptr);
+    if (!(numerator > 0) || !(denominator > 0))
+        return std::nullopt;
+    return numerator / denominator;
+}
+
 // The dialect gives every rate in kbit/s as bare digits; today's ffmpeg reads bare digits as
 // bit/s, so they get the "k" suffix. Values with a unit of their own stay as they are.
 std::string KiloBits(const std::string& value) { return IsBareNumber(value) ? value + "k" : value; }
@@ -339,11 +353,20 @@ const char* const kGifPaletteFilter =
 // the cap is the only limit it sets.
 const char* const kRealMediaPictureBuffer = "400k";
 const char* const kRealMediaMaximumRate = "100000k";
+constexpr double kRealMediaPictureBufferKiloBits = 400;
 // Constant quality ("-sameq") in RealMedia: a rate the cap, not the rate, will limit on large
 // pictures, and that small pictures reach at the finest quantiser. Rate control then starts each
 // picture near the quantiser that fits, where a fixed quantiser would encode a detailed HD
 // picture again and again from the finest one up (measured: 10 s against 24 s for 2 s of 1080p).
-const char* const kRealMediaSameQualityRate = "8000k";
+constexpr long kRealMediaSameQualityKiloBits = 8000;
+
+// The encoder refuses a video rate above one buffer per picture ("VBV buffer too small for
+// bitrate"): 400 kbit/s at 1 fps, 4000 at 10. The highest rate it takes at a picture rate, in
+// whole kbit/s.
+long RealMediaRateLimit(double pictureRate)
+{
+    return std::max(1L, static_cast<long>(std::floor(kRealMediaPictureBufferKiloBits * pictureRate)));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Colours
@@ -373,8 +396,13 @@ struct InputColours {
     }
 };
 
-// The colour options among the options of the last input (those after the input before it).
-InputColours ReadInputColours(const std::vector<std::string>& arguments, size_t outputStart)
+// What the options of the last input (those after the input before it) say of its pictures.
+struct InputPictures {
+    InputColours colours;
+    std::optional<double> frameRate;  // "-r": the constant rate they are read at
+};
+
+InputPictures ReadInputPictures(const std::vector<std::string>& arguments, size_t outputStart)
 {
     size_t first = 0;
     size_t lastInput = 0;
@@ -385,7 +413,7 @@ InputColours ReadInputColours(const std::vector<std::string>& arguments, size_t 
             ++i;
         }
     }
-    InputColours colours;
+    InputPictures pictures;
     const std::pair<const char*, std::string InputColours::*> options[] = {
         {"-colorspace", &InputColours::matrix},
         {"-color_primaries", &InputColours::primaries},
@@ -398,10 +426,12 @@ InputColours ReadInputColours(const std::vector<std::string>& arguments, size_t 
         }
         for (const auto& [option, member] : options) {
             if (arguments[i] == option)
-                colours.*member = arguments[i + 1];
+                pictures.colours.*member = arguments[i + 1];
         }
+        if (arguments[i] == "-r")
+            pictures.frameRate = ParseRate(arguments[i + 1]);
     }
-    return colours;
+    return pictures;
 }
 
 std::string SetParamsFilter(const InputColours& colours)
@@ -493,6 +523,9 @@ struct OutputPlan {
     bool hasDestination = false;
     std::string destination;
     InputColours inputColours;  // as the input's options state them
+    // RealMedia with the front end's picture buffer, at a known picture rate: the highest video
+    // rate the encoder takes, in kbit/s.
+    std::optional<long> realMediaRateLimit;
     MatrixReading matrixReading = MatrixReading::BySize;
 };
 
@@ -525,8 +558,14 @@ void Emit(Translation& out, std::initializer_list<std::string> arguments)
 
 void VideoBitrate(const OutputPlan& plan, const std::string& value, Translation& out)
 {
-    if (!plan.qualityWinsOverBitrate)
-        Emit(out, {"-b:v", KiloBits(value)});
+    if (plan.qualityWinsOverBitrate)
+        return;
+    if (plan.realMediaRateLimit && IsBareNumber(value) && value.size() < 10 &&
+        std::stol(value) > *plan.realMediaRateLimit) {
+        Emit(out, {"-b:v", std::to_string(*plan.realMediaRateLimit) + "k"});
+        return;
+    }
+    Emit(out, {"-b:v", KiloBits(value)});
 }
 
 std::string NearestAmrBitrate(const std::string& value)
@@ -716,7 +755,8 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //   AMR-NB without -ar/-ac: -ar 8000 -ac 1
 //   a GIF destination not named ".gif" and no -f: -f gif
 //   RealMedia: -maxrate 100000k -bufsize 400k when not given, so no picture outgrows the
-//   muxer's 64 KB packets; -sameq there is -b:v 8000k
+//   muxer's 64 KB packets; -sameq there is -b:v 8000k, and with that buffer every video rate
+//   is at most 400k per picture of the rate (the output's -r, else the input's -r)
 //   colour options of the input: setparams at the head of the chain, and a matrix conversion
 //                   where the output is read by its size and another size asks for another
 //                   matrix (see "Colours")
@@ -793,10 +833,14 @@ OutputOptions ReadOutputOptions(const std::vector<std::string>& arguments)
     return options;
 }
 
-std::vector<std::string> SameQualityArguments(const VideoCodecRule* video, Container container)
+std::vector<std::string> SameQualityArguments(const VideoCodecRule* video, Container container,
+                                              std::optional<long> realMediaRateLimit)
 {
-    if (container == Container::RealMedia)
-        return {"-b:v", kRealMediaSameQualityRate};
+    if (container == Container::RealMedia) {
+        const long rate = std::min(kRealMediaSameQualityKiloBits,
+                                   realMediaRateLimit.value_or(kRealMediaSameQualityKiloBits));
+        return {"-b:v", std::to_string(rate) + "k"};
+    }
     if (!video)
         return {};
     switch (video->quality) {
@@ -831,7 +875,8 @@ Container ContainerOf(const std::string& format, const std::string& destination)
     return Container::Other;
 }
 
-OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOptions& options)
+OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOptions& options,
+                      const InputPictures& input)
 {
     const auto& given = options.switches;
     auto valueOf = [&](const char* name) {
@@ -854,8 +899,14 @@ OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOpt
         plan.audioEncoder = AudioEncoderForOutput(valueOf("-acodec"), plan.container);
         plan.amrNarrowBand = plan.audioEncoder == "libopencore_amrnb";
     }
+    plan.hasMaximumRate = has("-maxrate");
+    plan.hasBuffer = has("-bufsize");
+    // The encoder runs at the output's rate where the line sets one, else at the input's.
+    const std::optional<double> pictureRate = has("-r") ? ParseRate(valueOf("-r")) : input.frameRate;
+    if (plan.container == Container::RealMedia && !plan.hasBuffer && pictureRate)
+        plan.realMediaRateLimit = RealMediaRateLimit(*pictureRate);
     if (has("-sameq"))
-        plan.sameQualityArguments = SameQualityArguments(plan.video, plan.container);
+        plan.sameQualityArguments = SameQualityArguments(plan.video, plan.container, plan.realMediaRateLimit);
     plan.qscaleAsRateFactor = plan.video && std::string(plan.video->encoder) == "libx264" && has("-qscale") &&
                               ParseNumber(valueOf("-qscale")).has_value();
     plan.qualityWinsOverBitrate = !plan.sameQualityArguments.empty() || plan.qscaleAsRateFactor;
@@ -863,9 +914,8 @@ OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOpt
     plan.hasSampleRate = has("-ar");
     plan.hasChannels = has("-ac");
     plan.hasFormat = has("-f");
-    plan.hasMaximumRate = has("-maxrate");
-    plan.hasBuffer = has("-bufsize");
     plan.matrixReading = MatrixReadingOf(plan.video, plan.container, plan.destination);
+    plan.inputColours = input.colours;
     return plan;
 }
 
@@ -929,11 +979,10 @@ void FinishOutput(const OutputPlan& plan, Translation& out)
 }
 
 std::vector<std::string> TranslateOutputArguments(const std::vector<std::string>& arguments,
-                                                  const InputColours& inputColours)
+                                                  const InputPictures& input)
 {
     const OutputOptions options = ReadOutputOptions(arguments);
-    OutputPlan plan = PlanOutput(arguments, options);
-    plan.inputColours = inputColours;
+    const OutputPlan plan = PlanOutput(arguments, options, input);
     Translation out;
     for (size_t i = 0; i < options.optionsEnd; ++i) {
         const SwitchRule* rule = FindSwitchRule(arguments[i]);
@@ -972,7 +1021,7 @@ std::vector<std::string> TranslateArguments(const std::vector<std::string>& argu
     const size_t start = OutputSectionStart(arguments);
     std::vector<std::string> result(arguments.begin(), arguments.begin() + start);
     const std::vector<std::string> output = TranslateOutputArguments(
-        {arguments.begin() + start, arguments.end()}, ReadInputColours(arguments, start));
+        {arguments.begin() + start, arguments.end()}, ReadInputPictures(arguments, start));
     result.insert(result.end(), output.begin(), output.end());
     return result;
 }
