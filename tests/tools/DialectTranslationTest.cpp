@@ -213,13 +213,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Containers, DialectRule,
-    testing::Values(RuleCase{"AacInMpegProgramStreamIsMp2", "-i a.avi -acodec aac -ab 64 o.mpg",
-                             "-i a.avi -acodec mp2 -b:a 64k o.mpg"},
-                    RuleCase{"UpperCaseMpegName", "-i a.avi -acodec aac o.MPEG",
-                             "-i a.avi -acodec mp2 o.MPEG"},
-                    RuleCase{"Mp3CarriedByMpegProgramStream", "-i a.avi -acodec mp3 o.mpg",
-                             "-i a.avi -acodec libmp3lame o.mpg"},
-                    RuleCase{"AacKeptInMp4", "-i a.avi -acodec aac o.mp4", "-i a.avi -acodec aac o.mp4"}),
+    testing::Values(
+        RuleCase{"AacInMpegProgramStreamIsMp2", "-i a.avi -acodec aac -ab 64 o.mpg",
+                 "-i a.avi -acodec mp2 -b:a 64k o.mpg"},
+        // MPEG-4 Part 2 in MPEG-PS is read right only at a whole rate.
+        RuleCase{"Mpeg4InMpegProgramStreamAtTheInputsRateMadeWhole",
+                 "-r 30000/1001 -i a.avi -s 320x240 -vcodec mpeg4 o.mpg",
+                 "-r 30000/1001 -i a.avi -vcodec mpeg4 -r 30 -vf fps=30,scale=320:240 o.mpg"},
+        RuleCase{"Mpeg4InMpegProgramStreamAtItsOwnRateMadeWhole", "-i a.avi -r 23.976 -vcodec xvid o.mpeg",
+                 With("-i a.avi -r 24 -vcodec libxvid -vf fps=24,%F o.mpeg", kEvenSourceSize)},
+        RuleCase{"WholeRatesAndOtherCodecsKeepTheirRate",
+                 "-r 30000/1001 -i a.avi -vcodec mpeg1video -r 25 -vcodec mpeg4 o.mpg",
+                 "-r 30000/1001 -i a.avi -vcodec mpeg1video -r 25 -vcodec mpeg4 -vf fps=25 o.mpg"},
+        RuleCase{"FractionalRateKeptInOtherContainers", "-r 30000/1001 -i a.avi -vcodec mpeg4 o.avi",
+                 "-r 30000/1001 -i a.avi -vcodec mpeg4 o.avi"},
+        RuleCase{"UpperCaseMpegName", "-i a.avi -acodec aac o.MPEG", "-i a.avi -acodec mp2 o.MPEG"},
+        RuleCase{"Mp3CarriedByMpegProgramStream", "-i a.avi -acodec mp3 o.mpg",
+                 "-i a.avi -acodec libmp3lame o.mpg"},
+        RuleCase{"AacKeptInMp4", "-i a.avi -acodec aac o.mp4", "-i a.avi -acodec aac o.mp4"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(

@@ -526,6 +526,8 @@ struct OutputPlan {
     // RealMedia with the front end's picture buffer, at a known picture rate: the highest video
     // rate the encoder takes, in kbit/s.
     std::optional<long> realMediaRateLimit;
+    bool hasFrameRate = false;
+    std::string wholeFrameRate;  // the whole-number rate a fractional one is written at, "" to keep it
     MatrixReading matrixReading = MatrixReading::BySize;
 };
 
@@ -618,8 +620,28 @@ void VideoFrameRate(const OutputPlan& plan, const std::string& value, Translatio
         out.frameRate = value;  // the last one counts, as it would for ffmpeg
         return;
     }
-    out.frameRate = IsPlainRate(value) ? value : std::string();
-    Emit(out, {"-r", value});
+    const std::string& rate = plan.wholeFrameRate.empty() ? value : plan.wholeFrameRate;
+    out.frameRate = IsPlainRate(rate) ? rate : std::string();
+    Emit(out, {"-r", rate});
+}
+
+// MPEG-4 Part 2 pictures in an MPEG program stream carry a time stamp only where a picture is
+// the first to start in a 2048-byte packet; a reader dates the others from the rate in the
+// stream's header. ffmpeg's encoder states no fixed rate there, only its time base's resolution
+// (30000 for 29.97 fps), which a reader cannot take for a rate: those pictures get no time of
+// their own and the file reads back short (5.7 s of 6). At a whole rate the resolution is the
+// rate. So a fractional rate is written as the nearest whole one, the fps filter repeating a
+// picture now and then (one in a thousand from 29.97 to 30), each within half a frame of its time.
+std::string WholeFrameRateFor(Container container, const VideoCodecRule* video,
+                              std::optional<double> pictureRate)
+{
+    if (container != Container::MpegProgramStream || !video || !pictureRate ||
+        !IsOneOf(video->encoder, {"mpeg4", "libxvid"}))
+        return "";
+    const double whole = std::max(1.0, std::round(*pictureRate));
+    if (std::fabs(whole - *pictureRate) < 1e-9)
+        return "";
+    return std::to_string(static_cast<long>(whole));
 }
 
 void RateControlBuffer(const OutputPlan&, const std::string& value, Translation& out)
@@ -734,7 +756,9 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //                   and when no codec is named (the encoder ffmpeg picks is not known here)
 //   -deinterlace    yadif on the frames that are interlaced, first in the filter chain
 //   -r N            fps=N in the filter chain, before the scale (the last -r counts); kept as
-//                   -r N but on a GIF output
+//                   -r N but on a GIF output. MPEG-4 Part 2 in MPEG-PS at a fractional rate
+//                   (the output's -r, else the input's -r): the nearest whole rate, also when
+//                   the line sets none
 //   -loop_output N  -loop N
 //   -pix_fmt rgb24  on a GIF output: a palette per picture, last in the filter chain
 //   -s WxH          scale=W:H in the filter chain, rounded to a size the codec takes
@@ -905,6 +929,8 @@ OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOpt
     const std::optional<double> pictureRate = has("-r") ? ParseRate(valueOf("-r")) : input.frameRate;
     if (plan.container == Container::RealMedia && !plan.hasBuffer && pictureRate)
         plan.realMediaRateLimit = RealMediaRateLimit(*pictureRate);
+    plan.hasFrameRate = has("-r");
+    plan.wholeFrameRate = WholeFrameRateFor(plan.container, plan.video, pictureRate);
     if (has("-sameq"))
         plan.sameQualityArguments = SameQualityArguments(plan.video, plan.container, plan.realMediaRateLimit);
     plan.qscaleAsRateFactor = plan.video && std::string(plan.video->encoder) == "libx264" && has("-qscale") &&
@@ -957,6 +983,10 @@ void FinishOutput(const OutputPlan& plan, Translation& out)
     out.matrixConversion = MatrixToConvertInto(plan.matrixReading, plan.inputColours.matrix, out.scaledSize);
     if (plan.video && !plan.hasFrameSize)
         out.scale = SourceSizeFilter(plan.video->sizes);
+    if (!plan.wholeFrameRate.empty() && !plan.hasFrameRate) {
+        Emit(out, {"-r", plan.wholeFrameRate});
+        out.frameRate = plan.wholeFrameRate;
+    }
     if (plan.amrNarrowBand && !plan.hasSampleRate)
         Emit(out, {"-ar", "8000"});
     if (plan.amrNarrowBand && !plan.hasChannels)
