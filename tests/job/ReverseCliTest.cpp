@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <map>
@@ -435,6 +436,76 @@ TEST_F(ReverseCli, EveryProfileGivesAValidFile)
             const QString height = StreamEntry(made, "v:0", "height");
             EXPECT_EQ(width + "x" + height, size);
         }
+    }
+}
+
+namespace {
+
+// The time of the first picture brighter than mid-grey, in seconds on the file's own timeline;
+// -1 when there is none.
+double FirstFlash(const QString& file)
+{
+    const ToolResult stats = RunTool(
+        "ffmpeg", {"-v", "error", "-i", file, "-an", "-vf",
+                   "signalstats,metadata=print:key=lavfi.signalstats.YAVG:file=-", "-f", "null", "-"});
+    const QRegularExpression time("pts_time:([-0-9.]+)");
+    const QRegularExpression brightness("YAVG=([0-9.]+)");
+    double frameTime = -1;
+    for (const QString& line : QString::fromUtf8(stats.output).split('\n')) {
+        const QRegularExpressionMatch at = time.match(line);
+        if (at.hasMatch())
+            frameTime = at.captured(1).toDouble();
+        const QRegularExpressionMatch luma = brightness.match(line);
+        if (luma.hasMatch() && luma.captured(1).toDouble() > 150)
+            return frameTime;
+    }
+    return -1;
+}
+
+// The time the first sound after silence starts; -1 when there is none.
+double FirstBeep(const QString& file)
+{
+    const ToolResult silence = RunTool("ffmpeg", {"-v", "info", "-i", file, "-vn", "-af",
+                                                  "silencedetect=n=-30dB:d=0.005", "-f", "null", "-"});
+    const QRegularExpressionMatch end =
+        QRegularExpression("silence_end: ([-0-9.]+)").match(QString::fromUtf8(silence.errors));
+    return end.hasMatch() ? end.captured(1).toDouble() : -1;
+}
+
+}  // namespace
+
+// A flash on one picture and a beep as long as that picture, at the same moment: reversed, the
+// beep starts with the flash's picture, and every profile keeps them within one of its own
+// frames. A film at 29.97 fps, which the MPEG-4 program streams cannot carry as it is.
+TEST_F(ReverseCli, PictureAndSoundStayTogether)
+{
+    QDir().mkpath(sources());
+    const QString source = sources() + "/flash and beep.mkv";
+    const QString flash = "color=c=0x202020:s=320x240:r=30000/1001:d=4,"
+                          "drawbox=c=white:t=fill:enable='eq(n,40)'";
+    const QString beep = "aevalsrc='if(between(t,40*1001/30000,41*1001/30000),0.5*sin(2*PI*1000*t),0)':"
+                         "s=44100:d=4";
+    ASSERT_EQ(RunTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", flash, "-f", "lavfi", "-i", beep,
+                                 "-c:v", "mjpeg", "-q:v", "2", "-c:a", "pcm_s16le", "-shortest", source})
+                  .exitCode,
+              0);
+    for (const char* profile : {"wmv", "wmv-best", "zune-wmv", "flv", "ipod", "ipod-640", "iphone", "rm"}) {
+        SCOPED_TRACE(profile);
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+        const CliRun result = run({"--profile", profile, "--out", out(), source});
+        ASSERT_EQ(result.exitCode, 0) << result.output.toStdString() << result.errors.toStdString();
+        ASSERT_EQ(outputs().size(), 1);
+        const QString made = out() + "/" + outputs().first();
+        const QStringList rate = StreamEntry(made, "v:0", "avg_frame_rate").split('/');
+        ASSERT_EQ(rate.size(), 2);
+        const double frame = rate[1].toDouble() / rate[0].toDouble();
+        const double flashAt = FirstFlash(made);
+        const double beepAt = FirstBeep(made);
+        ASSERT_GE(flashAt, 0);
+        ASSERT_GE(beepAt, 0);
+        EXPECT_LE(std::abs(beepAt - flashAt), frame)
+            << "flash at " << flashAt << " s, beep at " << beepAt << " s";
     }
 }
 
