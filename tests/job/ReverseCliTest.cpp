@@ -476,7 +476,7 @@ double FirstBeep(const QString& file)
 
 // A flash on one picture and a beep as long as that picture, at the same moment: reversed, the
 // beep starts with the flash's picture, and every profile keeps them within one of its own
-// frames. A film at 29.97 fps, which the MPEG-4 program streams cannot carry as it is.
+// frames. A film at 29.97 fps, which the MPEG-4 program streams cannot carry as it is; H.264 in AVI.
 TEST_F(ReverseCli, PictureAndSoundStayTogether)
 {
     QDir().mkpath(sources());
@@ -489,7 +489,8 @@ TEST_F(ReverseCli, PictureAndSoundStayTogether)
                                  "-c:v", "mjpeg", "-q:v", "2", "-c:a", "pcm_s16le", "-shortest", source})
                   .exitCode,
               0);
-    for (const char* profile : {"wmv", "wmv-best", "zune-wmv", "flv", "ipod", "ipod-640", "iphone", "rm"}) {
+    for (const char* profile :
+         {"wmv", "wmv-best", "zune-wmv", "flv", "ipod", "ipod-640", "iphone", "rm", "psp-avc"}) {
         SCOPED_TRACE(profile);
         QDir(out()).removeRecursively();
         QDir().mkpath(out());

@@ -109,15 +109,18 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"OtherNamesUnchanged", "-i a.avi -vcodec theora -acodec flac o.ogg",
                  "-i a.avi -vcodec theora -acodec flac o.ogg"},
         RuleCase{"H264QscaleIsRateFactor", "-i a.avi -b 400 -vcodec h264 -qscale 25 o.avi",
-                 With("-i a.avi -vcodec libx264 -crf 25 -vf %F o.avi", kEvenSourceSize)},
+                 With("-i a.avi -vcodec libx264 -crf 25 -bf 0 -vf %F o.avi", kEvenSourceSize)},
         RuleCase{"RateFactorClamped", "-i a.avi -vcodec h264 -qscale 60 o.avi",
-                 With("-i a.avi -vcodec libx264 -crf 51 -vf %F o.avi", kEvenSourceSize)},
+                 With("-i a.avi -vcodec libx264 -crf 51 -bf 0 -vf %F o.avi", kEvenSourceSize)},
         RuleCase{"UnreadableQscaleKept", "-i a.avi -vcodec h264 -qscale high -qscale 25 o.avi",
-                 With("-i a.avi -vcodec libx264 -qscale high -crf 25 -vf %F o.avi", kEvenSourceSize)},
+                 With("-i a.avi -vcodec libx264 -qscale high -crf 25 -bf 0 -vf %F o.avi", kEvenSourceSize)},
         RuleCase{
             "EachCodecSwitchByItsOwnName",
             "-i a.avi -vcodec xvid -s 64x48 -vcodec mpeg4 -acodec mp3 -acodec aac o.mpg",
             "-i a.avi -vcodec libxvid -vcodec mpeg4 -acodec libmp3lame -acodec mp2 -vf scale=64:48 o.mpg"},
+        // AVI keeps no presentation times: H.264 pictures stay in their own order there.
+        RuleCase{"H264InAviOrH264WithItsOwnBFrames", "-i a.avi -vcodec h264 -bf 2 -f avi o",
+                 With("-i a.avi -vcodec libx264 -bf 2 -f avi -vf %F o", kEvenSourceSize)},
         RuleCase{"QscaleKeptForQuantiserCodecs", "-i a.avi -vcodec mpeg4 -qscale 1 o.avi",
                  "-i a.avi -vcodec mpeg4 -qscale 1 o.avi"}),
     [](const auto& info) { return info.param.name; });
@@ -130,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
     Colours, DialectRule,
     testing::Values(
         RuleCase{"TaggedCodecKeepsTheMatrix", kBt709Input + " -s 320x240 -vcodec h264 o.avi",
-                 kBt709Input + " -vcodec libx264 -vf " + kBt709Tags + ",scale=320:240 o.avi"},
+                 kBt709Input + " -vcodec libx264 -bf 0 -vf " + kBt709Tags + ",scale=320:240 o.avi"},
         RuleCase{"SmallerUntaggedOutputIsBt601", kBt709Input + " -s 320x240 -vcodec xvid -deinterlace o.avi",
                  kBt709Input + " -vcodec libxvid -vf " + kBt709Tags + "," + kDeinterlace +
                      ",scale=320:240:out_color_matrix=bt601,setparams=colorspace=smpte170m "

@@ -124,7 +124,7 @@ bool MpegProgramStreamCarries(const std::string& audioEncoder)
 const int kAmrBitrates[] = {4750, 5150, 5900, 6700, 7400, 7950, 10200, 12200};
 
 // The containers whose codecs are fixed, as far as a rule needs to know.
-enum class Container { Other, Gif, Flv, MpegProgramStream, WebM, RealMedia };
+enum class Container { Other, Gif, Flv, MpegProgramStream, WebM, RealMedia, Avi };
 
 std::string AudioEncoderForOutput(const std::string& dialectName, Container container)
 {
@@ -521,6 +521,7 @@ struct OutputPlan {
     bool hasMaximumRate = false;
     bool hasBuffer = false;
     bool hasDestination = false;
+    bool hasBFrames = false;  // the line sets "-bf" itself
     std::string destination;
     InputColours inputColours;  // as the input's options state them
     // RealMedia with the front end's picture buffer, at a known picture rate: the highest video
@@ -778,6 +779,7 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //                   (resampled to the nearest of a codec's fixed sizes)
 //   AMR-NB without -ar/-ac: -ar 8000 -ac 1
 //   a GIF destination not named ".gif" and no -f: -f gif
+//   libx264 in AVI: -bf 0 unless the line sets -bf (AVI cannot say that pictures are reordered)
 //   RealMedia: -maxrate 100000k -bufsize 400k when not given, so no picture outgrows the
 //   muxer's 64 KB packets; -sameq there is -b:v 8000k, and with that buffer every video rate
 //   is at most 400k per picture of the rate (the output's -r, else the input's -r)
@@ -896,6 +898,8 @@ Container ContainerOf(const std::string& format, const std::string& destination)
         return Container::WebM;
     if (format == "rm" || (format.empty() && named({".rm", ".rmvb"})))
         return Container::RealMedia;
+    if (format == "avi" || (format.empty() && named({".avi"})))
+        return Container::Avi;
     return Container::Other;
 }
 
@@ -930,6 +934,8 @@ OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOpt
     if (plan.container == Container::RealMedia && !plan.hasBuffer && pictureRate)
         plan.realMediaRateLimit = RealMediaRateLimit(*pictureRate);
     plan.hasFrameRate = has("-r");
+    plan.hasBFrames = std::find(arguments.begin(), arguments.begin() + options.optionsEnd, "-bf") !=
+                      arguments.begin() + options.optionsEnd;
     plan.wholeFrameRate = WholeFrameRateFor(plan.container, plan.video, pictureRate);
     if (has("-sameq"))
         plan.sameQualityArguments = SameQualityArguments(plan.video, plan.container, plan.realMediaRateLimit);
@@ -997,6 +1003,11 @@ void FinishOutput(const OutputPlan& plan, Translation& out)
     }
     if (plan.gif)
         Emit(out, {"-an"});
+    // AVI keeps no presentation times: H.264's reordered B-frames put the picture two frames
+    // (70 ms at 29.97 fps) behind its sound, which pictures in their own order do not.
+    if (plan.container == Container::Avi && plan.video && std::string(plan.video->encoder) == "libx264" &&
+        !plan.hasBFrames)
+        Emit(out, {"-bf", "0"});
     if (plan.container == Container::RealMedia) {
         if (!plan.hasMaximumRate)
             Emit(out, {"-maxrate", kRealMediaMaximumRate});
