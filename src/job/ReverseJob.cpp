@@ -369,7 +369,7 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
     } else {
         m_progress.StartConversion();
         emit FileConverting(i, outcome.source);
-        Convert(paths.result, S, reversal.colours, reversal.frameRate, outcome);
+        Convert(paths.result, S, reversal.picture, outcome);
     }
     KillFiles(paths.result);
     KillFiles(paths.rebuilt);
@@ -378,11 +378,11 @@ FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorRepo
     return outcome;
 }
 
-void ReverseJob::Convert(const QString& V, const QString& S, const FrameColours& colours,
-                         const QString& frameRate, FileOutcome& outcome)
+void ReverseJob::Convert(const QString& V, const QString& S, const IntermediatePicture& picture,
+                         FileOutcome& outcome)
 {
     const ConversionAttempt attempt = ConvertFLV(m_engine, V, m_choices.ProfileName(), S, m_output,
-                                                 m_choices.CustomValues(), m_sink, colours, frameRate);
+                                                 m_choices.CustomValues(), m_sink, picture);
     if (attempt.result == ConversionAttempt::Result::ProfileNotDefined) {
         outcome.reason = QStringLiteral("the profile \"%1\" is not defined").arg(m_choices.ProfileName());
         return;

@@ -115,8 +115,8 @@ private:
     bool CustomFormatFits();
     bool Prepare(WorkFolderLock& lock);
     FileOutcome ProcessRow(int i, const QString& FQ, const StepErrorReporter& report);
-    // V's pictures hold colours and run at frameRate (see ReversalResult).
-    void Convert(const QString& V, const QString& S, const FrameColours& colours, const QString& frameRate,
+    // V's picture is as the reversal made it (see ReversalResult).
+    void Convert(const QString& V, const QString& S, const IntermediatePicture& picture,
                  FileOutcome& outcome);
     void CleanWorkFolder();
     void ListenToTools(bool listen);

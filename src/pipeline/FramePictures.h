@@ -31,6 +31,14 @@ QString MatrixPlayersAssume(int width, int height);
 
 FrameColours ChooseFrameColours(const SourceFacts& source);
 
+// The picture of a reversed intermediate as the reversal made it: what its conversion reads it
+// in, and how long it lasts, which its read-back is measured against.
+struct IntermediatePicture {
+    FrameColours colours{};  // the colours its frames hold
+    QString frameRate;       // its constant rate ("30000/1001"); empty without a picture
+    int frames = 0;          // how many frames it holds; 0 without a picture
+};
+
 // The field order the frames are made progressive from: the source's, except that a picture of
 // fewer than 3 lines or columns is taken as it is (the deinterlacer refuses it, and it holds
 // nothing a deinterlacer could mend).

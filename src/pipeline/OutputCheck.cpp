@@ -127,9 +127,21 @@ StreamLength ReadStreamLength(const QString& path, const QString& kind, RunningT
     return length;
 }
 
+StreamLength KnownPictureLength(const IntermediatePicture& picture)
+{
+    StreamLength length;
+    const double rate = picture.frames > 0 ? FrameRateValue(picture.frameRate) : 0;
+    if (rate <= 0)
+        return length;
+    length.present = true;
+    length.longestPacket = 1 / rate;
+    length.seconds = picture.frames / rate;
+    return length;
+}
+
 QString CheckConversionIsWhole(const QString& output, const QString& shownName, const QString& outputFolder,
-                               const QString& intermediate, int exitStatus, const QStringList& errorLines,
-                               RunningTools& tools)
+                               const QString& intermediate, const StreamLength& knownPicture, int exitStatus,
+                               const QStringList& errorLines, RunningTools& tools)
 {
     if (exitStatus != 0 || SaysWriteFailed(errorLines)) {
         const QString reason = ToolFailureReason(QStringLiteral("ffmpeg"), exitStatus, errorLines,
@@ -142,7 +154,8 @@ QString CheckConversionIsWhole(const QString& output, const QString& shownName, 
     // A picture is measured against the intermediate's picture; a sound-only output (or one
     // made from a sound alone) by its sound.
     StreamLength made = ReadStreamLength(output, QStringLiteral("v"), tools);
-    StreamLength expected = ReadStreamLength(intermediate, QStringLiteral("v"), tools);
+    StreamLength expected =
+        knownPicture.present ? knownPicture : ReadStreamLength(intermediate, QStringLiteral("v"), tools);
     const bool measuredPicture = made.present && expected.present;
     if (!measuredPicture) {
         made = ReadStreamLength(output, QStringLiteral("a"), tools);

@@ -328,6 +328,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     const QString room = CheckRoomForReversal(RoomQuestion(S, source, span), paths.work, tools);
     if (!room.isEmpty())
         return failure(room);
+    int frames = 0;
     if (source.hasPicture) {
         const ToolRun extraction = ExtractFrames(S, FQ, span, paths, report, tools);
         if (extraction.status != 0) {
@@ -343,7 +344,7 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
                                       QStringLiteral("ffmpeg could not read the pictures of this file."),
                                       paths));
         }
-        const int frames = RenumberFrames(paths, report);
+        frames = RenumberFrames(paths, report);
         if (frames == 0) {
             DeleteRenumberedFrames(paths.renamed);
             return failure(stepReason(QStringLiteral("ffmpeg"), extraction,
@@ -363,7 +364,10 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     KillFiles(paths.rebuilt);
     if (!reason.isEmpty())
         return failure(reason);
-    return ReversalResult{true, QString(), span.colours, source.hasPicture ? span.frameRate : QString()};
+    ReversalResult made{true, QString(), {span.colours, QString(), frames}};
+    if (frames > 0)
+        made.picture.frameRate = span.frameRate;
+    return made;
 }
 
 }  // namespace tarnivo

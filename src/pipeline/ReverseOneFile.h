@@ -97,10 +97,9 @@ int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report);
 
 // What one reversal gave.
 struct ReversalResult {
-    bool made = false;       // W/rvideo.avi was made
-    QString failureReason;   // when not made: why, in the words of the tool that failed if it said
-    FrameColours colours{};  // the colours the picture of W/rvideo.avi holds
-    QString frameRate;       // its picture's constant rate ("30000/1001"); empty without a picture
+    bool made = false;              // W/rvideo.avi was made
+    QString failureReason;          // when not made: why, in the words of the tool that failed if it said
+    IntermediatePicture picture{};  // the picture of W/rvideo.avi
 };
 
 // Reverses source S with the tools in the working folder (FQ is the quoted tool path); the

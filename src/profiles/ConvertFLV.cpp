@@ -156,9 +156,10 @@ void removeTemporary(const OutputFolder& folder, const QString& temporaryName, b
 
 // After the run into the temporary file: the result when it is whole, under its final name;
 // otherwise the temporary file is deleted and the attempt says why.
-void finishAttempt(const AVC& AVC1, const QString& SourcePath, const OutputFolder& folder,
-                   const QString& base, const QString& extension, const QString& shownName,
-                   const QString& temporaryName, ConversionAttempt& attempt, const StepErrorReporter& report)
+void finishAttempt(const AVC& AVC1, const QString& SourcePath, const IntermediatePicture& sourcePicture,
+                   const OutputFolder& folder, const QString& base, const QString& extension,
+                   const QString& shownName, const QString& temporaryName, ConversionAttempt& attempt,
+                   const StepErrorReporter& report)
 {
     const AVC::RunRecord& run = AVC1.LastRun();
     if (!run.ran)
@@ -173,7 +174,8 @@ void finishAttempt(const AVC& AVC1, const QString& SourcePath, const OutputFolde
         RunningTools readBack;
         if (attempt.failure.isEmpty())
             attempt.failure = CheckConversionIsWhole(attempt.temporary, shownName, folder.Name(), SourcePath,
-                                                     run.exitStatus, run.errorLines, readBack);
+                                                     KnownPictureLength(sourcePicture), run.exitStatus,
+                                                     run.errorLines, readBack);
     });
     report.Run(kPublishLine, [&] {
         if (!attempt.failure.isEmpty())
@@ -197,7 +199,7 @@ void finishAttempt(const AVC& AVC1, const QString& SourcePath, const OutputFolde
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
                              const QString& InputPath, const OutputFolder& outputFolder,
                              const CustomFormatValues& custom, MessageSink& sink,
-                             const FrameColours& sourceColours, const QString& sourceFrameRate)
+                             const IntermediatePicture& sourcePicture)
 {
     const StepErrorReporter report(sink, QStringLiteral("Form1"), QStringLiteral("ConvertFLV"));
     ConversionAttempt attempt;
@@ -246,14 +248,15 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     attempt.temporary = outputFolder.Prefix() + temporaryName;
     report.Run(kSourceLine, [&] {
         AVC1.SourceFile(SourcePath);
-        AVC1.SourceColours(sourceColours.matrix, sourceColours.primaries, sourceColours.transfer);
-        AVC1.SourceFrameRate(sourceFrameRate);
+        const FrameColours& colours = sourcePicture.colours;
+        AVC1.SourceColours(colours.matrix, colours.primaries, colours.transfer);
+        AVC1.SourceFrameRate(sourcePicture.frameRate);
         AVC1.DestFile(attempt.temporary);
     });
     report.Run(kConvertLine, [&] { AVC1.ConvertMedia(true); });
     attempt.result = ConversionAttempt::Result::Started;
-    finishAttempt(AVC1, SourcePath, outputFolder, base, *extension, outputFolder.Prefix() + *candidate,
-                  temporaryName, attempt, report);
+    finishAttempt(AVC1, SourcePath, sourcePicture, outputFolder, base, *extension,
+                  outputFolder.Prefix() + *candidate, temporaryName, attempt, report);
     return attempt;
 }
 

@@ -14,14 +14,14 @@ class OutputFolder;
 
 // The custom-format panel as it stands, handed over as plain values.
 struct CustomFormatValues {
-    QString extension;       // Combo9, with its leading "." as typed (or without)
-    QString videoSize;       // Combo8
-    QString videoFrameRate;  // Combo7
-    QString videoBitrate;    // Combo3
-    QString videoCodec;      // Combo2
-    QString audioCodec;      // Combo4
-    QString audioBitrate;    // Combo5
-    QString audioSamples;    // Combo6
+    QString extension;         // Combo9, with its leading "." as typed (or without)
+    QString videoSize;         // Combo8
+    QString videoFrameRate;    // Combo7
+    QString videoBitrate;      // Combo3
+    QString videoCodec;        // Combo2
+    QString audioCodec;        // Combo4
+    QString audioBitrate;      // Combo5
+    QString audioSamples;      // Combo6
     int sameQualityState = 0;  // Check1: 0 clear, 1 checked, 2 greyed
     int deInterlaceState = 0;  // Check2
     bool mono = false;         // Option1
@@ -55,13 +55,13 @@ struct ConversionAttempt {
 // allows no longer name. Otherwise the temporary file is deleted and nothing else is touched.
 // A folder that was moved or deleted during the conversion gets nothing, and the attempt says
 // so. Returns after the engine has emitted Complete or ErrorEvent (or at once when nothing was
-// started). The source's pictures are read in sourceColours where it names them, and at
-// sourceFrameRate (their constant rate) where it is given.
+// started). Where the reversal says what SourcePath's picture is, its pictures are read in its
+// colours and at its constant rate, and the result is measured against its frames (else
+// against SourcePath's picture as it reads back).
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
                              const QString& InputPath, const OutputFolder& outputFolder,
                              const CustomFormatValues& custom, MessageSink& sink,
-                             const FrameColours& sourceColours = FrameColours(),
-                             const QString& sourceFrameRate = QString());
+                             const IntermediatePicture& sourcePicture = IntermediatePicture());
 
 // Why InputPath's output in ProfileName cannot be made in the output folder, told before its
 // reversal: the folder was moved or deleted, or the profile's extension leaves no room for a
