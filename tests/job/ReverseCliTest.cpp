@@ -1165,7 +1165,7 @@ double psnrAgainstReversed(const QString& film, const QString& source)
 // The picture shows as the source does: an HD film's BT.709 colours in the default profile, an
 // interlaced film without combing, a progressive film as sharp as a conversion that never
 // heard of deinterlacing; any sound (8 kHz 8-bit mono, 96 kHz, 5.1) passes the read-back with
-// the whole picture; through H.264, the colours of tagged, untagged and full-range films nearly
+// the whole picture, also into WMA, which takes no rate above 48 kHz; through H.264, the colours of tagged, untagged and full-range films nearly
 // as exactly as ffmpeg's own reverse keeps them, and an HDR film tone-mapped to SDR; a picture
 // of one or two pixels in the smallest size the profile's codec takes.
 TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
@@ -1219,6 +1219,11 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
          {"-c:v", "mpeg4", "-c:a", "pcm_s24le", "-ar", "96000"},
          "testsrc=s=320x240:r=25:d=1",
          Check::WholeWithSound},
+        {"96 kHz.mkv",
+         {"-c:v", "mpeg4", "-c:a", "pcm_s24le", "-ar", "96000"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "wmv-best"},
         {"5.1.mkv",
          {"-c:v", "mpeg4", "-c:a", "ac3", "-ac", "6"},
          "testsrc=s=320x240:r=25:d=1",

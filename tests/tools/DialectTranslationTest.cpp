@@ -51,6 +51,7 @@ const char* const kPalette =
 const std::string kDeinterlace = "scale=w='max(iw,3)':h='max(ih,3)',yadif=deint=interlaced";
 // Every RealMedia output caps its pictures under the muxer's packet limit.
 const std::string kRealMediaCap = "-maxrate 100000k -bufsize 400k";
+const std::string kWmaRates = "aformat=sample_rates=8000|11025|12000|16000|22050|24000|32000|44100|48000";
 
 std::string With(const std::string& line, const std::string& filter)
 {
@@ -106,6 +107,14 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"H263InForcedFlv", "-i a.avi -s 320x240 -vcodec h263 -f flv o",
                  "-i a.avi -vcodec flv -f flv -vf scale=320:240 o"},
         RuleCase{"Mp3IsLame", "-i a.avi -acodec mp3 o.mp3", "-i a.avi -acodec libmp3lame o.mp3"},
+        // WMA encoders fail above 48 kHz and state no rates of their own.
+        RuleCase{"WmaOfferedRatesUpTo48kHz", "-i a.avi -acodec wmav2 o.mkv",
+                 "-i a.avi -acodec wmav2 -af " + kWmaRates + " o.mkv"},
+        RuleCase{"AsfSoundOfferedRatesUpTo48kHz", "-i a.avi -f asf o",
+                 "-i a.avi -f asf -af " + kWmaRates + " o"},
+        RuleCase{"WmaAtItsOwnRate", "-i a.avi -ar 44100 o.wma", "-i a.avi -ar 44100 o.wma"},
+        RuleCase{"WmaWithItsOwnSoundFilters", "-i a.avi -af volume=2 o.wmv", "-i a.avi -af volume=2 o.wmv"},
+        RuleCase{"AsfWithAnotherSound", "-i a.avi -acodec mp3 o.wmv", "-i a.avi -acodec libmp3lame o.wmv"},
         RuleCase{"OtherNamesUnchanged", "-i a.avi -vcodec theora -acodec flac o.ogg",
                  "-i a.avi -vcodec theora -acodec flac o.ogg"},
         RuleCase{"H264QscaleIsRateFactor", "-i a.avi -b 400 -vcodec h264 -qscale 25 o.avi",
@@ -145,7 +154,8 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"ContainerCarriesTheTags", kBt709Input + " -s 320x240 -vcodec mpeg4 o.mp4",
                  kBt709Input + " -vcodec mpeg4 -vf " + kBt709Tags + ",scale=320:240 o.mp4"},
         RuleCase{"SourceSizeKeptAsItIs", "-colorspace bt709 -i a.avi -vcodec wmv2 o.wmv",
-                 With("-colorspace bt709 -i a.avi -vcodec wmv2 -vf setparams=colorspace=bt709,%F o.wmv",
+                 With("-colorspace bt709 -i a.avi -vcodec wmv2 -af " + kWmaRates +
+                          " -vf setparams=colorspace=bt709,%F o.wmv",
                       kEvenSourceSize)},
         RuleCase{"JpegIsAlwaysBt601", "-colorspace bt709 -i a.avi -vcodec mjpeg o.avi",
                  "-colorspace bt709 -i a.avi -vcodec mjpeg -vf setparams=colorspace=bt709,"

@@ -352,6 +352,10 @@ const char* const kGifPaletteFilter =
 // encoded again more coarsely. The rate that fills the buffer is set far above any real rate, so
 // the cap is the only limit it sets.
 const char* const kRealMediaPictureBuffer = "400k";
+// The sample rates the WMA encoders are offered: every usual one up to their 48 kHz ceiling
+// (they state no list of their own, so ffmpeg would hand them a higher rate and fail).
+const char* const kWindowsMediaSampleRates =
+    "aformat=sample_rates=8000|11025|12000|16000|22050|24000|32000|44100|48000";
 const char* const kRealMediaMaximumRate = "100000k";
 constexpr double kRealMediaPictureBufferKiloBits = 400;
 // Constant quality ("-sameq") in RealMedia: a rate the cap, not the rate, will limit on large
@@ -511,6 +515,8 @@ struct OutputPlan {
     const VideoCodecRule* video = nullptr;  // the named video codec, when the table knows it
     std::string audioEncoder;               // encoder for the named audio codec, "" when none is named
     bool amrNarrowBand = false;
+    bool windowsMediaAudio = false;  // WMA: its encoders take no sample rate above 48 kHz
+    bool hasAudioFilters = false;
     std::vector<std::string> sameQualityArguments;  // what "-sameq" becomes (may be nothing)
     bool qscaleAsRateFactor = false;                // libx264 takes "-qscale N" as "-crf N"
     bool qualityWinsOverBitrate = false;
@@ -778,6 +784,8 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //   a named codec with size limits and no -s: the source's own size cropped to whole multiples
 //                   (resampled to the nearest of a codec's fixed sizes)
 //   AMR-NB without -ar/-ac: -ar 8000 -ac 1
+//   WMA (named, or ASF's own sound) without -ar or -af: -af aformat with the rates up to 48 kHz,
+//                   so a sound above them is resampled to the nearest instead of failing
 //   a GIF destination not named ".gif" and no -f: -f gif
 //   libx264 in AVI: -bf 0 unless the line sets -bf (AVI cannot say that pictures are reordered)
 //   RealMedia: -maxrate 100000k -bufsize 400k when not given, so no picture outgrows the
@@ -927,6 +935,15 @@ OutputPlan PlanOutput(const std::vector<std::string>& arguments, const OutputOpt
         plan.audioEncoder = AudioEncoderForOutput(valueOf("-acodec"), plan.container);
         plan.amrNarrowBand = plan.audioEncoder == "libopencore_amrnb";
     }
+    // ASF's own sound is WMA version 2.
+    const bool asf =
+        valueOf("-f") == "asf" || (!has("-f") && (EndsWithIgnoringCase(plan.destination, ".wmv") ||
+                                                  EndsWithIgnoringCase(plan.destination, ".wma") ||
+                                                  EndsWithIgnoringCase(plan.destination, ".asf")));
+    plan.windowsMediaAudio =
+        !plan.gif && (IsOneOf(plan.audioEncoder, {"wmav1", "wmav2"}) || (!has("-acodec") && asf));
+    plan.hasAudioFilters = std::find(arguments.begin(), arguments.begin() + options.optionsEnd, "-af") !=
+                           arguments.begin() + options.optionsEnd;
     plan.hasMaximumRate = has("-maxrate");
     plan.hasBuffer = has("-bufsize");
     // The encoder runs at the output's rate where the line sets one, else at the input's.
@@ -997,6 +1014,8 @@ void FinishOutput(const OutputPlan& plan, Translation& out)
         Emit(out, {"-ar", "8000"});
     if (plan.amrNarrowBand && !plan.hasChannels)
         Emit(out, {"-ac", "1"});
+    if (plan.windowsMediaAudio && !plan.hasSampleRate && !plan.hasAudioFilters)
+        Emit(out, {"-af", kWindowsMediaSampleRates});
     // ffmpeg picks the container from the name; a GIF named without ".gif" needs it named.
     if (plan.gif && !plan.hasFormat && !EndsWithIgnoringCase(plan.destination, ".gif")) {
         Emit(out, {"-f", "gif"});
