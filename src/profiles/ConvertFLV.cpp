@@ -185,7 +185,8 @@ void finishAttempt(const AVC& AVC1, const QString& SourcePath, const Intermediat
             return;
         attempt.destination = folder.Prefix() + published.name;
         if (published.shortened)
-            attempt.note = ShortenedNameNote(folder);
+            attempt.note +=
+                (attempt.note.isEmpty() ? QString() : QStringLiteral("; ")) + ShortenedNameNote(folder);
     });
     if (attempt.destination.isEmpty()) {
         removeTemporary(folder, temporaryName, !moved.isEmpty());
@@ -239,7 +240,20 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
 
     // ffmpeg writes a file of this job's own; the free name is only taken once the result is
     // whole, so nothing that appears under it meanwhile is ever written over.
-    const QString temporaryName = CreateTemporaryOutput(outputFolder, base, *extension, &attempt.failure);
+    QString temporaryName = CreateTemporaryOutput(outputFolder, base, *extension, &attempt.failure);
+    const QString fatBase = BaseNameForFatFileSystems(base);
+    if (temporaryName.isEmpty() && fatBase != base) {
+        // USB sticks and memory cards (FAT, exFAT) refuse some characters in a name, with "No such
+        // file or directory" or "Invalid argument": the result is named without them.
+        QString refused;
+        temporaryName = CreateTemporaryOutput(outputFolder, fatBase, *extension, &refused);
+        if (!temporaryName.isEmpty()) {
+            base = fatBase;
+            candidate = freeCandidate(outputFolder, base, *extension);
+            attempt.failure.clear();
+            attempt.note = FatFileSystemNameNote();
+        }
+    }
     if (temporaryName.isEmpty()) {
         AVC1.ClearSettings();
         attempt.result = ConversionAttempt::Result::Refused;
@@ -256,7 +270,8 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     report.Run(kConvertLine, [&] { AVC1.ConvertMedia(true); });
     attempt.result = ConversionAttempt::Result::Started;
     finishAttempt(AVC1, SourcePath, sourcePicture, outputFolder, base, *extension,
-                  outputFolder.Prefix() + *candidate, temporaryName, attempt, report);
+                  outputFolder.Prefix() + candidate.value_or(base + *extension), temporaryName, attempt,
+                  report);
     return attempt;
 }
 

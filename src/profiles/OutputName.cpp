@@ -204,6 +204,22 @@ QString ShortenedNameNote(const OutputFolder& folder)
         .arg(folder.NameLimit());
 }
 
+QString BaseNameForFatFileSystems(const QString& base)
+{
+    QString name = base;
+    for (QChar& c : name) {
+        if (c.unicode() < 0x20 || QStringLiteral("\"*/:<>?\\|").contains(c))
+            c = QLatin1Char('_');
+    }
+    return name;
+}
+
+QString FatFileSystemNameNote()
+{
+    return QStringLiteral(
+        "the output folder's file system takes no \" * : < > ? \\ | in a name: each was made _");
+}
+
 QString CreateTemporaryOutput(const OutputFolder& folder, const QString& base, const QString& extension,
                               QString* problem)
 {

@@ -31,6 +31,14 @@ QString OutputNamesProblem(const OutputFolder& folder, const QString& base, cons
 // What a shortened name's file is told with.
 QString ShortenedNameNote(const OutputFolder& folder);
 
+// The base name as the FAT and exFAT file systems of USB sticks and memory cards take it: each
+// character they refuse in a name (" * / : < > ? \ | and control characters) made "_". The same
+// text when it holds none of them.
+QString BaseNameForFatFileSystems(const QString& base);
+
+// What a file whose name was made so is told with.
+QString FatFileSystemNameNote();
+
 // Creates a new empty file in folder that no other job or program has: hidden, named after
 // base with this process's id, a tag of this machine and a random part, and ending in
 // extension so that ffmpeg picks the container from it. Returns its name in the folder, or an

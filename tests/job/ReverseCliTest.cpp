@@ -928,7 +928,8 @@ TEST_F(ReverseCli, AResultNeverTakesANameFromAnotherFile)
 
 // The output folder and the output names are checked before any work: a folder that cannot
 // take results refuses the job, a name longer than the file system allows is shortened (at a
-// character boundary, keeping the number and the extension) and said so, and a file whose
+// character boundary, keeping the number and the extension) and said so, so is a name with
+// characters a USB stick's file system takes in no name ("_" in their place), and a file whose
 // name cannot be made fits is refused before its reversal. The working folder is told it has
 // no room at all, so a reversal that ran would fail with that reason instead.
 TEST_F(ReverseCli, TheOutputFolderAndNamesAreCheckedBeforeTheWork)
@@ -974,6 +975,13 @@ TEST_F(ReverseCli, TheOutputFolderAndNamesAreCheckedBeforeTheWork)
          1,
          "Tarnivo cannot write in the output folder {folder}: Read-only file system",
          {}},
+        {"characters a USB stick takes in no name",
+         {"what? \"a\": b.ts"},
+         "stick",
+         "",
+         0,
+         "(the output folder's file system takes no \" * : < > ? \\ | in a name: each was made _)",
+         {"what_ _a__ b.avi", "what_ _a__ b0.avi"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -993,6 +1001,14 @@ TEST_F(ReverseCli, TheOutputFolderAndNamesAreCheckedBeforeTheWork)
         const QStringList sourcesBefore = sourcesNow();
         const QString folder = home.path() + "/" + c.folder;
         std::optional<SmallFileSystem> readOnly;
+        std::optional<FuseExfat> stick;
+        if (c.folder == "stick") {
+            QDir().mkpath(folder);
+            stick.emplace(folder, home.path() + "/stick.img");
+            if (!stick->mounted())
+                GTEST_SKIP() << "exFAT through FUSE cannot be mounted here (needs root, a loop device, "
+                                "mkfs.exfat and mount.exfat-fuse)";
+        }
         if (c.folder == "read-only") {
             readOnly.emplace(folder, "64k", true);
             if (!readOnly->mounted() && ::geteuid() == 0)
@@ -1165,9 +1181,9 @@ double psnrAgainstReversed(const QString& film, const QString& source)
 // The picture shows as the source does: an HD film's BT.709 colours in the default profile, an
 // interlaced film without combing, a progressive film as sharp as a conversion that never
 // heard of deinterlacing; any sound (8 kHz 8-bit mono, 96 kHz, 5.1) passes the read-back with
-// the whole picture, also into WMA, which takes no rate above 48 kHz; through H.264, the colours of tagged, untagged and full-range films nearly
-// as exactly as ffmpeg's own reverse keeps them, and an HDR film tone-mapped to SDR; a picture
-// of one or two pixels in the smallest size the profile's codec takes.
+// the whole picture, also into WMA, which takes no rate above 48 kHz; through H.264, the colours of tagged,
+// untagged and full-range films nearly as exactly as ffmpeg's own reverse keeps them, and an HDR film
+// tone-mapped to SDR; a picture of one or two pixels in the smallest size the profile's codec takes.
 TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
 {
     enum class Check {
