@@ -6,6 +6,7 @@
 #include "WorkFolder.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSysInfo>
 
 #include <cerrno>
@@ -23,6 +24,14 @@ namespace {
 {
     throw FileRoutineError(
         QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
+}
+
+// Whether path is a plain file holding exactly bytes.
+bool holdsExactly(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return QFileInfo(path).isFile() && !QFileInfo(path).isSymLink() && file.size() == bytes.size() &&
+           file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
 }
 
 }  // namespace
@@ -108,9 +117,12 @@ void DeployTools(const StepErrorReporter& report)
         report.Run(line++, [&, resource = resource, name = name] {
             const QByteArray bytes = LoadResource(resource);
             const QString target = work + QLatin1Char('/') + QLatin1String(name);
-            // The libraries are the system's own: nothing to write for them.
-            if (!bytes.isEmpty() && !PathExists(target))
-                WriteBytesToFile(bytes, target);
+            // The libraries are the system's own: nothing to write for them. A tool that a
+            // killed job of another version left is replaced, never run.
+            if (bytes.isEmpty() || holdsExactly(target, bytes))
+                return;
+            KillFiles(target);
+            WriteBytesToFile(bytes, target);
         });
     }
 }

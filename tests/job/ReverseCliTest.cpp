@@ -1436,7 +1436,7 @@ TEST_F(ReverseCli, TheWorkingFolderHoldsNothingButTarnivosOwnFiles)
          work() + "/Renamed",
          "The output folder " + work() + "/Renamed lies in Tarnivo's working folder"},
         {"an earlier version's leftovers",
-         {{"ffmpeg.exe", frontEnd},
+         {{"ffmpeg.exe", "#!/bin/sh\nexit 3\n"},  // another version's tool, which must not run
           {"sox.exe", soxLauncher},
           {"avi2jpg.bat", "old batch"},
           {"jpg2avi.tmp", "jpg2avi"},
