@@ -229,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RuleCase{"AacInMpegProgramStreamIsMp2", "-i a.avi -acodec aac -ab 64 o.mpg",
                  "-i a.avi -acodec mp2 -b:a 64k o.mpg"},
-        // MPEG-4 Part 2 in MPEG-PS is read right only at a whole rate.
+        // MPEG-4 Visual in MPEG-PS is read right only at a whole rate.
         RuleCase{"Mpeg4InMpegProgramStreamAtTheInputsRateMadeWhole",
                  "-r 30000/1001 -i a.avi -s 320x240 -vcodec mpeg4 o.mpg",
                  "-r 30000/1001 -i a.avi -vcodec mpeg4 -r 30 -vf fps=30,scale=320:240 o.mpg"},

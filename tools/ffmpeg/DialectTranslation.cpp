@@ -632,7 +632,7 @@ void VideoFrameRate(const OutputPlan& plan, const std::string& value, Translatio
     Emit(out, {"-r", rate});
 }
 
-// MPEG-4 Part 2 pictures in an MPEG program stream carry a time stamp only where a picture is
+// MPEG-4 Visual pictures in an MPEG program stream carry a time stamp only where a picture is
 // the first to start in a 2048-byte packet; a reader dates the others from the rate in the
 // stream's header. ffmpeg's encoder states no fixed rate there, only its time base's resolution
 // (30000 for 29.97 fps), which a reader cannot take for a rate: those pictures get no time of
@@ -763,7 +763,7 @@ void ContainerFormat(const OutputPlan&, const std::string& value, Translation& o
 //                   and when no codec is named (the encoder ffmpeg picks is not known here)
 //   -deinterlace    yadif on the frames that are interlaced, first in the filter chain
 //   -r N            fps=N in the filter chain, before the scale (the last -r counts); kept as
-//                   -r N but on a GIF output. MPEG-4 Part 2 in MPEG-PS at a fractional rate
+//                   -r N but on a GIF output. MPEG-4 Visual in MPEG-PS at a fractional rate
 //                   (the output's -r, else the input's -r): the nearest whole rate, also when
 //                   the line sets none
 //   -loop_output N  -loop N
