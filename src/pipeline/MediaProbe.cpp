@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarnivo {
 
@@ -169,39 +170,53 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
     return facts;
 }
 
+PacketSpan ReadPacketSpan(const QString& path, const QString& kind, double readFrom, RunningTools& tools)
+{
+    QStringList arguments{QStringLiteral("-v"),
+                          QStringLiteral("error"),
+                          QStringLiteral("-select_streams"),
+                          kind + QStringLiteral(":0"),
+                          QStringLiteral("-show_entries"),
+                          QStringLiteral("packet=pts_time,dts_time,duration_time"),
+                          QStringLiteral("-of"),
+                          QStringLiteral("csv=p=0")};
+    if (readFrom > 0)
+        arguments << QStringLiteral("-read_intervals")
+                  << QString::number(readFrom, 'f', 6) + QLatin1Char('%');
+    arguments << kFileProtocol + path;
+    const ProgramRun run = RunProgramAndWait(QStringLiteral("ffprobe"), arguments, tools);
+    PacketSpan span;
+    span.exitStatus = run.exitStatus;
+    auto readTime = [](const QByteArray& text, double* value) {
+        bool ok = false;
+        *value = text.toDouble(&ok);
+        return ok && std::isfinite(*value);
+    };
+    for (const QByteArray& line : run.output.split('\n')) {
+        const QList<QByteArray> fields = line.trimmed().split(',');
+        if (fields.size() < 3)
+            continue;
+        double start = 0;
+        if (!readTime(fields[0], &start) && !readTime(fields[1], &start))
+            continue;
+        double duration = 0;
+        if (!readTime(fields[2], &duration) || duration < 0)
+            duration = 0;
+        span.first = span.present ? std::min(span.first, start) : start;
+        span.end = span.present ? std::max(span.end, start + duration) : start + duration;
+        span.longestPacket = std::max(span.longestPacket, duration);
+        span.present = true;
+    }
+    return span;
+}
+
 double StreamEndFromPackets(const QString& source, const SourceFacts& facts, const QString& kind, double from,
                             RunningTools& tools)
 {
+    // The interval's start is a time stamp of the file, its own start included.
     auto lastEnd = [&](double start) {
-        QStringList arguments{QStringLiteral("-v"),
-                              QStringLiteral("error"),
-                              QStringLiteral("-select_streams"),
-                              kind + QStringLiteral(":0"),
-                              QStringLiteral("-show_entries"),
-                              QStringLiteral("packet=pts_time,dts_time,duration_time"),
-                              QStringLiteral("-of"),
-                              QStringLiteral("csv=p=0")};
-        // The interval's start is a time stamp of the file, its own start included.
-        if (start > 0)
-            arguments << QStringLiteral("-read_intervals")
-                      << QString::number(facts.fileStart + start, 'f', 6) + QLatin1Char('%');
-        arguments << kFileProtocol + source;
-        const ProgramRun run = RunProgramAndWait(QStringLiteral("ffprobe"), arguments, tools);
-        double end = -1;
-        for (const QByteArray& line : run.output.split('\n')) {
-            const QList<QByteArray> fields = line.trimmed().split(',');
-            if (fields.size() < 3)
-                continue;
-            bool ok = false;
-            double time = fields[0].toDouble(&ok);
-            if (!ok)
-                time = fields[1].toDouble(&ok);
-            if (!ok)
-                continue;
-            const double duration = std::max(0.0, fields[2].toDouble());
-            end = std::max(end, time + duration - facts.fileStart);
-        }
-        return end;
+        const PacketSpan span = ReadPacketSpan(source, kind, start > 0 ? facts.fileStart + start : 0, tools);
+        return span.present ? span.end - facts.fileStart : -1;
     };
     const double end = lastEnd(from);
     // A start beyond the last packet reads nothing: the header claimed too much.

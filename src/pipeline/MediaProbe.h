@@ -57,6 +57,18 @@ struct SourceFacts {
 // belongs to tools while it runs.
 SourceFacts ProbeSource(const QString& source, RunningTools& tools);
 
+// The packets of the first stream of a kind ("v" for the picture, "a" for the sound) as ffprobe
+// lists them, the container read and nothing decoded, in the file's own time stamps.
+struct PacketSpan {
+    int exitStatus = 0;        // ffprobe's
+    bool present = false;      // at least one packet was listed
+    double first = 0;          // the earliest packet's start
+    double end = 0;            // the latest packet's end
+    double longestPacket = 0;  // seconds; one frame of a picture, one block of a sound
+};
+// Lists them from time stamp readFrom on (from the start for 0 or less).
+PacketSpan ReadPacketSpan(const QString& path, const QString& kind, double readFrom, RunningTools& tools);
+
 // Seconds from the file's start to the end of the last packet of the first stream of a kind ("v"
 // for the picture, "a" for the sound), read from the packets from about `from` seconds on (from
 // the start when none lies there); -1 when no packet could be read. Nothing is decoded.

@@ -19,13 +19,6 @@ constexpr double kFramesOfSlack = 2.0;
 constexpr double kRoundingSeconds = 0.02;
 constexpr double kPrimingBlocks = 2.0;
 
-bool readTime(const QString& text, double* value)
-{
-    bool ok = false;
-    *value = text.toDouble(&ok);
-    return ok && std::isfinite(*value);
-}
-
 QString secondsText(double seconds) { return QString::number(seconds, 'f', 2); }
 
 quint32 littleEndian(const QByteArray& bytes, int at, int width)
@@ -96,34 +89,13 @@ StreamLength ReadStreamLength(const QString& path, const QString& kind, RunningT
         if (const std::optional<StreamLength> animation = animatedWebPLength(path))
             return *animation;
     }
-    const ProgramRun run =
-        RunProgramAndWait(QStringLiteral("ffprobe"),
-                          {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
-                           kind + QStringLiteral(":0"), QStringLiteral("-show_entries"),
-                           QStringLiteral("packet=pts_time,dts_time,duration_time"), QStringLiteral("-of"),
-                           QStringLiteral("csv=p=0"), QStringLiteral("file:") + path},
-                          tools);
+    const PacketSpan span = ReadPacketSpan(path, kind, 0, tools);
     StreamLength length;
-    if (run.exitStatus != 0)
+    if (span.exitStatus != 0 || !span.present)
         return length;
-    double first = 0;
-    double end = 0;
-    for (const QByteArray& line : run.output.split('\n')) {
-        const QStringList fields = QString::fromLatin1(line).trimmed().split(QLatin1Char(','));
-        if (fields.size() < 3)
-            continue;
-        double start = 0;
-        if (!readTime(fields[0], &start) && !readTime(fields[1], &start))
-            continue;
-        double duration = 0;
-        if (!readTime(fields[2], &duration) || duration < 0)
-            duration = 0;
-        first = length.present ? std::min(first, start) : start;
-        end = length.present ? std::max(end, start + duration) : start + duration;
-        length.longestPacket = std::max(length.longestPacket, duration);
-        length.present = true;
-    }
-    length.seconds = std::max(0.0, end - first);
+    length.present = true;
+    length.longestPacket = span.longestPacket;
+    length.seconds = std::max(0.0, span.end - span.first);
     return length;
 }
 
