@@ -80,6 +80,7 @@ void AVC::SourceColours(QString matrix, QString primaries, QString transfer)
     }
 }
 void AVC::SourceFrameRate(QString rate) { m_sourceFrameRate = std::move(rate); }
+void AVC::ToolEnvironment(QStringList entries) { m_toolEnvironment = std::move(entries); }
 void AVC::ApplySettings(const ConversionSettings& given) { ApplyGivenSettings(m_settings, given); }
 
 void AVC::ConvertMedia(bool OverWrite)
@@ -160,7 +161,7 @@ void AVC::RunConversion(const QString& commandLine)
         timer->start();
     }
     QStringList errorLines;
-    const int exitStatus = ShellAndWait(commandLine, m_tools, &errorLines);
+    const int exitStatus = ShellAndWait(commandLine, m_tools, &errorLines, m_toolEnvironment);
     if (timer)
         timer->stop();
     if (!self)
@@ -178,6 +179,7 @@ void AVC::ClearSettings()
     m_DestFile.clear();
     m_sourceColourOptions.clear();
     m_sourceFrameRate.clear();
+    m_toolEnvironment.clear();
     m_settings = ConversionSettings();
 }
 

@@ -80,6 +80,9 @@ public:
     // The constant rate of the source's pictures ("30000/1001"), stated before the source as
     // "-r"; empty leaves it out. Encoders whose limits depend on the rate are set up from it.
     void SourceFrameRate(QString rate);
+    // What the tool is told besides its command line: "NAME=value" entries of its environment
+    // (facts about the source that the ffmpeg front end acts on). Cleared with the settings.
+    void ToolEnvironment(QStringList entries);
     // Every text of given that is not empty and every switch of it that is true; the other
     // settings keep their values.
     void ApplySettings(const ConversionSettings& given);
@@ -137,6 +140,7 @@ private:
     QString m_SourceFile;
     QStringList m_sourceColourOptions;
     QString m_sourceFrameRate;
+    QStringList m_toolEnvironment;
     QString m_DestFile;
 };
 

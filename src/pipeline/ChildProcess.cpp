@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -48,6 +49,27 @@ qint32 errorNumberForStartFailure(int error)
     default:
         return kErrorBadCommand;
     }
+}
+
+// This process's environment with the entries of additions ("NAME=value") in place of the
+// same names' own.
+std::vector<QByteArray> environmentWith(const QStringList& additions)
+{
+    std::vector<QByteArray> entries;
+    auto nameOf = [](const QByteArray& entry) { return entry.left(entry.indexOf('=') + 1); };
+    std::vector<QByteArray> added;
+    for (const QString& addition : additions)
+        added.push_back(QFile::encodeName(addition));
+    for (char** entry = environ; *entry; ++entry) {
+        const QByteArray own(*entry);
+        const bool replaced = std::any_of(added.begin(), added.end(), [&](const QByteArray& addition) {
+            return nameOf(addition) == nameOf(own);
+        });
+        if (!replaced)
+            entries.push_back(own);
+    }
+    entries.insert(entries.end(), added.begin(), added.end());
+    return entries;
 }
 
 int& descriptorInheritedByTools()
@@ -161,7 +183,8 @@ void ChildProcess::closeOutputs()
 }
 
 ChildProcess ChildProcess::Start(const QString& program, const QStringList& arguments,
-                                 const QString& workingFolder, qint32* errorNumber, Output output)
+                                 const QString& workingFolder, qint32* errorNumber, Output output,
+                                 const QStringList& environment)
 {
     auto fail = [&](qint32 number) {
         if (errorNumber)
@@ -198,6 +221,15 @@ ChildProcess ChildProcess::Start(const QString& program, const QStringList& argu
     how.streams[1] = output == Output::Keep ? outputPipe[1] : ProgramStart::kNull;
     how.streams[2] = output == Output::Keep ? errorPipe[1] : ProgramStart::kNull;
     how.inherited = descriptorInheritedByTools();
+    std::vector<QByteArray> environmentStorage;
+    std::vector<char*> environmentPointers;
+    if (!environment.isEmpty()) {
+        environmentStorage = environmentWith(environment);
+        for (QByteArray& entry : environmentStorage)
+            environmentPointers.push_back(entry.data());
+        environmentPointers.push_back(nullptr);
+        how.environment = environmentPointers.data();
+    }
     const QByteArray folder = QFile::encodeName(workingFolder);
     if (!workingFolder.isEmpty())
         how.folder = folder.constData();
@@ -344,14 +376,15 @@ void RunningTools::SetListener(ToolListener listener)
 
 ChildProcess RunningTools::Start(const QString& program, const QStringList& arguments,
                                  const QString& workingFolder, qint32* errorNumber,
-                                 ChildProcess::Output output)
+                                 ChildProcess::Output output, const QStringList& environment)
 {
     if (m_startsRefused) {
         if (errorNumber)
             *errorNumber = kErrorCancelled;
         return ChildProcess();
     }
-    ChildProcess child = ChildProcess::Start(program, arguments, workingFolder, errorNumber, output);
+    ChildProcess child =
+        ChildProcess::Start(program, arguments, workingFolder, errorNumber, output, environment);
     if (child.isValid()) {
         m_groups->insert(child.pid());
         child.m_ownerGroups = m_groups;

@@ -59,11 +59,13 @@ public:
     // Starts program with arguments (argument 0 is added from program; a program without a "/"
     // is looked up on PATH). An empty workingFolder keeps this process's current folder; a
     // folder that cannot be entered is a start failure. With Output::Keep, standard output is
-    // collected whole and the last lines of standard error are kept. On failure returns a
-    // process that is not valid and sets *errorNumber (one of the kError... numbers above).
+    // collected whole and the last lines of standard error are kept. environment holds
+    // "NAME=value" entries that the child gets on top of this process's environment. On failure
+    // returns a process that is not valid and sets *errorNumber (one of the kError... numbers
+    // above).
     static ChildProcess Start(const QString& program, const QStringList& arguments,
                               const QString& workingFolder, qint32* errorNumber,
-                              Output output = Output::Discard);
+                              Output output = Output::Discard, const QStringList& environment = {});
 
     bool isValid() const { return m_pid > 0; }
     pid_t pid() const { return m_pid; }
@@ -116,7 +118,8 @@ public:
     // ChildProcess::Start, the child belonging to these tools; fails with kErrorCancelled while
     // starts are refused.
     ChildProcess Start(const QString& program, const QStringList& arguments, const QString& workingFolder,
-                       qint32* errorNumber, ChildProcess::Output output = ChildProcess::Output::Discard);
+                       qint32* errorNumber, ChildProcess::Output output = ChildProcess::Output::Discard,
+                       const QStringList& environment = {});
 
     // Asks every running tool (each a process group) to stop with SIGTERM, and kills with
     // SIGKILL what is left of those groups after the grace period. Returns how many groups

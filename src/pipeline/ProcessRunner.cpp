@@ -12,12 +12,12 @@
 namespace tarnivo {
 
 ProgramRun RunProgramAndWait(const QString& program, const QStringList& arguments, RunningTools& tools,
-                             const QString& workingFolder)
+                             const QString& workingFolder, const QStringList& environment)
 {
     ProgramRun run;
     qint32 errorNumber = 0;
     ChildProcess child =
-        tools.Start(program, arguments, workingFolder, &errorNumber, ChildProcess::Output::Keep);
+        tools.Start(program, arguments, workingFolder, &errorNumber, ChildProcess::Output::Keep, environment);
     if (!child.isValid()) {
         run.exitStatus = kFailureBase + errorNumber;
         return run;
@@ -46,7 +46,8 @@ QString QuoteForCommandLine(const QString& text)
     return QString::fromStdString(QuoteArgument(text.toStdString()));
 }
 
-int ShellAndWait(const QString& commandLine, RunningTools& tools, QStringList* errorLines)
+int ShellAndWait(const QString& commandLine, RunningTools& tools, QStringList* errorLines,
+                 const QStringList& environment)
 {
     const std::vector<std::string> parts = SplitCommandLine(commandLine.toStdString());
     if (parts.empty())
@@ -57,13 +58,14 @@ int ShellAndWait(const QString& commandLine, RunningTools& tools, QStringList* e
 
     if (!errorLines) {
         qint32 errorNumber = 0;
-        ChildProcess child =
-            tools.Start(QString::fromStdString(parts.front()), arguments, QString(), &errorNumber);
+        ChildProcess child = tools.Start(QString::fromStdString(parts.front()), arguments, QString(),
+                                         &errorNumber, ChildProcess::Output::Discard, environment);
         if (!child.isValid())
             return kFailureBase + errorNumber;
         return child.waitLettingEventsRun();
     }
-    const ProgramRun run = RunProgramAndWait(QString::fromStdString(parts.front()), arguments, tools);
+    const ProgramRun run =
+        RunProgramAndWait(QString::fromStdString(parts.front()), arguments, tools, QString(), environment);
     *errorLines = run.errorLines;
     return run.exitStatus;
 }

@@ -20,7 +20,7 @@ struct ProgramRun {
 
 // Starts a program with an argument vector (no command line, no shell) and waits for it.
 ProgramRun RunProgramAndWait(const QString& program, const QStringList& arguments, RunningTools& tools,
-                             const QString& workingFolder = QString());
+                             const QString& workingFolder = QString(), const QStringList& environment = {});
 
 // The last line of a tool's standard error that says something: progress lines ("frame=",
 // "size=") and blank lines are passed over. Empty when there is none.
@@ -33,8 +33,10 @@ QString QuoteForCommandLine(const QString& text);
 // Starts a command line (split by SplitCommandLine; the first argument is the program, looked
 // up on PATH when it holds no "/") and waits for it. Returns its exit status, or kFailureBase
 // plus an error number when it cannot be started. When errorLines is given it receives the
-// last lines the program wrote to standard error.
-int ShellAndWait(const QString& commandLine, RunningTools& tools, QStringList* errorLines = nullptr);
+// last lines the program wrote to standard error. environment: "NAME=value" entries the
+// program gets on top of this process's environment.
+int ShellAndWait(const QString& commandLine, RunningTools& tools, QStringList* errorLines = nullptr,
+                 const QStringList& environment = {});
 
 // Opens a file as GShell does with currentFolder as the current folder, and waits for the
 // process it started. Returns the exit status, 0 for a document opened by another program, or

@@ -83,10 +83,11 @@ void restoreDefaultSignals()
         failInChild(reportFd, errno);
     if (how.folder && ::chdir(how.folder) != 0)
         failInChild(reportFd, errno);
+    char* const* environment = how.environment ? how.environment : environ;
     if (how.searchPath)
-        ::execvp(program, argv);
+        ::execvpe(program, argv, environment);
     else
-        ::execv(program, argv);
+        ::execve(program, argv, environment);
     failInChild(reportFd, errno);
 }
 

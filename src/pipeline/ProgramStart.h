@@ -22,6 +22,8 @@ struct ProgramStart {
     const char* folder = nullptr;  // the child's current folder; nullptr keeps ours
     bool ownProcessGroup = false;  // a process group of its own, led by the child
     bool searchPath = false;       // a program name without "/" is looked up on PATH
+    // The child's whole environment ("NAME=value" entries ending in nullptr); nullptr keeps ours.
+    char* const* environment = nullptr;
 };
 
 // Starts program with argv (ending in nullptr). Signals that the caller ignores or blocks are

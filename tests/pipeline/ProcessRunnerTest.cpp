@@ -55,6 +55,10 @@ TEST(ShellAndWait, ReturnsTheProgramsExitStatus)
     EXPECT_EQ(ShellAndWait("/bin/false", tools), 1);
     EXPECT_EQ(ShellAndWait("sh -c \"exit 7\"", tools), 7);  // looked up on PATH
     EXPECT_EQ(ShellAndWait("sh -c \"kill -TERM $$\"", tools), 128 + 15);
+    // Entries given for the program replace or add to the environment it inherits.
+    EXPECT_EQ(ShellAndWait("sh -c \"test \\\"$HOME:$TARNIVO_TEST\\\" = /elsewhere:x\"", tools, nullptr,
+                           {"HOME=/elsewhere", "TARNIVO_TEST=x"}),
+              0);
 }
 
 TEST(ShellAndWait, AProgramThatCannotStartGivesANegativeFailureCode)
