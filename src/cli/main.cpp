@@ -47,19 +47,24 @@ int terminalColumns()
     return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
-// "[1/3] reversing 42 % (frames), 134 fps, 0:05 elapsed, 0:40 left"
+// "[1/3] reversing 42 % (frames), 134 fps, 0:05 elapsed, 0:40 left"; "[1/3] cancelling, 0:05
+// elapsed" once the job was cancelled; "checking 3 files, 0:01 elapsed" while it plans.
 QString progressLine(const JobProgress& progress)
 {
-    QString line = QStringLiteral("[%1/%2] %3 %4 %")
-                       .arg(progress.file)
-                       .arg(progress.fileCount)
-                       .arg(PhaseName(progress.step))
-                       .arg(static_cast<int>(progress.phaseFraction * 100));
+    const QString elapsed = QStringLiteral(", %1 elapsed").arg(ClockText(progress.elapsedMs));
+    if (progress.planning)
+        return QStringLiteral("checking %1 files").arg(progress.fileCount) + elapsed;
+    QString line = QStringLiteral("[%1/%2] ").arg(progress.file).arg(progress.fileCount);
+    if (progress.cancelling)
+        return line + QStringLiteral("cancelling") + elapsed;
+    line += QStringLiteral("%1 %2 %").arg(PhaseName(progress.step)).arg(static_cast<int>(progress.phaseFraction * 100));
     if (progress.step != JobStep::Converting)
         line += QStringLiteral(" (%1)").arg(StepName(progress.step));
+    if (progress.paused)
+        return line + QStringLiteral(", paused") + elapsed;
     if (progress.framesPerSecond > 0)
         line += QStringLiteral(", %1 fps").arg(qRound(progress.framesPerSecond));
-    line += QStringLiteral(", %1 elapsed").arg(ClockText(progress.elapsedMs));
+    line += elapsed;
     if (progress.jobLeftMs >= 0)
         line += QStringLiteral(", %1 left").arg(ClockText(progress.jobLeftMs));
     return line;
@@ -88,7 +93,7 @@ public:
     }
     void ShowProgress(const JobProgress& progress)
     {
-        if (!m_terminal || quiet || progress.file == 0 || progress.jobOver)
+        if (!m_terminal || quiet || progress.jobOver || (progress.file == 0 && !progress.planning))
             return;
         QString line = progressLine(progress);
         if (const int columns = terminalColumns(); columns > 1 && line.size() >= columns)
@@ -310,7 +315,9 @@ void reportProgress(ReverseJob& job, TerminalFace& face, int fileCount)
     QObject::connect(&job, &ReverseJob::Progress,
                      [&face](const JobProgress& progress) { face.ShowProgress(progress); });
     QObject::connect(&job, &ReverseJob::FileFinished, [&face, prefix](const FileOutcome& outcome) {
-        if (outcome.succeeded)
+        if (outcome.refused)
+            face.Complain(prefix(outcome.row) + outcome.source + QStringLiteral(": ") + outcome.reason);
+        else if (outcome.succeeded)
             face.Say(prefix(outcome.row) + QStringLiteral("made ") + outcome.output +
                      (outcome.note.isEmpty() ? QString()
                                              : QStringLiteral(" (") + outcome.note + QLatin1Char(')')));
@@ -348,12 +355,13 @@ int main(int argc, char** argv)
 
     OnStopSignals(&job, [&job] { job.Cancel(); });
 
-    JobSummary summary;
-    QTimer::singleShot(0, [&] {
-        summary = job.Run();
+    int status = kExitFailure;
+    QObject::connect(&job, &ReverseJob::Finished, [&status](const JobSummary& summary) {
+        const bool allMade = summary.ran && !summary.cancelled && summary.FailedCount() == 0;
+        status = summary.choicesRefused ? kExitUsage : allMade ? kExitSuccess : kExitFailure;
         QCoreApplication::quit();
     });
+    QTimer::singleShot(0, &job, &ReverseJob::Start);
     application.exec();
-    const bool allMade = summary.ran && !summary.cancelled && summary.FailedCount() == 0;
-    return allMade ? kExitSuccess : kExitFailure;
+    return status;
 }

@@ -4,6 +4,7 @@
 #include "ConversionViews.h"
 #include "FileRoutines.h"
 #include "ProcessRunner.h"
+#include "ToolRun.h"
 #include "WorkFolder.h"
 
 #include <limits>
@@ -42,7 +43,13 @@ AVC::AVC(QTimer* tickSource, ProgressBarView* progressBar, QObject* parent)
         m_tickConnection = connect(tickSource, &QTimer::timeout, this, &AVC::OnTick);
 }
 
-AVC::~AVC() { disconnect(m_tickConnection); }
+AVC::~AVC()
+{
+    disconnect(m_tickConnection);
+    // A tool still running ends with its run; the borrowed timer is left switched off.
+    if (m_tickSource && m_running > 0)
+        m_tickSource->stop();
+}
 
 void AVC::RateControlBuffer(QString StrValue) { m_settings.rateControlBuffer = StrValue.toStdString(); }
 void AVC::VideoBitrateTolerance(QString StrValue)
@@ -152,25 +159,25 @@ QString AVC::OptionText(bool OverWrite) const
 
 void AVC::RunConversion(const QString& commandLine)
 {
-    // The wait lets the application handle its events, so the window may release this
-    // engine meanwhile: then the timer is still switched off, but nothing else is left to do.
-    const QPointer<AVC> self(this);
-    const QPointer<QTimer> timer = m_tickSource;
-    if (timer) {
-        timer->setInterval(kTickIntervalMs);
-        timer->start();
+    if (m_tickSource) {
+        m_tickSource->setInterval(kTickIntervalMs);
+        m_tickSource->start();
     }
-    QStringList errorLines;
-    const int exitStatus = ShellAndWait(commandLine, m_tools, &errorLines, m_toolEnvironment);
-    if (timer)
-        timer->stop();
-    if (!self)
-        return;
-    m_lastRun.ran = true;
-    m_lastRun.exitStatus = exitStatus;
-    m_lastRun.errorLines = errorLines;
-    ClearSettings();
-    emit Complete();
+    auto* run = new ToolRun(this);
+    ++m_running;
+    connect(run, &ToolRun::Line, this, &AVC::ToolLine);
+    connect(run, &ToolRun::Finished, this, [this, run](const ToolOutcome& outcome) {
+        run->deleteLater();
+        --m_running;
+        if (m_tickSource && m_running == 0)
+            m_tickSource->stop();
+        m_lastRun.ran = true;
+        m_lastRun.exitStatus = outcome.status;
+        m_lastRun.errorLines = outcome.errorLines;
+        ClearSettings();
+        emit Complete();
+    });
+    run->StartCommandLine(m_tools, commandLine, m_toolEnvironment);
 }
 
 void AVC::ClearSettings()

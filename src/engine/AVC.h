@@ -2,9 +2,9 @@
 // from them, the run with its progress pulse, cancelling, and the events that report the outcome.
 //
 // A caller fills in the settings, then calls ConvertMedia. The engine either refuses at once
-// (ErrorEvent, settings kept) or runs W/ffmpeg.exe, waits for it while the application keeps
-// handling its events, clears the settings and raises Complete. The outcome is reported only
-// through the three signals, which are emitted synchronously inside the call.
+// (ErrorEvent inside the call, settings kept) or starts W/ffmpeg.exe and returns; when the tool
+// has ended, for whatever reason, it clears the settings and raises Complete from the event
+// loop. The outcome is reported only through the three signals.
 #pragma once
 
 #include "ChildProcess.h"
@@ -87,13 +87,15 @@ public:
     // settings keep their values.
     void ApplySettings(const ConversionSettings& given);
 
-    // Builds and runs one conversion; "-y" (replace the destination) when OverWrite is true.
-    // Returns after Complete or ErrorEvent has been emitted.
+    // Builds and starts one conversion; "-y" (replace the destination) when OverWrite is true.
+    // A refusal emits ErrorEvent before it returns; otherwise Complete follows once the tool
+    // has ended.
     void ConvertMedia(bool OverWrite);
+    bool IsConverting() const { return m_running > 0; }
 
     // Ends the tool this engine runs (SIGTERM, then SIGKILL after a grace period).
-    // Emits nothing and leaves the timer alone: the waiting ConvertMedia sees its tool end and
-    // completes as usual.
+    // Emits nothing and leaves the timer alone: the run sees its tool end and completes as
+    // usual.
     void CancelConvert();
 
     // How the last ConvertMedia call ended.
@@ -111,7 +113,7 @@ public:
     // The command line ConvertMedia would run with the current settings.
     QString BuildCommandLine(bool OverWrite) const;
 
-    // The tools the engine runs (its conversions), for a listener to their progress.
+    // The tools the engine runs (its conversions).
     RunningTools& Tools() { return m_tools; }
 
     // Ticks handled so far in this program run, by every engine; stops at INT32_MAX.
@@ -121,6 +123,8 @@ signals:
     void Converting();
     void Complete();
     void ErrorEvent(QString ErrorMessage);
+    // A line the running tool wrote to standard error (its progress among them).
+    void ToolLine(const QString& line);
 
 private:
     QString OptionText(bool OverWrite) const;
@@ -132,6 +136,7 @@ private:
 
     RunRecord m_lastRun;
     RunningTools m_tools;
+    int m_running = 0;  // tools started and not yet ended
     QPointer<QTimer> m_tickSource;
     ProgressBarView* m_progressBar;
     QMetaObject::Connection m_tickConnection;

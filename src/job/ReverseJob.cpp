@@ -1,19 +1,23 @@
 #include "ReverseJob.h"
 
 #include "AVC.h"
+#include "CommandLine.h"
 #include "FailureReason.h"
 #include "FileRoutines.h"
+#include "JobPlan.h"
 #include "MessageSink.h"
+#include "ProbeClient.h"
 #include "ProcessRunner.h"
 #include "ProfileCatalogue.h"
 #include "ReverseOneFile.h"
 #include "ToolDeployment.h"
 #include "WorkFolder.h"
-#include "WorkFolderLock.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 namespace tarnivo {
 
@@ -21,6 +25,37 @@ namespace {
 
 constexpr int kFailuresNamed = 10;
 constexpr int kProgressRefreshMs = 500;
+
+// The frames the probe's facts promise, for the model of the job's work.
+FileWork workOf(const SourceFacts& facts)
+{
+    FileWork work;
+    const double seconds = std::max(0.0, facts.statedEnd - facts.pictureStart);
+    work.seconds = facts.statedEnd;
+    work.sound = facts.hasSound;
+    if (facts.hasPicture) {
+        work.frames = std::max(1.0, seconds * FrameRateValue(facts.frameRate));
+        work.pixels = facts.pixels;
+    }
+    return work;
+}
+
+JobStep jobStepOf(ReversalStep step)
+{
+    switch (step) {
+    case ReversalStep::Room:
+        return JobStep::Room;
+    case ReversalStep::Frames:
+        return JobStep::Frames;
+    case ReversalStep::Sound:
+        return JobStep::Sound;
+    case ReversalStep::Rebuilding:
+        return JobStep::Rebuilding;
+    case ReversalStep::Joining:
+        break;
+    }
+    return JobStep::Joining;
+}
 
 // The programs a job needs, and the Debian package that brings each.
 QString missingSystemToolsMessage()
@@ -164,26 +199,27 @@ QString JobSummary::FinalMessage() const
     return lines.join(QLatin1Char('\n'));
 }
 
+
 ReverseJob::ReverseJob(AVC& engine, const JobListSource& list, const JobChoices& choices, MessageSink& sink,
-                       QObject* parent)
+                       ProbeClient* probes, QObject* parent)
     : QObject(parent), m_engine(engine), m_list(list), m_choices(choices), m_sink(sink),
+      m_ownProbes(probes ? nullptr : std::make_unique<ProbeClient>()), m_probes(probes ? probes : m_ownProbes.get()),
+      m_encoders(new EncoderCatalogue(this)),
+      m_report(std::make_unique<StepErrorReporter>(sink, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click"))),
       m_progress([this](const JobProgress& progress) { emit Progress(progress); })
 {
     qRegisterMetaType<FileOutcome>();
     qRegisterMetaType<JobSummary>();
     qRegisterMetaType<JobProgress>();
-    // The engine's pulse on the progress bar reaches the faces with the rest of the progress.
-    connect(&m_engine, &AVC::Converting, this, [this] {
-        if (m_running)
-            m_progress.EngineTick(AVC::WaitCounter);
+    connect(&m_engine, &AVC::Complete, this, &ReverseJob::ConversionEnded);
+    connect(&m_engine, &AVC::ToolLine, this, [this](const QString& line) {
+        if (m_converting)
+            m_progress.ToolLine(line);
     });
-    connect(&m_engine, &AVC::Complete, this, [this] {
-        if (m_running)
-            m_progress.ConversionEnded();
-    });
-    connect(&m_engine, &AVC::ErrorEvent, this, [this] {
-        if (m_running)
-            m_progress.ConversionRefused();
+    connect(m_probes, &ProbeClient::Probed, this, &ReverseJob::Probed);
+    connect(m_encoders, &EncoderCatalogue::Ready, this, [this] {
+        m_encodersKnown = true;
+        PlanIfReady();
     });
     m_progressClock.setInterval(kProgressRefreshMs);
     connect(&m_progressClock, &QTimer::timeout, this, [this] { m_progress.Refresh(); });
@@ -191,21 +227,23 @@ ReverseJob::ReverseJob(AVC& engine, const JobListSource& list, const JobChoices&
 
 ReverseJob::~ReverseJob()
 {
-    if (!m_running)
-        return;
-    Cancel();
-    ListenToTools(false);
+    // A job that is still under way goes with its tools: each step's tool ends with its step,
+    // the engine's conversion with the engine.
+    if (IsRunning()) {
+        m_tools.Cancel();
+        m_engine.CancelConvert();
+    }
 }
 
 void ReverseJob::Press()
 {
     if (!PassesChecks())
         return;
-    if (m_running) {
+    if (IsRunning()) {
         Cancel();
         return;
     }
-    Run();
+    Start();
 }
 
 bool ReverseJob::PassesChecks()
@@ -225,25 +263,14 @@ bool ReverseJob::PassesChecks()
     return true;
 }
 
-// "Custom Format" with a codec of today that the chosen extension's container cannot hold is
-// refused before any file is worked on, rather than failing every file after its reversal.
-bool ReverseJob::CustomFormatFits()
+// Why no job can start now: the choices (the profile, the custom settings; the encoders once
+// the plan has read them), an output folder or a file inside the working folder, a tool that is
+// not installed.
+QString ReverseJob::StartProblem()
 {
-    if (m_choices.ProfileName() != QLatin1String(kCustomFormat))
-        return true;
-    const CustomFormatValues custom = m_choices.CustomValues();
-    const std::string problem = CustomContainerProblem(
-        custom.videoCodec.toStdString(), custom.audioCodec.toStdString(), custom.extension.toStdString());
-    if (problem.empty())
-        return true;
-    m_sink.ShowMessage(QString::fromStdString(problem));
-    return false;
-}
-
-// Everything that must hold before anything is written: no source or output folder in the
-// working folder, the tools, a safe working folder of Tarnivo's own that no other job uses.
-bool ReverseJob::Prepare(WorkFolderLock& lock)
-{
+    if (const QString problem = ChoicesProblem(m_choices.ProfileName(), m_choices.CustomValues(), std::nullopt);
+        !problem.isEmpty())
+        return problem;
     QString inWorkFolder = outputFolderInWorkFolder(m_choices.OutputFolderText());
     for (int row = 1; row <= m_list.RowCount() && inWorkFolder.isEmpty(); ++row) {
         const QString source = absoluteSource(m_list.RowText(row));
@@ -253,150 +280,313 @@ bool ReverseJob::Prepare(WorkFolderLock& lock)
                                .arg(source, WorkFolder());
     }
     for (const QString& problem : {inWorkFolder, missingSystemToolsMessage(), missingHelpersMessage()}) {
-        if (!problem.isEmpty()) {
-            m_sink.ShowMessage(problem);
-            return false;
-        }
+        if (!problem.isEmpty())
+            return problem;
     }
-    if (const QString problem = PrepareWorkFolder(); !problem.isEmpty()) {
-        m_sink.ShowMessage(problem);
-        return false;
-    }
-    const QString problem = lock.Acquire(WorkFolder());
-    if (!problem.isEmpty()) {
-        m_sink.ShowMessage(problem);
-        return false;
-    }
-    return true;
+    return QString();
 }
 
-JobSummary ReverseJob::Run()
+void ReverseJob::Start()
 {
-    JobSummary summary;
-    if (m_running || !PassesChecks() || !CustomFormatFits())
-        return summary;
-    // The output folder is checked (and held) once, before any work: a folder that cannot take
-    // the results refuses the job instead of every file after its reversal. A change of the
-    // folder during the job applies to the next job.
-    const QString outputProblem = m_output.Open(m_choices.OutputFolderText());
-    if (!outputProblem.isEmpty()) {
-        m_sink.ShowMessage(outputProblem);
-        return summary;
+    if (IsRunning())
+        return;
+    m_summary = JobSummary();
+    m_cancelled = false;
+    m_paused = false;
+    if (!PassesChecks())
+        return RefuseStart(QString(), false);
+    if (const QString problem = StartProblem(); !problem.isEmpty())
+        return RefuseStart(problem, !ChoicesProblem(m_choices.ProfileName(), m_choices.CustomValues(), std::nullopt).isEmpty());
+    if (!Prepare())
+        return;
+    m_stage = Stage::Planning;
+    m_summary.ran = true;
+    emit Started();
+    m_progress.StartJob(m_list.RowCount());
+    m_progressClock.start();
+    Plan();
+}
+
+// A refused start still ends with one Finished, from the event loop.
+void ReverseJob::RefuseStart(const QString& message, bool choices)
+{
+    if (!message.isEmpty())
+        m_sink.ShowMessage(message);
+    JobSummary refused;
+    refused.choicesRefused = choices;
+    QTimer::singleShot(0, this, [this, refused] { emit Finished(refused); });
+}
+
+// Everything that must hold before anything is written: the output folder (checked and held
+// for the whole job: a folder that cannot take the results refuses the job at once), a safe
+// working folder of Tarnivo's own that no other job uses, and the tools in it.
+bool ReverseJob::Prepare()
+{
+    if (const QString problem = m_output.Open(m_choices.OutputFolderText()); !problem.isEmpty()) {
+        RefuseStart(problem, false);
+        return false;
     }
-    WorkFolderLock lock;
-    if (!Prepare(lock)) {
+    QString problem = PrepareWorkFolder();
+    if (problem.isEmpty())
+        problem = m_lock.Acquire(WorkFolder());
+    if (!problem.isEmpty()) {
         m_output.Close();
-        return summary;
+        RefuseStart(problem, false);
+        return false;
     }
     // What killed jobs of this machine left there; another running job's files stay.
     m_output.RemoveStaleTemporaries();
-
-    m_running = true;
-    m_cancelRequested = false;
-    summary.ran = true;
-    emit Started();
-
-    const StepErrorReporter report(m_sink, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click"));
     // Errors of the deployment are told once, by the check after it, not by a report per step.
     RecordedErrorSink deploymentErrors;
-    DeployTools(
-        StepErrorReporter(deploymentErrors, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")));
-    const QString deployment = deploymentProblem(WorkFolder(), deploymentErrors.firstError);
-    if (!deployment.isEmpty()) {
+    DeployTools(StepErrorReporter(deploymentErrors, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")));
+    if (const QString deployment = deploymentProblem(WorkFolder(), deploymentErrors.firstError);
+        !deployment.isEmpty()) {
         CleanWorkFolder();
-        lock.Release();
+        m_lock.Release();
         m_output.Close();
-        m_running = false;
-        m_sink.ShowMessage(deployment);
-        summary.ran = false;
-        emit Finished(summary);
-        return summary;
+        RefuseStart(deployment, false);
+        return false;
     }
-    const QString FQ = QuotedToolPath(WorkFolder());
-    const int N = m_list.RowCount();
-    m_progress.StartJob(N);
-    m_progressClock.start();
-    ListenToTools(true);
-    for (int i = 1; i <= N && !m_cancelRequested; ++i) {
-        const FileOutcome outcome = ProcessRow(i, FQ, report);
-        if (m_cancelRequested)
-            break;
-        summary.files.push_back(outcome);
-        m_progress.FinishFile();
-        emit FileFinished(outcome);
-    }
-    ListenToTools(false);
-    m_progressClock.stop();
-    summary.cancelled = m_cancelRequested;
-    CleanWorkFolder();
-    lock.Release();
-    m_output.Close();
-    m_tools.SetStartsRefused(false);
-    m_running = false;
-    m_progress.FinishJob();
-
-    if (m_endMessage)
-        m_endMessage(summary);
-    else
-        m_sink.ShowMessage(summary.FinalMessage());
-    emit Finished(summary);
-    return summary;
+    m_FQ = QuotedToolPath(WorkFolder());
+    return true;
 }
 
-FileOutcome ReverseJob::ProcessRow(int i, const QString& FQ, const StepErrorReporter& report)
+// Every row is read before any is worked on: its name, then its facts (the probe runs in the
+// background, a few files at a time), and ffmpeg's encoders.
+void ReverseJob::Plan()
+{
+    m_rows.clear();
+    const int N = m_list.RowCount();
+    for (int i = 1; i <= N; ++i) {
+        Row row;
+        row.text = m_list.RowText(i);
+        row.source = absoluteSource(row.text);
+        if (lostUndecodableBytes(row.source))
+            row.problem = kNotUtf8Reason;
+        else if (!CanBeCarriedOnCommandLine(row.source.toStdString()))
+            row.problem = QStringLiteral("the file name holds a line break, which cannot be passed to ffmpeg; "
+                                         "please rename the file");
+        else
+            row.problem = workFolderConflict(row.source, m_output.Name());
+        row.probed = !row.problem.isEmpty();
+        m_rows.push_back(row);
+    }
+    m_encodersKnown = false;
+    m_encoders->Request();
+    for (const Row& row : m_rows) {
+        if (!row.probed)
+            m_probes->Request(row.source);
+    }
+    PlanIfReady();
+}
+
+void ReverseJob::Probed(const QString& path, const SourceFacts& facts)
+{
+    if (m_stage != Stage::Planning)
+        return;
+    for (Row& row : m_rows) {
+        if (!row.probed && row.source == path) {
+            row.facts = facts;
+            row.probed = true;
+        }
+    }
+    PlanIfReady();
+}
+
+void ReverseJob::PlanIfReady()
+{
+    if (m_stage != Stage::Planning || !m_encodersKnown)
+        return;
+    for (const Row& row : m_rows) {
+        if (!row.probed)
+            return;
+    }
+    MakePlan();
+}
+
+void ReverseJob::MakePlan()
+{
+    m_stage = Stage::Working;
+    if (m_cancelled)
+        return End(true);
+    const QString profile = m_choices.ProfileName();
+    const CustomFormatValues custom = m_choices.CustomValues();
+    if (const QString problem = ChoicesProblem(profile, custom, EncoderCatalogue::Known()); !problem.isEmpty()) {
+        m_sink.ShowMessage(problem);
+        m_summary.ran = false;
+        m_summary.choicesRefused = true;
+        return End(false);
+    }
+    const ProfileChoice choice = *ChoiceFor(profile, custom);
+    std::vector<FileWork> work(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        Row& row = m_rows[i];
+        if (row.problem.isEmpty())
+            row.problem = FileProblem(row.facts, choice, OutputProblem(m_output, row.source, profile, custom));
+        if (row.problem.isEmpty())
+            work[i] = workOf(row.facts);
+        else
+            Refuse(static_cast<int>(i) + 1, row.problem);
+    }
+    m_progress.Planned(work, ConversionWorkOf(choice.settings, choice.extension.toStdString()));
+    m_current = 0;
+    NextFile();
+}
+
+// A row that cannot be made is told at once; the summary keeps it in the rows' order.
+void ReverseJob::Refuse(int row, const QString& reason)
 {
     FileOutcome outcome;
-    outcome.row = i;
-    outcome.source = m_list.RowText(i);
-    const QString S = absoluteSource(outcome.source);
-    const ReversalPaths paths = CurrentReversalPaths();
-
-    m_progress.StartFile(i, m_list.RowCount());
-    emit FileReversing(i, outcome.source);
-    if (lostUndecodableBytes(S)) {
-        outcome.reason = kNotUtf8Reason;
-        return outcome;
-    }
-    outcome.reason = workFolderConflict(S, m_output.Name());
-    // A file whose output cannot be made is refused before its reversal.
-    if (outcome.reason.isEmpty())
-        outcome.reason = OutputProblem(m_output, S, m_choices.ProfileName(), m_choices.CustomValues());
-    if (!outcome.reason.isEmpty())
-        return outcome;
-    const ReversalResult reversal = ReverseOneFile(S, FQ, report, m_tools);
-    if (!reversal.made || m_cancelRequested) {
-        outcome.reason = reversal.failureReason;
-    } else {
-        m_progress.StartConversion();
-        emit FileConverting(i, outcome.source);
-        Convert(paths.result, S, reversal.picture, outcome);
-    }
-    KillFiles(paths.result);
-    KillFiles(paths.rebuilt);
-    // The row names the file beside its reason: the reason need not name it again.
-    outcome.reason = WithoutLeadingPaths(outcome.reason, {S, outcome.source, QStringLiteral("file:") + S});
-    return outcome;
+    outcome.row = row;
+    outcome.source = m_rows[row - 1].text;
+    outcome.refused = true;
+    outcome.reason = CannotBeMade(WithoutLeadingPaths(reason, {m_rows[row - 1].source, outcome.source}));
+    emit FileFinished(outcome);
 }
 
-void ReverseJob::Convert(const QString& V, const QString& S, const IntermediatePicture& picture,
-                         FileOutcome& outcome)
+void ReverseJob::NextFile()
 {
-    const ConversionAttempt attempt = ConvertFLV(m_engine, V, m_choices.ProfileName(), S, m_output,
-                                                 m_choices.CustomValues(), m_sink, picture);
-    if (attempt.result == ConversionAttempt::Result::ProfileNotDefined) {
+    if (m_cancelled)
+        return End(true);
+    while (++m_current <= static_cast<int>(m_rows.size())) {
+        const Row& row = m_rows[m_current - 1];
+        if (!row.problem.isEmpty()) {
+            FileOutcome outcome;
+            outcome.row = m_current;
+            outcome.source = row.text;
+            outcome.refused = true;
+            outcome.reason = CannotBeMade(WithoutLeadingPaths(row.problem, {row.source, row.text}));
+            m_summary.files.push_back(outcome);
+            continue;
+        }
+        // The choices are read anew for every file: a change during the job applies from here.
+        const QString profile = m_choices.ProfileName();
+        const CustomFormatValues custom = m_choices.CustomValues();
+        QString problem = ChoicesProblem(profile, custom, EncoderCatalogue::Known());
+        if (problem.isEmpty())
+            problem = FileProblem(row.facts, *ChoiceFor(profile, custom),
+                                  OutputProblem(m_output, row.source, profile, custom));
+        if (!problem.isEmpty()) {
+            m_rows[m_current - 1].problem = problem;
+            Refuse(m_current, problem);
+            --m_current;  // told now; kept in the summary by the loop's next turn
+            continue;
+        }
+        return Reverse(m_current);
+    }
+    End(true);
+}
+
+void ReverseJob::Reverse(int rowNumber)
+{
+    const Row& row = m_rows[rowNumber - 1];
+    m_progress.StartFile(rowNumber);
+    emit FileReversing(rowNumber, row.text);
+    m_reversal = new ReverseOneFile(m_tools, *m_report, this);
+    connect(m_reversal, &ReverseOneFile::StepStarted, this,
+            [this](ReversalStep step) { m_progress.EnterStep(jobStepOf(step)); });
+    connect(m_reversal, &ReverseOneFile::ToolLine, this, [this](const QString& line) { m_progress.ToolLine(line); });
+    connect(m_reversal, &ReverseOneFile::Finished, this, &ReverseJob::Reversed);
+    m_reversal->Start(row.source, row.facts, m_FQ);
+}
+
+void ReverseJob::Reversed(const ReversalResult& result)
+{
+    const Row& row = m_rows[m_current - 1];
+    m_progress.FramesCounted(m_reversal->Frames());
+    m_reversal->deleteLater();
+    m_reversal = nullptr;
+    FileOutcome outcome;
+    outcome.row = m_current;
+    outcome.source = row.text;
+    if (!result.made || m_cancelled) {
+        outcome.reason = result.failureReason;
+        return FinishRow(outcome);
+    }
+    m_progress.EnterStep(JobStep::Converting);
+    emit FileConverting(m_current, row.text);
+    m_picture = result.picture;
+    m_converting = true;
+    const ConversionAttempt attempt = ConvertFLV(m_engine, CurrentReversalPaths().result, m_choices.ProfileName(),
+                                                 row.source, m_output, m_choices.CustomValues(), m_sink, m_picture);
+    if (attempt.result == ConversionAttempt::Result::Started) {
+        m_attempt = attempt;
+        return;  // the engine's Complete tells the end of its tool
+    }
+    m_converting = false;
+    if (attempt.result == ConversionAttempt::Result::ProfileNotDefined)
         outcome.reason = QStringLiteral("the profile \"%1\" is not defined").arg(m_choices.ProfileName());
-        return;
-    }
-    if (attempt.result == ConversionAttempt::Result::NoFreeName) {
+    else if (attempt.result == ConversionAttempt::Result::NoFreeName)
         outcome.reason = QStringLiteral("every output name for it is taken");
+    else
+        outcome.reason = attempt.failure;
+    FinishRow(outcome);
+}
+
+// The conversion's tool has ended: its result is read back, and named only when it is whole.
+void ReverseJob::ConversionEnded()
+{
+    if (!m_converting)
         return;
-    }
-    // ConvertFLV gives a result its final name only when it is whole, and otherwise deletes
-    // only its own temporary file: nothing under any other name is touched here.
+    m_converting = false;
+    m_progress.EnterStep(JobStep::Checking);
+    m_check = new ConversionCheck(m_tools, m_sink, this);
+    connect(m_check, &ConversionCheck::Finished, this, &ReverseJob::Checked);
+    m_check->Start(m_attempt, m_engine, m_output, CurrentReversalPaths().result, m_picture);
+}
+
+void ReverseJob::Checked(const ConversionAttempt& attempt)
+{
+    m_check->deleteLater();
+    m_check = nullptr;
+    // ConvertFLV gives a result its final name only when it is whole, and otherwise deletes only
+    // its own temporary file: nothing under any other name is touched here.
+    FileOutcome outcome;
+    outcome.row = m_current;
+    outcome.source = m_rows[m_current - 1].text;
     outcome.succeeded = attempt.Made();
     outcome.output = attempt.destination;
     outcome.reason = attempt.failure;
     outcome.note = attempt.note;
+    FinishRow(outcome);
+}
+
+void ReverseJob::FinishRow(FileOutcome outcome)
+{
+    const ReversalPaths paths = CurrentReversalPaths();
+    KillFiles(paths.result);
+    KillFiles(paths.rebuilt);
+    if (!m_cancelled) {
+        const Row& row = m_rows[m_current - 1];
+        // The row names the file beside its reason: the reason need not name it again.
+        outcome.reason =
+            WithoutLeadingPaths(outcome.reason, {row.source, row.text, QStringLiteral("file:") + row.source});
+        m_summary.files.push_back(outcome);
+        m_progress.FinishFile();
+        emit FileFinished(outcome);
+    }
+    // The next file starts from the event loop, never from inside this one's last step.
+    QTimer::singleShot(0, this, &ReverseJob::NextFile);
+}
+
+void ReverseJob::End(bool tellEnd)
+{
+    m_progressClock.stop();
+    m_summary.cancelled = m_cancelled;
+    CleanWorkFolder();
+    m_lock.Release();
+    m_output.Close();
+    m_tools.SetStartsRefused(false);
+    m_stage = Stage::Idle;
+    m_paused = false;
+    m_progress.FinishJob();
+    if (tellEnd) {
+        if (m_endMessage)
+            m_endMessage(m_summary);
+        else
+            m_sink.ShowMessage(m_summary.FinalMessage());
+    }
+    emit Finished(m_summary);
 }
 
 void ReverseJob::CleanWorkFolder()
@@ -409,28 +599,35 @@ void ReverseJob::CleanWorkFolder()
     DeleteWorkFiles(work);
 }
 
-// While the job runs, its tools and the engine's tell how far they are.
-void ReverseJob::ListenToTools(bool listen)
-{
-    ToolListener listener;
-    if (listen) {
-        listener.started = [this](const QString& program, const QStringList& arguments) {
-            m_progress.ToolStarted(program, arguments);
-        };
-        listener.errorLine = [this](const QString& line) { m_progress.ToolLine(line); };
-    }
-    m_tools.SetListener(listener);
-    m_engine.Tools().SetListener(listener);
-}
-
 void ReverseJob::Cancel()
 {
-    if (!m_running)
+    if (!IsRunning() || m_cancelled)
         return;
-    m_cancelRequested = true;
+    m_cancelled = true;
+    m_paused = false;
+    m_progress.Cancelling();
     m_tools.SetStartsRefused(true);
     m_tools.Cancel();
     m_engine.CancelConvert();
+    if (m_reversal)
+        m_reversal->Stop();
+    if (m_check)
+        m_check->Stop();
+    // While the plan reads the files, nothing of the job's own runs: it ends at once.
+    if (m_stage == Stage::Planning) {
+        m_stage = Stage::Working;
+        QTimer::singleShot(0, this, [this] { End(true); });
+    }
+}
+
+void ReverseJob::Pause(bool paused)
+{
+    if (!IsRunning() || m_cancelled || paused == m_paused)
+        return;
+    m_paused = paused;
+    m_tools.Pause(paused);
+    m_engine.Tools().Pause(paused);
+    m_progress.Pause(paused);
 }
 
 }  // namespace tarnivo

@@ -1,16 +1,19 @@
-// The reverse job: the one object that the window and tarnivo-reverse both drive. It walks the
-// job list, reverses every file, converts it into the chosen profile, cleans the working folder
-// and tells the outcome of every file.
+// The reverse job: the one object that the window and tarnivo-reverse both drive. It plans
+// before it works (every file is read and checked before the first frame is written), then
+// reverses every file that can be made, converts it into the chosen profile, cleans the working
+// folder and tells the outcome of every file.
 //
-// The job runs on the caller's thread and returns only when it has ended; every wait inside it
-// lets the application handle its events, so a face stays responsive and can call Cancel()
-// meanwhile. The faces hear about the job through its signals and the MessageSink.
+// Start() returns at once; the job runs from the event loop, one step after another, each step
+// with its own tool, and exactly one Finished tells its end. Cancel() stops the running tool;
+// Finished still follows, once. Nothing here waits: the faces stay responsive throughout.
 #pragma once
 
-#include "ChildProcess.h"
 #include "ConvertFLV.h"
 #include "JobProgress.h"
+#include "MediaProbe.h"
 #include "OutputFolder.h"
+#include "ToolRun.h"
+#include "WorkFolderLock.h"
 
 #include <QObject>
 #include <QString>
@@ -18,14 +21,19 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace tarnivo {
 
 class AVC;
+class ConversionCheck;
+class EncoderCatalogue;
 class MessageSink;
+class ProbeClient;
+class ReverseOneFile;
 class StepErrorReporter;
-class WorkFolderLock;
+struct ReversalResult;
 
 // The rows of the job list, read when they are needed (rows count from 1).
 class JobListSource {
@@ -51,13 +59,17 @@ struct FileOutcome {
     QString source;  // the row's text
     QString output;  // the file made; empty when none
     bool succeeded = false;
-    QString reason;  // why it failed
-    QString note;    // what the user should know of a file that was made (a shortened name)
+    bool refused = false;  // found before any work to be a file that cannot be made
+    QString reason;        // why it failed
+    QString note;          // what the user should know of a file that was made (a shortened name)
 };
 
 struct JobSummary {
-    bool ran = false;  // false when a check refused the start
+    bool ran = false;  // false when the start was refused
     bool cancelled = false;
+    // The start was refused because no file could be made with the chosen profile or custom
+    // settings (a profile not defined, settings that make no sense, an encoder missing).
+    bool choicesRefused = false;
     std::vector<FileOutcome> files;
     int FailedCount() const;
     // "Done.", "Done." with a line naming the failed files, or "Cancelled."
@@ -78,21 +90,27 @@ class ReverseJob : public QObject {
 
 public:
     // The engine stays the caller's (the window's AVC1); the job uses it for every conversion.
+    // probes reads the films' facts (the window shares its own with the job list); without
+    // one the job has its own.
     ReverseJob(AVC& engine, const JobListSource& list, const JobChoices& choices, MessageSink& sink,
-               QObject* parent = nullptr);
+               ProbeClient* probes = nullptr, QObject* parent = nullptr);
     ~ReverseJob() override;
 
-    // The start button's press: the two checks, then a cancel when a job runs, else a new job.
+    // The start button's press: the two designed checks, then a cancel when a job runs, else
+    // Start().
     void Press();
 
-    // The two checks, then the whole job; returns when it has ended. Refused (ran false, no
-    // message) while a job runs.
-    JobSummary Run();
+    // Starts a job; returns at once. Exactly one Finished follows, also when a check refuses
+    // the start (the message tells why). Ignored while a job runs.
+    void Start();
 
-    // Ends the running tool and stops the job after it: no further step or file.
+    // Stops the running tool and ends the job after it: no further step or file.
     void Cancel();
+    // Stops the running tool where it is, and lets it go on; the time left leaves the pause out.
+    void Pause(bool paused);
 
-    bool IsRunning() const { return m_running; }
+    bool IsRunning() const { return m_stage != Stage::Idle; }
+    bool IsPaused() const { return m_paused; }
 
     // Who tells the user the outcome at the end of a job; without one (or with an empty one),
     // the final message goes to the MessageSink.
@@ -103,35 +121,72 @@ signals:
     void Started();  // the start button now reads "Cancel"
     void FileReversing(int row, const QString& source);
     void FileConverting(int row, const QString& source);
+    // Every row's outcome; a row that cannot be made is told so as soon as the plan knows.
     void FileFinished(const tarnivo::FileOutcome& outcome);
-    // How far the job is, the one account of it that the faces show: at its start, at every
-    // step, whenever a tool or the engine tells of progress, twice a second while it runs, and
-    // once more at its end (jobOver), before the end message.
+    // How far the job is, the one account of it that the faces show: at every step, whenever a
+    // tool tells of progress, twice a second while it runs, and once more at its end (jobOver),
+    // before the end message.
     void Progress(const tarnivo::JobProgress& progress);
     void Finished(const tarnivo::JobSummary& summary);  // after the final message was shown
 
 private:
+    enum class Stage { Idle, Planning, Working };
+
+    // One row as the plan knows it.
+    struct Row {
+        QString text;
+        QString source;  // its absolute path
+        QString problem;  // why it cannot be made, once known
+        SourceFacts facts;
+        bool probed = false;
+    };
+
     bool PassesChecks();
-    bool CustomFormatFits();
-    bool Prepare(WorkFolderLock& lock);
-    FileOutcome ProcessRow(int i, const QString& FQ, const StepErrorReporter& report);
-    // V's picture is as the reversal made it (see ReversalResult).
-    void Convert(const QString& V, const QString& S, const IntermediatePicture& picture,
-                 FileOutcome& outcome);
+    QString StartProblem();
+    bool Prepare();
+    void Plan();
+    void Probed(const QString& path, const SourceFacts& facts);
+    void PlanIfReady();
+    void MakePlan();
+    void NextFile();
+    void Reverse(int row);
+    void Reversed(const ReversalResult& result);
+    void ConversionEnded();
+    void Checked(const ConversionAttempt& attempt);
+    void FinishRow(FileOutcome outcome);
+    void Refuse(int row, const QString& reason);
+    void End(bool tellEnd);
+    void RefuseStart(const QString& message, bool choices);
     void CleanWorkFolder();
-    void ListenToTools(bool listen);
 
     AVC& m_engine;
     const JobListSource& m_list;
     const JobChoices& m_choices;
     MessageSink& m_sink;
+    std::unique_ptr<ProbeClient> m_ownProbes;
+    ProbeClient* m_probes;
+    EncoderCatalogue* m_encoders;
+    std::unique_ptr<StepErrorReporter> m_report;
     RunningTools m_tools;   // the reversal's tools; the engine keeps its conversion's
     OutputFolder m_output;  // checked and held for the whole job
+    WorkFolderLock m_lock;
     EndMessage m_endMessage;
     JobProgressTracker m_progress;
     QTimer m_progressClock;  // tells the time as it passes while the tools are silent
-    bool m_running = false;
-    bool m_cancelRequested = false;
+
+    Stage m_stage = Stage::Idle;
+    bool m_cancelled = false;
+    bool m_paused = false;
+    bool m_encodersKnown = false;
+    QString m_FQ;
+    std::vector<Row> m_rows;
+    JobSummary m_summary;
+    int m_current = 0;  // the row worked on
+    ReverseOneFile* m_reversal = nullptr;
+    ConversionCheck* m_check = nullptr;
+    bool m_converting = false;
+    ConversionAttempt m_attempt;
+    IntermediatePicture m_picture;
 };
 
 }  // namespace tarnivo

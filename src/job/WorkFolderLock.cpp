@@ -1,6 +1,6 @@
 #include "WorkFolderLock.h"
 
-#include "ProcessRunner.h"
+#include "ChildProcess.h"
 
 #include <QFile>
 

@@ -3,11 +3,8 @@
 #include "FileRoutines.h"
 #include "ProgramStart.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -128,8 +125,7 @@ ChildProcess::ChildProcess(ChildProcess&& other) noexcept
     : m_pid(std::exchange(other.m_pid, -1)), m_pidFd(std::exchange(other.m_pidFd, -1)),
       m_outputFd(std::exchange(other.m_outputFd, -1)), m_errorFd(std::exchange(other.m_errorFd, -1)),
       m_ended(other.m_ended), m_exitStatus(other.m_exitStatus), m_output(std::move(other.m_output)),
-      m_errorTail(std::move(other.m_errorTail)), m_ownerGroups(std::move(other.m_ownerGroups)),
-      m_listener(std::move(other.m_listener)), m_unendedLine(std::move(other.m_unendedLine))
+      m_errorTail(std::move(other.m_errorTail)), m_ownerGroups(std::move(other.m_ownerGroups))
 {
 }
 
@@ -146,8 +142,6 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept
         m_output = std::move(other.m_output);
         m_errorTail = std::move(other.m_errorTail);
         m_ownerGroups = std::move(other.m_ownerGroups);
-        m_listener = std::move(other.m_listener);
-        m_unendedLine = std::move(other.m_unendedLine);
     }
     return *this;
 }
@@ -280,58 +274,33 @@ bool ChildProcess::reap(int options)
 
 bool ChildProcess::hasEnded() { return reap(WNOHANG); }
 
-void ChildProcess::readAvailableOutput()
+QByteArray ChildProcess::readAvailableOutput()
 {
     if (m_outputFd >= 0 && !readAvailable(m_outputFd, m_output)) {
         ::close(m_outputFd);
         m_outputFd = -1;
     }
+    QByteArray gained;
     if (m_errorFd >= 0) {
-        const qsizetype before = m_errorTail.size();
-        const bool open = readAvailable(m_errorFd, m_errorTail);
-        if (m_errorTail.size() > before && !m_listener.expired())
-            tellErrorLines(m_errorTail.mid(before));
+        const bool open = readAvailable(m_errorFd, gained);
+        m_errorTail += gained;
         keepTail(m_errorTail);
         if (!open) {
             ::close(m_errorFd);
             m_errorFd = -1;
         }
     }
+    return gained;
 }
 
-int ChildProcess::waitLettingEventsRun()
+int ChildProcess::waitBlocking()
 {
-    if (hasEnded()) {
+    while (!hasEnded()) {
+        pollfd fds[3] = {{m_pidFd, POLLIN, 0}, {m_outputFd, POLLIN, 0}, {m_errorFd, POLLIN, 0}};
+        // Without a pidfd the end is noticed by looking again every 100 ms.
+        ::poll(fds, 3, m_pidFd < 0 ? 100 : -1);
         readAvailableOutput();
-        return m_exitStatus;
     }
-    if (!QCoreApplication::instance() || m_pidFd < 0) {
-        // No event loop to serve (or no pidfd): block until the end, still draining the outputs.
-        while (!hasEnded()) {
-            pollfd fds[2] = {{m_outputFd, POLLIN, 0}, {m_errorFd, POLLIN, 0}};
-            ::poll(fds, 2, m_pidFd < 0 ? 100 : -1);
-            readAvailableOutput();
-        }
-        readAvailableOutput();
-        return m_exitStatus;
-    }
-    QEventLoop loop;
-    QSocketNotifier ended(m_pidFd, QSocketNotifier::Read);
-    QObject::connect(&ended, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-    std::vector<std::unique_ptr<QSocketNotifier>> outputs;
-    for (const int fd : {m_outputFd, m_errorFd}) {
-        if (fd < 0)
-            continue;
-        outputs.push_back(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read));
-        QSocketNotifier* notifier = outputs.back().get();
-        QObject::connect(notifier, &QSocketNotifier::activated, [this, notifier, fd] {
-            readAvailableOutput();
-            if (fd != m_outputFd && fd != m_errorFd)
-                notifier->setEnabled(false);  // that stream has ended
-        });
-    }
-    while (!hasEnded())
-        loop.exec();
     readAvailableOutput();
     return m_exitStatus;
 }
@@ -347,33 +316,6 @@ QStringList ChildProcess::lastErrorLines() const
 
 RunningTools::RunningTools() : m_groups(std::make_shared<std::set<pid_t>>()) {}
 
-// Every line the child has ended since the last call goes to the owner's listener.
-void ChildProcess::tellErrorLines(const QByteArray& written)
-{
-    const std::shared_ptr<ToolListener> listener = m_listener.lock();
-    if (!listener || !listener->errorLine)
-        return;
-    m_unendedLine += written;
-    qsizetype start = 0;
-    for (qsizetype end = 0; end < m_unendedLine.size(); ++end) {
-        const char c = m_unendedLine[end];
-        if (c != '\r' && c != '\n')
-            continue;
-        if (end > start)
-            listener->errorLine(QString::fromUtf8(m_unendedLine.constData() + start, end - start));
-        start = end + 1;
-    }
-    m_unendedLine.remove(0, start);
-    if (m_unendedLine.size() > kKeptErrorBytes)
-        m_unendedLine.clear();  // no line is that long: not text worth hearing
-}
-
-void RunningTools::SetListener(ToolListener listener)
-{
-    m_listener = listener.started || listener.errorLine ? std::make_shared<ToolListener>(std::move(listener))
-                                                        : nullptr;
-}
-
 ChildProcess RunningTools::Start(const QString& program, const QStringList& arguments,
                                  const QString& workingFolder, qint32* errorNumber,
                                  ChildProcess::Output output, const QStringList& environment)
@@ -388,9 +330,6 @@ ChildProcess RunningTools::Start(const QString& program, const QStringList& argu
     if (child.isValid()) {
         m_groups->insert(child.pid());
         child.m_ownerGroups = m_groups;
-        child.m_listener = m_listener;
-        if (m_listener && m_listener->started)
-            m_listener->started(program, arguments);
     }
     return child;
 }
@@ -399,16 +338,23 @@ int RunningTools::Cancel()
 {
     const std::set<pid_t> groups = *m_groups;
     for (const pid_t group : groups)
-        ::kill(-group, SIGTERM);
-    if (!groups.empty()) {
-        // What has not stopped by then is killed. A group whose leader has been collected may
-        // still hold programs it started; the group id stays theirs while any of them lives.
-        QTimer::singleShot(kCancelGraceMilliseconds, [groups] {
-            for (const pid_t group : groups)
-                ::kill(-group, SIGKILL);
-        });
-    }
+        StopGroup(group);
     return static_cast<int>(groups.size());
+}
+
+void RunningTools::Pause(bool paused)
+{
+    for (const pid_t group : *m_groups)
+        ::kill(-group, paused ? SIGSTOP : SIGCONT);
+}
+
+void StopGroup(pid_t group)
+{
+    ::kill(-group, SIGCONT);  // a paused tool could not stop
+    ::kill(-group, SIGTERM);
+    // What has not stopped by then is killed. A group whose leader has been collected may still
+    // hold programs it started; the group id stays theirs while any of them lives.
+    QTimer::singleShot(kCancelGraceMilliseconds, [group] { ::kill(-group, SIGKILL); });
 }
 
 void SetDescriptorInheritedByTools(int fd) { descriptorInheritedByTools() = fd; }

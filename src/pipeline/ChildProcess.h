@@ -1,13 +1,12 @@
 // A child process started directly (no shell), in a process group of its own and ending with
 // Tarnivo (ProgramStart.h), and the set of running tools that one owner (the job, the engine)
-// started and can cancel.
+// started and can cancel. ToolRun.h watches a child from the event loop.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 #include <set>
 #include <sys/types.h>
@@ -31,14 +30,6 @@ constexpr int kLostExitStatus = -1;
 constexpr int kKeptErrorLines = 20;
 
 class RunningTools;
-
-// Hears what one owner's tools do: each start, and each line a tool writes to standard error
-// (ffmpeg ends its progress lines with CR, other lines with LF). Lines are heard from the
-// tools whose standard error is kept (ChildProcess::Output::Keep).
-struct ToolListener {
-    std::function<void(const QString& program, const QStringList& arguments)> started;
-    std::function<void(const QString& line)> errorLine;
-};
 
 // A child process in a process group of its own, so that a cancel reaches everything it
 // started in turn. Destroying a ChildProcess whose program still runs kills its group and
@@ -69,12 +60,22 @@ public:
 
     bool isValid() const { return m_pid > 0; }
     pid_t pid() const { return m_pid; }
+    // Collects the child's status when it has ended; true from then on.
     bool hasEnded();
-    // The one wait for a child: an event loop woken when the process ends (and when it writes
-    // to a kept output), so the application handles its events at once and nothing polls.
-    // Returns the exit status: 128 + signal number for a program ended by a signal,
+    // The exit status once it has ended: 128 + signal number for a program ended by a signal,
     // kLostExitStatus when the status could not be collected.
-    int waitLettingEventsRun();
+    int exitStatus() const { return m_exitStatus; }
+    // Blocks until the child has ended, reading its kept outputs meanwhile; returns its exit
+    // status. Nothing else runs during the wait: callers in an event loop use ToolRun instead.
+    int waitBlocking();
+
+    // A descriptor that becomes readable when the child ends (-1 where the kernel has none),
+    // and those of its kept outputs (-1 when not kept or at their end).
+    int endDescriptor() const { return m_pidFd; }
+    int outputDescriptor() const { return m_outputFd; }
+    int errorDescriptor() const { return m_errorFd; }
+    // Reads what the kept outputs hold now; returns what standard error gained.
+    QByteArray readAvailableOutput();
 
     // What it wrote, when started with Output::Keep.
     const QByteArray& standardOutput() const { return m_output; }
@@ -85,8 +86,6 @@ private:
 
     explicit ChildProcess(pid_t pid, int outputFd, int errorFd);
     bool reap(int options);
-    void readAvailableOutput();
-    void tellErrorLines(const QByteArray& written);
     void closeOutputs();
     void killAndReap();
     void release();
@@ -102,15 +101,11 @@ private:
     // The owner's set of running groups, while the owner lives; the child leaves it when it is
     // collected.
     std::weak_ptr<std::set<pid_t>> m_ownerGroups;
-    // The owner's listener, while the owner has one; and a line it has not ended yet.
-    std::weak_ptr<ToolListener> m_listener;
-    QByteArray m_unendedLine;
 };
 
 // The tools one owner started and that are still running. Cancel asks them to stop; while
 // starts are refused (a cancelled job winding down), Start runs nothing. Children may outlive
-// their owner (a wait that is still under way when the owner goes): they then simply belong to
-// nobody.
+// their owner: they then simply belong to nobody.
 class RunningTools {
 public:
     RunningTools();
@@ -126,17 +121,19 @@ public:
     // were asked.
     int Cancel();
 
-    void SetStartsRefused(bool refused) { m_startsRefused = refused; }
+    // Stops and continues every running tool's group (SIGSTOP, SIGCONT).
+    void Pause(bool paused);
 
-    // From now on the tools started are heard by listener (none with an empty one).
-    void SetListener(ToolListener listener);
+    void SetStartsRefused(bool refused) { m_startsRefused = refused; }
 
 private:
     std::shared_ptr<std::set<pid_t>> m_groups;
-    std::shared_ptr<ToolListener> m_listener;
     bool m_startsRefused = false;
 };
 constexpr int kCancelGraceMilliseconds = 3000;
+
+// Asks one group to stop with SIGTERM and kills what is left of it after the grace period.
+void StopGroup(pid_t group);
 
 // A descriptor (or -1 for none) that every program started from now on inherits, for a lock
 // that must stay held while any tool of a job runs. Everything else is closed on exec.

@@ -2,6 +2,8 @@
 
 #include "ProcessRunner.h"
 
+#include <QFile>
+
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,7 +11,11 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+
+#include <sys/stat.h>
 
 namespace tarnivo {
 
@@ -108,31 +114,46 @@ FieldOrder FieldOrderOf(const QString& fieldOrder)
     return FieldOrder::Unknown;
 }
 
-SourceFacts ProbeSource(const QString& source, RunningTools& tools)
+QStringList ProbeArguments(const QString& source)
+{
+    // "file:" keeps a source whose name looks like a protocol ("http:...") a plain file.
+    return {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+            QStringLiteral(
+                "stream=codec_type,r_frame_rate,avg_frame_rate,start_time,duration,field_order,width,height,"
+                "sample_rate,pix_fmt,color_space,color_range,color_primaries,color_transfer:"
+                "stream_disposition=attached_pic:format=start_time,duration"),
+            QStringLiteral("-of"), QStringLiteral("json"), kFileProtocol + source};
+}
+
+QString NotARegularFileProblem(const QString& path)
+{
+    struct stat entry {};
+    if (::stat(QFile::encodeName(path).constData(), &entry) != 0)
+        return QStringLiteral("it cannot be found (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISDIR(entry.st_mode))
+        return QStringLiteral("it is a folder, not a film");
+    if (S_ISFIFO(entry.st_mode) || S_ISSOCK(entry.st_mode))
+        return QStringLiteral("it is a pipe or a socket, not a film file: copy the film into a file first");
+    if (!S_ISREG(entry.st_mode))
+        return QStringLiteral("it is a device, not a film file: copy the film into a file first");
+    return QString();
+}
+
+SourceFacts ParseProbe(const QString& source, int exitStatus, const QByteArray& output,
+                       const QStringList& errorLines)
 {
     SourceFacts facts;
-    // "file:" keeps a source whose name looks like a protocol ("http:...") a plain file.
-    const ProgramRun probe = RunProgramAndWait(
-        QStringLiteral("ffprobe"),
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-         QStringLiteral(
-             "stream=codec_type,r_frame_rate,avg_frame_rate,start_time,duration,field_order,width,height,"
-             "sample_rate,pix_fmt,color_space,color_range,color_primaries,color_transfer:"
-             "stream_disposition=attached_pic:format=start_time,duration"),
-         QStringLiteral("-of"), QStringLiteral("json"), kFileProtocol + source},
-        tools);
-    const QJsonObject root = QJsonDocument::fromJson(probe.output).object();
-    if (probe.exitStatus != 0 || !root.contains(QStringLiteral("format"))) {
+    const QJsonObject root = QJsonDocument::fromJson(output).object();
+    if (exitStatus != 0 || !root.contains(QStringLiteral("format"))) {
         // ffprobe calls an empty file "Invalid data found when processing input".
         const QFileInfo file(source);
         if (file.isFile() && file.size() == 0) {
             facts.problem = QStringLiteral("the file is empty (0 bytes)");
             return facts;
         }
-        facts.problem = reasonFrom(probe.errorLines);
+        facts.problem = reasonFrom(errorLines);
         if (facts.problem.isEmpty())
-            facts.problem =
-                QStringLiteral("ffprobe could not read the file (exit status %1)").arg(probe.exitStatus);
+            facts.problem = QStringLiteral("ffprobe could not read the file (exit status %1)").arg(exitStatus);
         return facts;
     }
     facts.readable = true;
@@ -170,7 +191,7 @@ SourceFacts ProbeSource(const QString& source, RunningTools& tools)
     return facts;
 }
 
-PacketSpan ReadPacketSpan(const QString& path, const QString& kind, double readFrom, RunningTools& tools)
+QStringList PacketSpanArguments(const QString& path, const QString& kind, double readFrom)
 {
     QStringList arguments{QStringLiteral("-v"),
                           QStringLiteral("error"),
@@ -184,15 +205,19 @@ PacketSpan ReadPacketSpan(const QString& path, const QString& kind, double readF
         arguments << QStringLiteral("-read_intervals")
                   << QString::number(readFrom, 'f', 6) + QLatin1Char('%');
     arguments << kFileProtocol + path;
-    const ProgramRun run = RunProgramAndWait(QStringLiteral("ffprobe"), arguments, tools);
+    return arguments;
+}
+
+PacketSpan ParsePacketSpan(int exitStatus, const QByteArray& output)
+{
     PacketSpan span;
-    span.exitStatus = run.exitStatus;
+    span.exitStatus = exitStatus;
     auto readTime = [](const QByteArray& text, double* value) {
         bool ok = false;
         *value = text.toDouble(&ok);
         return ok && std::isfinite(*value);
     };
-    for (const QByteArray& line : run.output.split('\n')) {
+    for (const QByteArray& line : output.split('\n')) {
         const QList<QByteArray> fields = line.trimmed().split(',');
         if (fields.size() < 3)
             continue;
@@ -208,19 +233,6 @@ PacketSpan ReadPacketSpan(const QString& path, const QString& kind, double readF
         span.present = true;
     }
     return span;
-}
-
-double StreamEndFromPackets(const QString& source, const SourceFacts& facts, const QString& kind, double from,
-                            RunningTools& tools)
-{
-    // The interval's start is a time stamp of the file, its own start included.
-    auto lastEnd = [&](double start) {
-        const PacketSpan span = ReadPacketSpan(source, kind, start > 0 ? facts.fileStart + start : 0, tools);
-        return span.present ? span.end - facts.fileStart : -1;
-    };
-    const double end = lastEnd(from);
-    // A start beyond the last packet reads nothing: the header claimed too much.
-    return end < 0 && from > 0 ? lastEnd(0) : end;
 }
 
 }  // namespace tarnivo

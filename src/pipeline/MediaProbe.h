@@ -1,11 +1,11 @@
 // What Tarnivo needs to know about a source before it reverses it, read with ffprobe.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace tarnivo {
-
-class RunningTools;
 
 constexpr const char* kDefaultFrameRate = "25";
 // The highest rate frames are taken at. It keeps every frame of the fastest slow-motion modes
@@ -53,9 +53,17 @@ struct SourceFacts {
     double sampleRate = 0;   // of the sound; 0 when not stated
 };
 
-// Reads the streams of a source (the first picture stream and the first sound stream); ffprobe
-// belongs to tools while it runs.
-SourceFacts ProbeSource(const QString& source, RunningTools& tools);
+// The ffprobe arguments that read a source's streams (the first picture stream and the first
+// sound stream), and what its answer says: ffprobe's exit status, standard output and the last
+// lines of its standard error.
+QStringList ProbeArguments(const QString& source);
+SourceFacts ParseProbe(const QString& source, int exitStatus, const QByteArray& output,
+                       const QStringList& errorLines);
+
+// Why a path cannot be a source at all, told before any tool reads it: it is missing, a
+// folder, or no regular file (a pipe, a device, a socket, which a tool could wait on for
+// ever). Empty for a regular file (links followed).
+QString NotARegularFileProblem(const QString& path);
 
 // The packets of the first stream of a kind ("v" for the picture, "a" for the sound) as ffprobe
 // lists them, the container read and nothing decoded, in the file's own time stamps.
@@ -66,14 +74,10 @@ struct PacketSpan {
     double end = 0;            // the latest packet's end
     double longestPacket = 0;  // seconds; one frame of a picture, one block of a sound
 };
-// Lists them from time stamp readFrom on (from the start for 0 or less).
-PacketSpan ReadPacketSpan(const QString& path, const QString& kind, double readFrom, RunningTools& tools);
-
-// Seconds from the file's start to the end of the last packet of the first stream of a kind ("v"
-// for the picture, "a" for the sound), read from the packets from about `from` seconds on (from
-// the start when none lies there); -1 when no packet could be read. Nothing is decoded.
-double StreamEndFromPackets(const QString& source, const SourceFacts& facts, const QString& kind, double from,
-                            RunningTools& tools);
+// The ffprobe arguments that list them from time stamp readFrom on (from the start for 0 or
+// less), and what its answer says.
+QStringList PacketSpanArguments(const QString& path, const QString& kind, double readFrom);
+PacketSpan ParsePacketSpan(int exitStatus, const QByteArray& output);
 
 // The rate both extraction and rebuild use: the nominal rate when it is a frame rate, else the
 // average rate, else 25. A nominal rate more than twice the average is a guess from irregular

@@ -2,6 +2,9 @@
 
 #include "FailureReason.h"
 #include "ProcessRunner.h"
+#include "ToolRun.h"
+
+#include <QTimer>
 
 #include <QFile>
 #include <QFileInfo>
@@ -71,25 +74,12 @@ std::optional<StreamLength> animatedWebPLength(const QString& path)
     return length;
 }
 
-// How much later than its sound a picture may start. A sound encoder's priming samples (MP3:
-// 1105 of them, two blocks at 8 kHz) come before the first frame: in a container that cannot
-// say to skip them (AVI), ffmpeg lays the picture later by as much, on its frame grid, and the
-// picture reads back longer by that, though every frame is there.
-double soundLead(const QString& output, const StreamLength& picture, RunningTools& tools)
-{
-    const StreamLength sound = ReadStreamLength(output, QStringLiteral("a"), tools);
-    return sound.present ? kPrimingBlocks * sound.longestPacket + picture.longestPacket : 0.0;
-}
-
 }  // namespace
 
-StreamLength ReadStreamLength(const QString& path, const QString& kind, RunningTools& tools)
+std::optional<StreamLength> PictureLengthWithoutProbe(const QString& path) { return animatedWebPLength(path); }
+
+StreamLength StreamLengthOf(const PacketSpan& span)
 {
-    if (kind == QLatin1String("v")) {
-        if (const std::optional<StreamLength> animation = animatedWebPLength(path))
-            return *animation;
-    }
-    const PacketSpan span = ReadPacketSpan(path, kind, 0, tools);
     StreamLength length;
     if (span.exitStatus != 0 || !span.present)
         return length;
@@ -111,9 +101,8 @@ StreamLength KnownPictureLength(const IntermediatePicture& picture)
     return length;
 }
 
-QString CheckConversionIsWhole(const QString& output, const QString& shownName, const QString& outputFolder,
-                               const QString& intermediate, const StreamLength& knownPicture, int exitStatus,
-                               const QStringList& errorLines, RunningTools& tools)
+QString ToolRunProblem(const QString& output, const QString& shownName, const QString& outputFolder,
+                       int exitStatus, const QStringList& errorLines)
 {
     if (exitStatus != 0 || SaysWriteFailed(errorLines)) {
         const QString reason = ToolFailureReason(QStringLiteral("ffmpeg"), exitStatus, errorLines,
@@ -123,16 +112,16 @@ QString CheckConversionIsWhole(const QString& output, const QString& shownName, 
     }
     if (!QFileInfo(output).isFile() || QFileInfo(output).size() == 0)
         return QStringLiteral("ffmpeg made no output file");
+    return QString();
+}
+
+QString JudgeResultLengths(const ResultReadings& readings, const QString& shownName)
+{
     // A picture is measured against the intermediate's picture; a sound-only output (or one
     // made from a sound alone) by its sound.
-    StreamLength made = ReadStreamLength(output, QStringLiteral("v"), tools);
-    StreamLength expected =
-        knownPicture.present ? knownPicture : ReadStreamLength(intermediate, QStringLiteral("v"), tools);
-    const bool measuredPicture = made.present && expected.present;
-    if (!measuredPicture) {
-        made = ReadStreamLength(output, QStringLiteral("a"), tools);
-        expected = ReadStreamLength(intermediate, QStringLiteral("a"), tools);
-    }
+    const bool measuredPicture = readings.outputPicture.present && readings.expectedPicture.present;
+    const StreamLength& made = measuredPicture ? readings.outputPicture : readings.outputSound;
+    const StreamLength& expected = measuredPicture ? readings.expectedPicture : readings.expectedSound;
     if (!made.present)
         return QStringLiteral("%1 cannot be read back: it holds neither a picture nor a sound")
             .arg(shownName);
@@ -143,10 +132,69 @@ QString CheckConversionIsWhole(const QString& output, const QString& shownName, 
     const double difference = made.seconds - expected.seconds;
     if (std::abs(difference) <= slack)
         return QString();
-    if (difference > 0 && measuredPicture && difference <= slack + soundLead(output, made, tools))
+    // How much later than its sound a picture may start. A sound encoder's priming samples (MP3:
+    // 1105 of them, two blocks at 8 kHz) come before the first frame: in a container that cannot
+    // say to skip them (AVI), ffmpeg lays the picture later by as much, on its frame grid, and
+    // the picture reads back longer by that, though every frame is there.
+    const StreamLength& sound = readings.outputSound;
+    const double soundLead = sound.present ? kPrimingBlocks * sound.longestPacket + made.longestPacket : 0.0;
+    if (difference > 0 && measuredPicture && difference <= slack + soundLead)
         return QString();
     return QStringLiteral("%1 is not whole: it reads back as %2 s instead of %3 s")
         .arg(shownName, secondsText(made.seconds), secondsText(expected.seconds));
+}
+
+ResultCheck::ResultCheck(RunningTools& tools, QObject* parent) : QObject(parent), m_tools(tools) {}
+
+ResultCheck::~ResultCheck() = default;
+
+void ResultCheck::Start(const QString& output, const QString& shownName, const QString& outputFolder,
+                        const QString& intermediate, const StreamLength& knownPicture, int exitStatus,
+                        const QStringList& errorLines)
+{
+    m_shownName = shownName;
+    const QString problem = ToolRunProblem(output, shownName, outputFolder, exitStatus, errorLines);
+    if (!problem.isEmpty()) {
+        QTimer::singleShot(0, this, [this, problem] { emit Finished(problem); });
+        return;
+    }
+    // Every length that may be needed is read at once: each is a short read of packets.
+    m_readingsLeft = 1;  // held until every reading has started
+    if (const std::optional<StreamLength> animation = PictureLengthWithoutProbe(output))
+        m_readings.outputPicture = *animation;
+    else
+        Read(output, QStringLiteral("v"), &m_readings.outputPicture);
+    Read(output, QStringLiteral("a"), &m_readings.outputSound);
+    if (knownPicture.present)
+        m_readings.expectedPicture = knownPicture;
+    else
+        Read(intermediate, QStringLiteral("v"), &m_readings.expectedPicture);
+    Read(intermediate, QStringLiteral("a"), &m_readings.expectedSound);
+    QTimer::singleShot(0, this, &ResultCheck::ReadingDone);
+}
+
+void ResultCheck::Stop()
+{
+    for (ToolRun* run : m_runs)
+        run->Stop();
+}
+
+void ResultCheck::Read(const QString& path, const QString& kind, StreamLength* into)
+{
+    auto* run = new ToolRun(this);
+    m_runs.push_back(run);
+    ++m_readingsLeft;
+    connect(run, &ToolRun::Finished, this, [this, into](const ToolOutcome& outcome) {
+        *into = StreamLengthOf(ParsePacketSpan(outcome.status, outcome.output));
+        ReadingDone();
+    });
+    run->Start(m_tools, QStringLiteral("ffprobe"), PacketSpanArguments(path, kind, 0));
+}
+
+void ResultCheck::ReadingDone()
+{
+    if (--m_readingsLeft == 0)
+        emit Finished(JudgeResultLengths(m_readings, m_shownName));
 }
 
 }  // namespace tarnivo

@@ -4,12 +4,19 @@
 
 #include "FramePictures.h"
 
+#include "MediaProbe.h"
+
+#include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
+#include <vector>
 
 namespace tarnivo {
 
 class RunningTools;
+class ToolRun;
 
 // The stretch of one stream as its packets give it.
 struct StreamLength {
@@ -18,22 +25,66 @@ struct StreamLength {
     double longestPacket = 0;  // seconds; one frame of a picture, one block of a sound
 };
 
-// The stream of a kind: "v" (picture) or "a" (sound), the first of that kind.
-StreamLength ReadStreamLength(const QString& path, const QString& kind, RunningTools& tools);
+// The length of one stream of a file, from ffprobe's listing of its packets (PacketSpanArguments
+// for the first stream of the kind and the file); an animated WebP, which ffprobe takes for one
+// picture, is read from its own frame chunks instead (see PictureLengthWithoutProbe).
+StreamLength StreamLengthOf(const PacketSpan& span);
+// The picture's length of a file that ffprobe cannot measure (an animated WebP); nothing for any
+// other file.
+std::optional<StreamLength> PictureLengthWithoutProbe(const QString& path);
 
 // The length of the picture the reversal made, from its frames and rate; not present when the
 // reversal made no picture or did not say.
 StreamLength KnownPictureLength(const IntermediatePicture& picture);
 
-// Empty when output, made by ffmpeg from intermediate, is whole: ffmpeg ended with status 0,
-// said nothing about a failed write, and the output reads back with a picture (or, for a
-// sound-only output, a sound) as long as the intermediate's within two frames (its picture's
-// length is knownPicture where that is present; it is then not read back); a picture may
-// also run longer by the delay its sound encoder's priming lays before it in a container that
-// cannot skip those samples (AVI). Otherwise the reason, in which output is named as shownName
-// and a full disk names outputFolder.
-QString CheckConversionIsWhole(const QString& output, const QString& shownName, const QString& outputFolder,
-                               const QString& intermediate, const StreamLength& knownPicture, int exitStatus,
-                               const QStringList& errorLines, RunningTools& tools);
+// What a conversion's tool said of its own run: empty when ffmpeg ended with status 0, said
+// nothing about a failed write and left a file that is not empty; otherwise the reason, in
+// which output is named as shownName and a full disk names outputFolder.
+QString ToolRunProblem(const QString& output, const QString& shownName, const QString& outputFolder,
+                       int exitStatus, const QStringList& errorLines);
+
+// The lengths a result is measured by: its own picture and sound, and the intermediate's it was
+// made from.
+struct ResultReadings {
+    StreamLength outputPicture;
+    StreamLength outputSound;
+    StreamLength expectedPicture;  // the frames the reversal made, or the intermediate's picture
+    StreamLength expectedSound;
+};
+// Empty when the output is whole: a picture (or, for a sound-only output, a sound) as long as
+// the intermediate's within two frames; a picture may also run longer by the delay its sound
+// encoder's priming lays before it in a container that cannot skip those samples (AVI).
+// Otherwise the reason, in which the output is named as shownName.
+QString JudgeResultLengths(const ResultReadings& readings, const QString& shownName);
+
+// Reads a conversion's product back in the background and tells whether it is whole
+// (ToolRunProblem, then JudgeResultLengths).
+class ResultCheck : public QObject {
+    Q_OBJECT
+
+public:
+    ResultCheck(RunningTools& tools, QObject* parent = nullptr);
+    ~ResultCheck() override;
+
+    // knownPicture is the intermediate's picture where the reversal told it (then it is not
+    // read back). Returns at once; Finished follows from the event loop.
+    void Start(const QString& output, const QString& shownName, const QString& outputFolder,
+               const QString& intermediate, const StreamLength& knownPicture, int exitStatus,
+               const QStringList& errorLines);
+    void Stop();
+
+signals:
+    void Finished(const QString& problem);
+
+private:
+    void Read(const QString& path, const QString& kind, StreamLength* into);
+    void ReadingDone();
+
+    RunningTools& m_tools;
+    QString m_shownName;
+    ResultReadings m_readings;
+    int m_readingsLeft = 0;
+    std::vector<ToolRun*> m_runs;
+};
 
 }  // namespace tarnivo

@@ -3,47 +3,27 @@
 #include "CommandLine.h"
 #include "FailureReason.h"
 #include "FileRoutines.h"
-#include "MediaProbe.h"
 #include "MessageSink.h"
 #include "ProcessRunner.h"
 #include "WorkFolder.h"
 #include "WorkSpace.h"
 
 #include <QFile>
+#include <QTimer>
 
-#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
-#include <functional>
 #include <sys/stat.h>
 
 namespace tarnivo {
 
 namespace {
 
-// A path quoted for a batch file line: "%" is doubled on top of the quoting.
-QString quotedForBatch(const QString& path)
-{
-    return QString::fromStdString(EscapePercent(QuoteArgument(path.toStdString())));
-}
-
-QString forBatch(const QString& text) { return QString::fromStdString(EscapePercent(text.toStdString())); }
+// Frames renamed in one turn of the event loop: a few milliseconds of work, so that a film of
+// tens of thousands of frames never holds the application up.
+constexpr size_t kFramesRenamedAtOnce = 200;
 
 bool canBeCarried(const QString& text) { return CanBeCarriedOnCommandLine(text.toStdString()); }
-
-// The marker is deleted by the batch file's last line, after its tool has ended. The wait for
-// it ends when it is gone or when the batch process has ended without deleting it (it could
-// not start, or was killed); ShellExecuteAndWait already waits for that end, letting the
-// application handle its events, so nothing is left to wait for once it returns.
-// Returns the batch runner's status, which carries the first failure of its programs.
-int runBatch(const QString& batchFile, const QString& workFolder, RunningTools& tools,
-             QStringList* errorLines)
-{
-    return ShellExecuteAndWait(batchFile, workFolder, tools, errorLines);
-}
-
-QString seconds(double value) { return QString::number(value, 'f', 6); }
 
 void makePrivateFolder(const QString& folder)
 {
@@ -58,316 +38,271 @@ void moveFile(const QString& from, const QString& to)
                                std::strerror(errno));
 }
 
-bool isFrameNumber(const QString& text)
+// Larger than any camera's picture (8K is 7680x4320): where ffmpeg's encoders find their limits.
+bool isVeryLarge(const SourceFacts& source) { return source.width > 8192 || source.height > 8192; }
+
+const QString kStoppedReason = QStringLiteral("it was stopped");
+
+}  // namespace
+
+ReverseOneFile::ReverseOneFile(RunningTools& tools, const StepErrorReporter& report, QObject* parent)
+    : QObject(parent), m_tools(tools), m_report(report)
 {
-    return !text.isEmpty() && text.size() <= 18 && std::all_of(text.begin(), text.end(), [](QChar c) {
-        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    qRegisterMetaType<ReversalResult>();
+}
+
+ReverseOneFile::~ReverseOneFile() = default;
+
+void ReverseOneFile::Start(const QString& S, const SourceFacts& facts, const QString& FQ)
+{
+    m_source = S;
+    m_facts = facts;
+    m_FQ = FQ;
+    // Everything happens from the event loop: the caller is never re-entered from here.
+    QTimer::singleShot(0, this, [this] {
+        if (!canBeCarried(m_source))
+            return Fail(QStringLiteral("the file name holds a line break, which cannot be passed to "
+                                       "ffmpeg; please rename the file"));
+        if (const QString problem = PrepareWorkFolder(); !problem.isEmpty())
+            return Fail(problem);
+        m_paths = CurrentReversalPaths();
+        // Leftovers of a run that was killed part-way would be mixed into this file.
+        DeleteExtractedFrames(m_paths.work);
+        KillFiles(m_paths.rebuilt);
+        KillFiles(m_paths.result);
+        if (!m_facts.readable)
+            return Fail(m_facts.problem);
+        if (!m_facts.hasPicture && !m_facts.hasSound)
+            return Fail(QStringLiteral("the file holds neither a picture nor a sound that could be reversed."));
+        m_span.frameRate = m_facts.frameRate;
+        m_span.start = SpanStart(m_facts.frameRate, m_facts.pictureStart);
+        m_span.fieldOrder = FieldOrderToUndo(m_facts);
+        m_span.colours = ChooseFrameColours(m_facts);
+        CheckRoom();
     });
+}
+
+void ReverseOneFile::Stop()
+{
+    if (m_over)
+        return;
+    m_stopped = true;
+    if (m_run)
+        m_run->Stop();
+    if (m_room)
+        m_room->Stop();
+}
+
+ToolRun* ReverseOneFile::NewRun(ReversalStep step)
+{
+    emit StepStarted(step);
+    // The run before may be the one whose end is being handled: it goes once that is over.
+    if (m_run)
+        m_run->deleteLater();
+    m_run = new ToolRun(this);
+    connect(m_run, &ToolRun::Line, this, &ReverseOneFile::ToolLine);
+    return m_run;
 }
 
 // The reason a step's run gives the user: a full disk with the working folder, else the tool's
 // most telling word, else a sentence of ours.
-QString stepReason(const QString& tool, const ToolRun& run, const QString& fallback,
-                   const ReversalPaths& paths)
+QString ReverseOneFile::StepReason(const QString& tool, const ToolOutcome& outcome, const QString& fallback) const
 {
-    return ToolFailureReason(tool, run.status, run.errorLines, fallback,
-                             {QStringLiteral("working folder"), paths.work});
+    return ToolFailureReason(tool, outcome.status, outcome.errorLines, fallback,
+                             {QStringLiteral("working folder"), m_paths.work});
 }
 
-// Runs a tool's command line; it succeeded when it ended well and left its product. A tool that
-// fails part-way can leave a cut-off file behind, which is then deleted.
-QString runTool(const QString& tool, const QString& commandLine, const QString& product,
-                const QString& fallback, const ReversalPaths& paths, RunningTools& tools)
+void ReverseOneFile::CheckRoom()
 {
-    ToolRun run;
-    run.status = ShellAndWait(commandLine, tools, &run.errorLines);
-    if (run.status == 0 && IsFile(product))
-        return QString();
-    KillFiles(product);
-    return stepReason(tool, run, fallback, paths);
+    emit StepStarted(ReversalStep::Room);
+    m_room = new RoomCheck(RoomQuestion(m_source, m_facts, m_span), m_paths.work, m_tools, this);
+    connect(m_room, &RoomCheck::Finished, this, [this](const QString& problem) {
+        m_room->deleteLater();
+        m_room = nullptr;
+        if (m_stopped)
+            return Fail(kStoppedReason);
+        if (!problem.isEmpty())
+            return Fail(problem);
+        if (m_facts.hasPicture)
+            ExtractFrames();
+        else
+            ExtractSound();
+    });
+    m_room->Start(RoomCheck::Purpose::Check);
 }
 
-// A and then B; returns the reason when no reversed sound was made.
-QString extractAndReverseSound(const QString& S, const QString& FQ, const ReversalPaths& paths,
-                               const ReversalSpan* span, RunningTools& tools)
+void ReverseOneFile::ExtractFrames()
 {
-    KillFiles(paths.audio);
-    KillFiles(paths.reversed);
-    const QString extracted =
-        runTool(QStringLiteral("ffmpeg"), SoundExtractionCommandLine(FQ, S, paths.audio, span), paths.audio,
-                QStringLiteral("ffmpeg could not read the sound of this file."), paths, tools);
-    if (!extracted.isEmpty())
-        return extracted;
-    const QString reversed = runTool(
-        QStringLiteral("SoX"),
-        QuoteForCommandLine(paths.work + QStringLiteral("/sox.exe")) + QLatin1Char(' ') +
-            QuoteForCommandLine(paths.audio) + QLatin1Char(' ') + QuoteForCommandLine(paths.reversed) +
-            QStringLiteral(" reverse"),
-        paths.reversed, QStringLiteral("SoX could not reverse the sound of this file."), paths, tools);
-    // Only the reversed sound is read from here on.
-    KillFiles(paths.audio);
-    return reversed;
+    m_report.Run(2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), m_paths.marker); });
+    m_report.Run(3, [&] { WriteTextToFile(FrameExtractionBatch(m_FQ, m_source, m_span), m_paths.extractBatch); });
+    ToolRun* run = NewRun(ReversalStep::Frames);
+    connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
+        KillFiles(m_paths.extractBatch);
+        if (m_stopped || !outcome.Succeeded()) {
+            // A failed or killed extraction leaves a cut frame set: nothing goes on with it.
+            DeleteExtractedFrames(m_paths.work);
+            if (m_stopped)
+                return Fail(kStoppedReason);
+            if (SaysEncoderRefused(outcome.errorLines) && isVeryLarge(m_facts))
+                return Fail(QStringLiteral("the picture is %1x%2, larger than ffmpeg's JPEG encoder takes "
+                                           "for the frames; scale the film down first (to 3840x2160 or less)")
+                                .arg(m_facts.width)
+                                .arg(m_facts.height));
+            return Fail(StepReason(QStringLiteral("ffmpeg"), outcome,
+                                   QStringLiteral("ffmpeg could not read the pictures of this file.")));
+        }
+        m_lastExtraction = outcome;
+        RenumberFrames();
+    });
+    run->StartBatchFile(m_tools, m_paths.extractBatch, m_paths.work);
 }
 
-// T from the renumbered frames; returns the reason when it was not made. The frames are
-// deleted as soon as T holds them (or could not be made of them): the working folder then
-// never holds the frames twice over.
-QString rebuildVideo(const QString& FQ, const QString& frameRate, const ReversalPaths& paths,
-                     const StepErrorReporter& report, RunningTools& tools)
+// Frames W/000001.jpg ... become R/image1.jpg (the last frame) ... R/imageN.jpg (the first).
+void ReverseOneFile::RenumberFrames()
 {
-    report.Run(23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
-    report.Run(24,
-               [&] { WriteTextToFile(FrameRebuildBatch(FQ, frameRate, paths.rebuilt), paths.rebuildBatch); });
-    ToolRun run;
-    run.status = runBatch(QLatin1Char('"') + paths.rebuildBatch + QLatin1Char('"'), paths.work, tools,
-                          &run.errorLines);
-    DeleteRenumberedFrames(paths.renamed);
-    if (run.status == 0 && IsFile(paths.rebuilt))
-        return QString();
-    KillFiles(paths.rebuilt);
-    return stepReason(QStringLiteral("ffmpeg"), run,
-                      QStringLiteral("ffmpeg could not rebuild the video from its frames."), paths);
+    DeleteRenumberedFrames(m_paths.renamed);
+    m_report.Run(8, [&] {
+        if (!FolderExists(m_paths.renamed))
+            makePrivateFolder(m_paths.renamed);
+    });
+    m_toRenumber = FramesLastFirst(m_paths.work, ListFiles(m_paths.work, QStringLiteral("*.jpg")));
+    m_renumbered = 0;
+    RenumberSome();
+}
+
+void ReverseOneFile::RenumberSome()
+{
+    if (m_stopped) {
+        DeleteExtractedFrames(m_paths.work);
+        DeleteRenumberedFrames(m_paths.renamed);
+        return Fail(kStoppedReason);
+    }
+    const size_t end = std::min(m_toRenumber.size(), m_renumbered + kFramesRenamedAtOnce);
+    for (; m_renumbered < end; ++m_renumbered) {
+        const Frame& frame = m_toRenumber[m_renumbered];
+        m_report.Run(15, [&] {
+            moveFile(frame.path, m_paths.renamed + QStringLiteral("/image") + QString::number(m_renumbered + 1) +
+                                     QStringLiteral(".jpg"));
+        });
+    }
+    if (m_renumbered < m_toRenumber.size()) {
+        QTimer::singleShot(0, this, &ReverseOneFile::RenumberSome);
+        return;
+    }
+    m_frames = static_cast<int>(m_toRenumber.size());
+    m_toRenumber.clear();
+    if (m_frames == 0) {
+        DeleteRenumberedFrames(m_paths.renamed);
+        return Fail(StepReason(QStringLiteral("ffmpeg"), m_lastExtraction,
+                               QStringLiteral("ffmpeg could not read any picture of this file.")));
+    }
+    m_span.length = m_frames / FrameRateValue(m_span.frameRate);
+    if (m_facts.hasSound)
+        ExtractSound();
+    else
+        RebuildVideo();
+}
+
+void ReverseOneFile::ExtractSound()
+{
+    KillFiles(m_paths.audio);
+    KillFiles(m_paths.reversed);
+    ToolRun* run = NewRun(ReversalStep::Sound);
+    connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
+        if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.audio)) {
+            // A tool that fails part-way can leave a cut-off file behind.
+            KillFiles(m_paths.audio);
+            return Fail(m_stopped ? kStoppedReason
+                                  : StepReason(QStringLiteral("ffmpeg"), outcome,
+                                               QStringLiteral("ffmpeg could not read the sound of this file.")));
+        }
+        ReverseSound();
+    });
+    run->StartCommandLine(m_tools, SoundExtractionCommandLine(m_FQ, m_source, m_paths.audio,
+                                                              m_facts.hasPicture ? &m_span : nullptr));
+}
+
+void ReverseOneFile::ReverseSound()
+{
+    ToolRun* run = NewRun(ReversalStep::Sound);
+    connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
+        // Only the reversed sound is read from here on.
+        KillFiles(m_paths.audio);
+        if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.reversed)) {
+            KillFiles(m_paths.reversed);
+            return Fail(m_stopped ? kStoppedReason
+                                  : StepReason(QStringLiteral("SoX"), outcome,
+                                               QStringLiteral("SoX could not reverse the sound of this file.")));
+        }
+        if (m_facts.hasPicture)
+            RebuildVideo();
+        else
+            JoinPictureAndSound();
+    });
+    run->StartCommandLine(m_tools, QuoteForCommandLine(m_paths.work + QStringLiteral("/sox.exe")) +
+                                       QLatin1Char(' ') + QuoteForCommandLine(m_paths.audio) + QLatin1Char(' ') +
+                                       QuoteForCommandLine(m_paths.reversed) + QStringLiteral(" reverse"));
+}
+
+// T from the renumbered frames. The frames are deleted as soon as T holds them (or could not be
+// made of them): the working folder then never holds the frames twice over.
+void ReverseOneFile::RebuildVideo()
+{
+    m_report.Run(23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), m_paths.marker); });
+    m_report.Run(24, [&] {
+        WriteTextToFile(FrameRebuildBatch(m_FQ, m_span.frameRate, m_paths.rebuilt), m_paths.rebuildBatch);
+    });
+    ToolRun* run = NewRun(ReversalStep::Rebuilding);
+    connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
+        DeleteRenumberedFrames(m_paths.renamed);
+        if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.rebuilt)) {
+            KillFiles(m_paths.rebuilt);
+            return Fail(m_stopped ? kStoppedReason
+                                  : StepReason(QStringLiteral("ffmpeg"), outcome,
+                                               QStringLiteral("ffmpeg could not rebuild the video from its frames.")));
+        }
+        JoinPictureAndSound();
+    });
+    run->StartBatchFile(m_tools, QLatin1Char('"') + m_paths.rebuildBatch + QLatin1Char('"'), m_paths.work);
 }
 
 // The joined V from T and B; T is deleted as soon as V holds it.
-QString joinPictureAndSound(const QString& FQ, const ReversalPaths& paths, bool haveVideo, bool haveSound,
-                            RunningTools& tools)
+void ReverseOneFile::JoinPictureAndSound()
 {
-    const QString reason =
-        runTool(QStringLiteral("ffmpeg"), JoinCommandLine(FQ, paths, haveVideo, haveSound), paths.result,
-                QStringLiteral("ffmpeg could not join the reversed picture and sound."), paths, tools);
-    KillFiles(paths.rebuilt);
-    return reason;
-}
-
-// Larger than any camera's picture (8K is 7680x4320): where ffmpeg's encoders find their limits.
-bool isVeryLarge(const SourceFacts& source) { return source.width > 8192 || source.height > 8192; }
-
-ReversalResult failure(const QString& reason)
-{
-    ReversalResult result;
-    result.failureReason = reason;
-    return result;
-}
-
-}  // namespace
-
-int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report)
-{
-    DeleteRenumberedFrames(paths.renamed);
-    report.Run(8, [&] {
-        if (!FolderExists(paths.renamed))
-            makePrivateFolder(paths.renamed);
+    ToolRun* run = NewRun(ReversalStep::Joining);
+    connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
+        KillFiles(m_paths.rebuilt);
+        if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.result)) {
+            KillFiles(m_paths.result);
+            return Fail(m_stopped ? kStoppedReason
+                                  : StepReason(QStringLiteral("ffmpeg"), outcome,
+                                               QStringLiteral("ffmpeg could not join the reversed picture and sound.")));
+        }
+        Succeed();
     });
-    const std::vector<Frame> frames =
-        FramesLastFirst(paths.work, ListFiles(paths.work, QStringLiteral("*.jpg")));
-    for (size_t k = 1; k <= frames.size(); ++k) {
-        report.Run(15, [&] {
-            moveFile(frames[k - 1].path,
-                     paths.renamed + QStringLiteral("/image") + QString::number(k) + QStringLiteral(".jpg"));
-        });
+    run->StartCommandLine(m_tools, JoinCommandLine(m_FQ, m_paths, m_facts.hasPicture, m_facts.hasSound));
+}
+
+void ReverseOneFile::Succeed()
+{
+    m_over = true;
+    ReversalResult made;
+    made.made = true;
+    made.picture = {m_span.colours, m_frames > 0 ? m_span.frameRate : QString(), m_frames};
+    emit Finished(made);
+}
+
+void ReverseOneFile::Fail(const QString& reason)
+{
+    m_over = true;
+    if (!m_paths.work.isEmpty()) {
+        DeleteRenumberedFrames(m_paths.renamed);
+        KillFiles(m_paths.rebuilt);
     }
-    return static_cast<int>(frames.size());
-}
-
-ToolRun ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
-                      const ReversalPaths& paths, const StepErrorReporter& report, RunningTools& tools)
-{
-    report.Run(2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), paths.marker); });
-    report.Run(3, [&] { WriteTextToFile(FrameExtractionBatch(FQ, S, span), paths.extractBatch); });
-    ToolRun run;
-    run.status = runBatch(paths.extractBatch, paths.work, tools, &run.errorLines);
-    KillFiles(paths.extractBatch);
-    return run;
-}
-
-double SpanStart(const QString& frameRate, double pictureStart)
-{
-    const double rate = FrameRateValue(frameRate);
-    return rate > 0 ? std::round(pictureStart * rate) / rate : pictureStart;
-}
-
-ReversalPaths CurrentReversalPaths()
-{
-    ReversalPaths paths;
-    paths.work = WorkFolder();
-    paths.renamed = paths.work + QStringLiteral("/Renamed");
-    paths.marker = paths.work + QStringLiteral("/jpg2avi.tmp");
-    paths.extractBatch = paths.work + QStringLiteral("/avi2jpg.bat");
-    paths.rebuildBatch = paths.work + QStringLiteral("/jpg2avi.bat");
-    paths.audio = paths.work + QStringLiteral("/") + QStringLiteral("audio.wav");
-    paths.reversed = paths.work + QStringLiteral("/reversed.wav");
-    paths.rebuilt = paths.work + QStringLiteral("/tvideo.avi");
-    paths.result = paths.work + QStringLiteral("/rvideo.avi");
-    return paths;
-}
-
-QString QuotedToolPath(const QString& workFolder)
-{
-    return QuoteForCommandLine(workFolder + QStringLiteral("/ffmpeg.exe"));
-}
-
-QString FrameFilterChain(const ReversalSpan& span)
-{
-    // The fps filter places the first frame at the span's start (padding or trimming there) and
-    // fills every slot of the rate from the source's frames; the frames are then counted from
-    // 0, or the image writer would repeat the first one back to the file's start.
-    const QString pictures = FramePictureFilters(span.fieldOrder, span.colours);
-    return (pictures.isEmpty() ? QString() : pictures + QLatin1Char(',')) + QStringLiteral("fps=fps=") +
-           span.frameRate + QStringLiteral(":start_time=") + seconds(span.start) +
-           QStringLiteral(",setpts=PTS-STARTPTS");
-}
-
-QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span)
-{
-    const QString X = QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an ") +
-                      FrameWriterOptions().join(QLatin1Char(' ')) + QStringLiteral(" -vf ") +
-                      forBatch(FrameFilterChain(span)) + QStringLiteral(" %%06d.jpg");
-    return forBatch(quotedTool) + QLatin1Char(' ') + X + QStringLiteral("\r\n") +
-           QStringLiteral("del jpg2avi.tmp");
-}
-
-QString FrameRebuildBatch(const QString& quotedTool, const QString& frameRate, const QString& rebuilt)
-{
-    // Read back at the rate they were written at, the frames last exactly as long as the
-    // picture; copied as they are, they lose nothing more on the way to the conversion.
-    const QString Y = QStringLiteral("-f image2 ") + QStringLiteral(" -framerate ") + forBatch(frameRate) +
-                      QStringLiteral(" -i Renamed/image%%d.jpg -vcodec copy ") + quotedForBatch(rebuilt);
-    return forBatch(quotedTool) + QLatin1Char(' ') + Y + QStringLiteral("\r\n") +
-           QStringLiteral("del jpg2avi.tmp");
-}
-
-QString SoundExtractionCommandLine(const QString& quotedTool, const QString& source, const QString& audio,
-                                   const ReversalSpan* span)
-{
-    QString spanFilter;
-    if (span) {
-        // The sound is first laid on the source's timeline from its start (silence before a
-        // late sound, priming samples dropped), then cut and padded to the span.
-        const QString length = seconds(span->length);
-        spanFilter = QStringLiteral("-af aresample=async=1:first_pts=0,atrim=start=") + seconds(span->start) +
-                     QStringLiteral(":duration=") + length + QStringLiteral(",apad=whole_dur=") + length +
-                     QStringLiteral(",asetpts=PTS-STARTPTS ");
-    }
-    return quotedTool + QStringLiteral(" -i ") + QuoteForCommandLine(source) + QStringLiteral(" -vn -ac 2 ") +
-           spanFilter + QuoteForCommandLine(audio);
-}
-
-QString JoinCommandLine(const QString& quotedTool, const ReversalPaths& paths, bool haveVideo, bool haveSound)
-{
-    const QString start = quotedTool + QLatin1Char(' ');
-    const QString end = QStringLiteral("-shortest ") + QuoteForCommandLine(paths.result);
-    if (haveVideo && haveSound)
-        return start + QStringLiteral(" -i ") + QuoteForCommandLine(paths.rebuilt) + QStringLiteral(" -i ") +
-               QuoteForCommandLine(paths.reversed) + QStringLiteral("  -c copy -map 0:v:0 -map 1:a:0 ") + end;
-    if (haveVideo)
-        return start + QStringLiteral(" -i ") + QuoteForCommandLine(paths.rebuilt) +
-               QStringLiteral("  -c copy -map 0:v:0 ") + end;
-    if (haveSound)
-        return start + QStringLiteral(" -i ") + QuoteForCommandLine(paths.reversed) +
-               QStringLiteral("  -c copy -map 0:a:0 ") + end;
-    return QString();
-}
-
-std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& names)
-{
-    std::vector<Frame> frames;
-    for (const QString& name : names) {
-        const QString path = folder + QLatin1Char('/') + name;
-        const QString stem = FileNameOf(StripExtension(path));
-        if (isFrameNumber(stem))
-            frames.push_back({stem.toLongLong(), path});
-    }
-    std::stable_sort(frames.begin(), frames.end(),
-                     [](const Frame& a, const Frame& b) { return a.number > b.number; });
-    return frames;
-}
-
-FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span)
-{
-    // The frames are measured after a seek, from which ffmpeg counts the time anew.
-    ReversalSpan fromSeek = span;
-    fromSeek.start = 0;
-    FilmForRoom film;
-    film.source = S;
-    film.facts = &source;
-    film.spanStart = span.start;
-    film.frameFilters = FrameFilterChain(fromSeek);
-    film.frameWriterOptions = FrameWriterOptions();
-    return film;
-}
-
-ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report,
-                              RunningTools& tools)
-{
-    if (!canBeCarried(S))
-        return failure(QStringLiteral("the file name holds a line break, which cannot be passed to "
-                                      "ffmpeg; please rename the file"));
-    const QString problem = PrepareWorkFolder();
-    if (!problem.isEmpty())
-        return failure(problem);
-    const ReversalPaths paths = CurrentReversalPaths();
-    // Leftovers of a run that was killed part-way would be mixed into this file.
-    DeleteExtractedFrames(paths.work);
-    KillFiles(paths.rebuilt);
-    KillFiles(paths.result);
-
-    const SourceFacts source = ProbeSource(S, tools);
-    if (!source.readable)
-        return failure(source.problem);
-    if (!source.hasPicture && !source.hasSound)
-        return failure(
-            QStringLiteral("the file holds neither a picture nor a sound that could be reversed."));
-
-    ReversalSpan span;
-    span.frameRate = source.frameRate;
-    span.start = SpanStart(source.frameRate, source.pictureStart);
-    span.fieldOrder = FieldOrderToUndo(source);
-    span.colours = ChooseFrameColours(source);
-
-    const QString room = CheckRoomForReversal(RoomQuestion(S, source, span), paths.work, tools);
-    if (!room.isEmpty())
-        return failure(room);
-    int frames = 0;
-    if (source.hasPicture) {
-        const ToolRun extraction = ExtractFrames(S, FQ, span, paths, report, tools);
-        if (extraction.status != 0) {
-            // A failed or killed extraction leaves a cut frame set: nothing goes on with it.
-            DeleteExtractedFrames(paths.work);
-            if (SaysEncoderRefused(extraction.errorLines) && isVeryLarge(source))
-                return failure(
-                    QStringLiteral("the picture is %1x%2, larger than ffmpeg's JPEG encoder takes "
-                                   "for the frames; scale the film down first (to 3840x2160 or less)")
-                        .arg(source.width)
-                        .arg(source.height));
-            return failure(stepReason(QStringLiteral("ffmpeg"), extraction,
-                                      QStringLiteral("ffmpeg could not read the pictures of this file."),
-                                      paths));
-        }
-        frames = RenumberFrames(paths, report);
-        if (frames == 0) {
-            DeleteRenumberedFrames(paths.renamed);
-            return failure(stepReason(QStringLiteral("ffmpeg"), extraction,
-                                      QStringLiteral("ffmpeg could not read any picture of this file."),
-                                      paths));
-        }
-        span.length = frames / FrameRateValue(span.frameRate);
-    }
-    QString reason;
-    if (source.hasSound)
-        reason = extractAndReverseSound(S, FQ, paths, source.hasPicture ? &span : nullptr, tools);
-    if (reason.isEmpty() && source.hasPicture)
-        reason = rebuildVideo(FQ, span.frameRate, paths, report, tools);
-    if (reason.isEmpty())
-        reason = joinPictureAndSound(FQ, paths, source.hasPicture, source.hasSound, tools);
-    DeleteRenumberedFrames(paths.renamed);
-    KillFiles(paths.rebuilt);
-    if (!reason.isEmpty())
-        return failure(reason);
-    ReversalResult made{true, QString(), {span.colours, QString(), frames}};
-    if (frames > 0)
-        made.picture.frameRate = span.frameRate;
-    return made;
+    ReversalResult result;
+    result.stopped = m_stopped;
+    result.failureReason = reason;
+    emit Finished(result);
 }
 
 }  // namespace tarnivo

@@ -1,117 +1,100 @@
-// The heart of Tarnivo: one source video in, the reversed intermediate "rvideo.avi" out.
+// The heart of Tarnivo: one source video in, the reversed intermediate "rvideo.avi" out. Its
+// steps run one after another in the background, each with its own tool; the application goes
+// on handling its events meanwhile.
 #pragma once
 
-#include "FramePictures.h"
-#include "MediaProbe.h"
-#include "WorkSpace.h"
+#include "ReversalCommands.h"
+#include "ToolRun.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace tarnivo {
 
+class RoomCheck;
 class RunningTools;
 class StepErrorReporter;
 
-// The files of the working folder that one reversal uses.
-struct ReversalPaths {
-    QString work;          // W
-    QString renamed;       // R
-    QString marker;        // W/jpg2avi.tmp
-    QString extractBatch;  // W/avi2jpg.bat
-    QString rebuildBatch;  // W/jpg2avi.bat
-    QString audio;         // A
-    QString reversed;      // B
-    QString rebuilt;       // T
-    QString result;        // V
-};
-ReversalPaths CurrentReversalPaths();
-
-// The quoted tool path FQ for a working folder: W + "/ffmpeg.exe" between double quotes.
-QString QuotedToolPath(const QString& workFolder);
-
-// The stretch of the source that picture and sound are both reversed about: the picture's,
-// from its first frame to the end of its last, on the timeline ffmpeg gives the source (its
-// start at 0). The sound is cut to it, and padded with silence where it is shorter, so that a
-// moment of the picture and the same moment of the sound stay together when both are reversed.
-struct ReversalSpan {
-    QString frameRate;  // R: frames are written and read back at this one constant rate
-    double start = 0;   // seconds; a whole number of frames at R
-    double length = 0;  // seconds; the frames extracted, at R
-    FieldOrder fieldOrder = FieldOrder::Unknown;  // of the source's pictures
-    FrameColours colours{};                       // the frames'
-};
-// The span's start for a picture starting at pictureStart (on the frame grid of the rate).
-double SpanStart(const QString& frameRate, double pictureStart);
-
-// The filters each frame passes on its way from the source into its JPEG file (as ffmpeg's
-// "-vf" takes them, before any escaping for a batch file): the one place they are made, so
-// that the frames measured for the room check are made as the extracted ones are.
-QString FrameFilterChain(const ReversalSpan& span);
-
-// The room check's view of a source: measured with the extraction's own filters and quality.
-FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span);
-
-// Texts of the two batch files (without the final CR LF that writing adds). The frames are
-// written at the span's rate from its start, duplicated or dropped evenly where the source's
-// timing varies, and read back at the same rate, carried into the AVI as they are. Interlaced
-// pictures are made progressive first, and every frame holds the span's colours (see
-// FramePictures.h), so the frames show the source as it looked whatever order they are put in.
-QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span);
-QString FrameRebuildBatch(const QString& quotedTool, const QString& frameRate, const QString& rebuilt);
-
-// The sound extraction command line; with a span the sound is cut and padded to it, without
-// one (a source with no picture) the whole sound is kept.
-QString SoundExtractionCommandLine(const QString& quotedTool, const QString& source, const QString& audio,
-                                   const ReversalSpan* span);
-
-// The joining command line for the streams present (empty when neither is).
-QString JoinCommandLine(const QString& quotedTool, const ReversalPaths& paths, bool haveVideo,
-                        bool haveSound);
-
-// A frame file of the working folder and its number.
-struct Frame {
-    std::int64_t number;
-    QString path;
-};
-// The extracted frames (names of digits + ".jpg") of a listing, last frame first.
-std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& names);
-
-// How a step's tool ended.
-struct ToolRun {
-    int status = 0;          // 0 when it succeeded
-    QStringList errorLines;  // the last lines it wrote to standard error
-};
-
-// The stages of a reversal, in the order ReverseOneFile runs them.
-// Frames of S as W/000001.jpg, W/000002.jpg, ... (through the extraction batch file). A status
-// other than 0 means the frame set is not whole (ffmpeg failed or was stopped).
-ToolRun ExtractFrames(const QString& S, const QString& FQ, const ReversalSpan& span,
-                      const ReversalPaths& paths, const StepErrorReporter& report, RunningTools& tools);
-// Frames W/000001.jpg ... become R/image1.jpg (the last frame) ... R/imageN.jpg (the first).
-// Returns N.
-int RenumberFrames(const ReversalPaths& paths, const StepErrorReporter& report);
+// The steps of a reversal, in the order they run. Room is the check that the working folder
+// can hold the file's frames; Frames takes them out and renumbers them.
+enum class ReversalStep { Room, Frames, Sound, Rebuilding, Joining };
 
 // What one reversal gave.
 struct ReversalResult {
     bool made = false;              // W/rvideo.avi was made
+    bool stopped = false;           // it was stopped before its end
     QString failureReason;          // when not made: why, in the words of the tool that failed if it said
     IntermediatePicture picture{};  // the picture of W/rvideo.avi
 };
 
-// Reverses source S with the tools in the working folder (FQ is the quoted tool path); the
-// programs it runs belong to tools. Before
-// any frame is written, the working folder must have room for the file's peak. A step that
-// cannot write its files is reported at the caller's location and the steps after it still
-// run. A tool that fails or is stopped ends the reversal, even when it left a file: nothing is
-// made, and the failure reason is the tool's most telling word ("No space left on device" with
-// the folder). A source with a picture from which no frame could be read fails; a source with
-// no picture at all gives its sound alone. Each intermediate is deleted as soon as the next
-// one holds it: the frames once T is built, T once V is joined.
-ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErrorReporter& report,
-                              RunningTools& tools);
+// Reverses one source with the tools in the working folder. Before any frame is written, the
+// working folder must have room for the file's peak. A step that cannot write its files is
+// reported at the caller's location and the steps after it still run. A tool that fails or is
+// stopped ends the reversal, even when it left a file: nothing is made, and the failure reason
+// is the tool's most telling word ("No space left on device" with the folder). A source with a
+// picture from which no frame could be read fails; a source with no picture at all gives its
+// sound alone. Each intermediate is deleted as soon as the next one holds it: the frames once T
+// is built, T once V is joined.
+class ReverseOneFile : public QObject {
+    Q_OBJECT
+
+public:
+    // The programs it runs belong to tools; errors of its steps go to report.
+    ReverseOneFile(RunningTools& tools, const StepErrorReporter& report, QObject* parent = nullptr);
+    ~ReverseOneFile() override;
+
+    // Reverses S, whose facts the probe read, with the quoted tool path FQ. Returns at once;
+    // Finished follows from the event loop.
+    void Start(const QString& S, const SourceFacts& facts, const QString& FQ);
+    // Stops the running step's tool; Finished follows, with nothing made.
+    void Stop();
+
+    // The frames taken from the source so far (0 before its frames are renumbered).
+    int Frames() const { return m_frames; }
+
+signals:
+    void StepStarted(tarnivo::ReversalStep step);
+    // A line the running step's tool wrote to standard error.
+    void ToolLine(const QString& line);
+    void Finished(const tarnivo::ReversalResult& result);
+
+private:
+    void CheckRoom();
+    void ExtractFrames();
+    void RenumberFrames();
+    void RenumberSome();
+    void ExtractSound();
+    void ReverseSound();
+    void RebuildVideo();
+    void JoinPictureAndSound();
+    void Succeed();
+    void Fail(const QString& reason);
+
+    // A new run for the step's next tool; the step is told as started.
+    ToolRun* NewRun(ReversalStep step);
+    QString StepReason(const QString& tool, const ToolOutcome& outcome, const QString& fallback) const;
+
+    RunningTools& m_tools;
+    const StepErrorReporter& m_report;
+    QString m_source;
+    SourceFacts m_facts;
+    QString m_FQ;
+    ReversalPaths m_paths;
+    ReversalSpan m_span;
+    RoomCheck* m_room = nullptr;
+    ToolRun* m_run = nullptr;
+    ToolOutcome m_lastExtraction;
+    std::vector<Frame> m_toRenumber;
+    size_t m_renumbered = 0;
+    int m_frames = 0;
+    bool m_stopped = false;
+    bool m_over = false;
+};
 
 }  // namespace tarnivo
+
+Q_DECLARE_METATYPE(tarnivo::ReversalResult)

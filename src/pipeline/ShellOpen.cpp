@@ -55,7 +55,7 @@ int startAndKeep(const QString& program, const QStringList& arguments, const QSt
     if (started)
         *started = std::move(child);
     else
-        child.waitLettingEventsRun();  // nobody to hand it to: do not leave it unreaped
+        child.waitBlocking();  // nobody to hand it to: do not leave it unreaped
     return kShellSuccess;
 }
 

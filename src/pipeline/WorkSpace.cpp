@@ -1,7 +1,9 @@
 #include "WorkSpace.h"
 
 #include "MediaProbe.h"
-#include "ProcessRunner.h"
+#include "ToolRun.h"
+
+#include <QTimer>
 
 #include <QFile>
 
@@ -43,33 +45,34 @@ qint64 blockBytes(const QString& folder)
 
 qint64 roundedUp(qint64 bytes, qint64 block) { return (bytes + block - 1) / block * block; }
 
-// The sizes of the JPEG files that `count` frames from `seconds` on become, written by ffmpeg
-// exactly as the extraction writes them but into a pipe, as a list of frame sizes ("framecrc").
-std::vector<qint64> sampleFrameSizes(const FilmForRoom& film, double seconds, int count, RunningTools& tools)
+// The ffmpeg arguments that write `count` frames from `seconds` on exactly as the extraction
+// writes them, but into a pipe, as a list of frame sizes ("framecrc").
+QStringList sampleFramesArguments(const FilmForRoom& film, double seconds, int count)
 {
     // The same JPEG options as the extraction: the quantiser floor alone changes a frame's
     // size by about a third.
-    const QStringList arguments =
-        QStringList{QStringLiteral("-nostdin"),
-                    QStringLiteral("-v"),
-                    QStringLiteral("error"),
-                    QStringLiteral("-ss"),
-                    QString::number(seconds, 'f', 6),
-                    QStringLiteral("-i"),
-                    QStringLiteral("file:") + film.source,
-                    QStringLiteral("-map"),
-                    QStringLiteral("0:v:0"),
-                    QStringLiteral("-an")} +
-        film.frameWriterOptions +
-        QStringList{QStringLiteral("-vf"),  film.frameFilters,          QStringLiteral("-frames:v"),
-                    QString::number(count), QStringLiteral("-c:v"),     QStringLiteral("mjpeg"),
-                    QStringLiteral("-f"),   QStringLiteral("framecrc"), QStringLiteral("-")};
-    const ProgramRun run = RunProgramAndWait(QStringLiteral("ffmpeg"), arguments, tools);
+    return QStringList{QStringLiteral("-nostdin"),
+                       QStringLiteral("-v"),
+                       QStringLiteral("error"),
+                       QStringLiteral("-ss"),
+                       QString::number(seconds, 'f', 6),
+                       QStringLiteral("-i"),
+                       QStringLiteral("file:") + film.source,
+                       QStringLiteral("-map"),
+                       QStringLiteral("0:v:0"),
+                       QStringLiteral("-an")} +
+           film.frameWriterOptions +
+           QStringList{QStringLiteral("-vf"),  film.frameFilters,          QStringLiteral("-frames:v"),
+                       QString::number(count), QStringLiteral("-c:v"),     QStringLiteral("mjpeg"),
+                       QStringLiteral("-f"),   QStringLiteral("framecrc"), QStringLiteral("-")};
+}
+
+// The frame sizes of a framecrc listing: "stream, dts, pts, duration, size, checksum"; lines
+// starting with "#" describe the stream.
+std::vector<qint64> frameSizesOf(const QByteArray& output)
+{
     std::vector<qint64> sizes;
-    if (run.exitStatus != 0)
-        return sizes;
-    // "stream, dts, pts, duration, size, checksum"; lines starting with "#" describe the stream.
-    for (const QByteArray& line : run.output.split('\n')) {
+    for (const QByteArray& line : output.split('\n')) {
         const QList<QByteArray> fields = line.split(',');
         if (line.startsWith('#') || fields.size() < 6)
             continue;
@@ -83,52 +86,53 @@ std::vector<qint64> sampleFrameSizes(const FilmForRoom& film, double seconds, in
 
 // Where to measure, in seconds from the file's start: kSamplePoints points spread evenly over
 // the frames, each moved back to the key frame at or before it (one ffprobe run reads the first
-// packet after a seek to each), so that ffmpeg decodes no frame it does not measure. Each point
-// once; the points themselves when the packets cannot be read there.
-std::vector<double> samplePoints(const FilmForRoom& film, const WorkSpaceEstimate& length,
-                                 RunningTools& tools)
+// packet after a seek to each), so that ffmpeg decodes no frame it does not measure.
+std::vector<double> evenPoints(const FilmForRoom& film, const WorkSpaceEstimate& length)
 {
-    const SourceFacts& facts = *film.facts;
-    const double rate = FrameRateValue(facts.frameRate);
+    const double rate = FrameRateValue(film.facts.frameRate);
     std::vector<double> points;
-    QStringList intervals;
     for (int point = 0; point < kSamplePoints; ++point) {
         // On a frame's start: a seek into the middle of the last frame finds nothing.
         points.push_back(film.spanStart + length.frames * point / kSamplePoints / rate);
-        intervals << QString::number(facts.fileStart + points.back(), 'f', 6) + QStringLiteral("%+#1");
     }
-    const ProgramRun run = RunProgramAndWait(
-        QStringLiteral("ffprobe"),
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
-         QStringLiteral("v:0"), QStringLiteral("-show_entries"), QStringLiteral("packet=pts_time,dts_time"),
-         QStringLiteral("-of"), QStringLiteral("csv=p=0"), QStringLiteral("-read_intervals"),
-         intervals.join(QLatin1Char(',')), QStringLiteral("file:") + film.source},
-        tools);
+    return points;
+}
+
+QStringList keyFramesArguments(const FilmForRoom& film, const std::vector<double>& points)
+{
+    QStringList intervals;
+    for (const double point : points)
+        intervals << QString::number(film.facts.fileStart + point, 'f', 6) + QStringLiteral("%+#1");
+    return {QStringLiteral("-v"),
+            QStringLiteral("error"),
+            QStringLiteral("-select_streams"),
+            QStringLiteral("v:0"),
+            QStringLiteral("-show_entries"),
+            QStringLiteral("packet=pts_time,dts_time"),
+            QStringLiteral("-of"),
+            QStringLiteral("csv=p=0"),
+            QStringLiteral("-read_intervals"),
+            intervals.join(QLatin1Char(',')),
+            QStringLiteral("file:") + film.source};
+}
+
+// Each point once; the points themselves when the packets could not be read there.
+std::vector<double> chosenPoints(const FilmForRoom& film, std::vector<double> points, const QByteArray& output)
+{
     std::vector<double> keyFrames;
-    for (const QByteArray& line : run.output.split('\n')) {
+    for (const QByteArray& line : output.split('\n')) {
         const QList<QByteArray> fields = line.trimmed().split(',');
         bool ok = false;
         double time = fields.value(0).toDouble(&ok);
         if (!ok)
             time = fields.value(1).toDouble(&ok);
         if (ok)
-            keyFrames.push_back(std::max(0.0, time - facts.fileStart));
+            keyFrames.push_back(std::max(0.0, time - film.facts.fileStart));
     }
     std::vector<double>& chosen = keyFrames.empty() ? points : keyFrames;
     std::sort(chosen.begin(), chosen.end());
     chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
     return chosen;
-}
-
-// Where the film's picture (or, without one, its sound) truly ends: its packets decide, the
-// header's claim only says where to look.
-double trueEnd(const FilmForRoom& film, RunningTools& tools)
-{
-    const SourceFacts& facts = *film.facts;
-    const QString kind = facts.hasPicture ? QStringLiteral("v") : QStringLiteral("a");
-    const double end = StreamEndFromPackets(film.source, facts, kind,
-                                            std::max(0.0, facts.statedEnd - kEndSearchSeconds), tools);
-    return end > 0 ? end : facts.statedEnd;
 }
 
 // The peak of the working folder over the reversal's stages, in the order they run: the frames
@@ -167,7 +171,7 @@ WorkSpaceEstimate estimateFor(WorkSpaceEstimate estimate, const SourceFacts& fac
 WorkSpaceEstimate lengthFor(const FilmForRoom& film, double end)
 {
     WorkSpaceEstimate estimate;
-    const SourceFacts& facts = *film.facts;
+    const SourceFacts& facts = film.facts;
     const double rate = FrameRateValue(facts.frameRate);
     if (facts.hasPicture && rate > 0) {
         estimate.frames = std::max<qint64>(0, std::llround((end - film.spanStart) * rate));
@@ -176,11 +180,6 @@ WorkSpaceEstimate lengthFor(const FilmForRoom& film, double end)
         estimate.seconds = std::max(0.0, end);
     }
     return estimate;
-}
-
-WorkSpaceEstimate lengthOf(const FilmForRoom& film, RunningTools& tools)
-{
-    return lengthFor(film, trueEnd(film, tools));
 }
 
 // One frame file of that size on disk, in whole blocks.
@@ -193,48 +192,16 @@ double onDisk(double frameBytes, qint64 block)
 bool fitsAtMost(const FilmForRoom& film, const WorkSpaceEstimate& length, qint64 block, qint64 free)
 {
     WorkSpaceEstimate most = length;
-    most.frameBytes = film.facts->pixels * kMostJpegBytesPerPixel;
-    return estimateFor(most, *film.facts, onDisk(most.frameBytes, block)).bytes <= free;
+    most.frameBytes = film.facts.pixels * kMostJpegBytesPerPixel;
+    return estimateFor(most, film.facts, onDisk(most.frameBytes, block)).bytes <= free;
 }
 
-// Measures kSamplePoints x kFramesPerSamplePoint frames at points spread over the picture (more
-// at each point when several points share a key frame); false when none was written.
-bool measureFrames(const FilmForRoom& film, qint64 block, WorkSpaceEstimate& estimate, double* frameFileBytes,
-                   RunningTools& tools)
+QString noRoomMessage(const QString& workFolder, qint64 needed, qint64 free)
 {
-    const std::vector<double> points = samplePoints(film, estimate, tools);
-    const int perPoint =
-        static_cast<int>((kSamplePoints * kFramesPerSamplePoint + points.size() - 1) / points.size());
-    qint64 bytes = 0;
-    qint64 onDisk = 0;
-    qint64 count = 0;
-    for (double seconds : points) {
-        for (qint64 size : sampleFrameSizes(film, seconds, perPoint, tools)) {
-            bytes += size;
-            onDisk += roundedUp(size, block);
-            ++count;
-        }
-    }
-    if (count == 0)
-        return false;
-    estimate.frameBytes = static_cast<double>(bytes) / count;
-    *frameFileBytes = static_cast<double>(onDisk) / count;
-    estimate.measured = true;
-    return true;
-}
-
-// The estimate for a film of known length: from its own frames, or when none of them could be
-// written for measuring, from kJpegBytesPerPixel.
-WorkSpaceEstimate measuredEstimate(const FilmForRoom& film, WorkSpaceEstimate estimate, qint64 block,
-                                   RunningTools& tools)
-{
-    double frameFileBytes = 0;
-    if (film.facts->hasPicture && estimate.frames > 0 &&
-        !measureFrames(film, block, estimate, &frameFileBytes, tools)) {
-        estimate.frameBytes = film.facts->pixels * kJpegBytesPerPixel;
-        frameFileBytes = onDisk(estimate.frameBytes, block);
-    }
-    return estimateFor(estimate, *film.facts, frameFileBytes);
+    return QStringLiteral("not enough room in the working folder %1: reversing this file needs about "
+                          "%2 MB there and %3 MB are free. Free some space there, or set TEMP to a "
+                          "folder on a disk with more room (TEMP=/path/to/folder).")
+        .arg(workFolder, megabytes(needed), megabytes(free));
 }
 
 }  // namespace
@@ -251,32 +218,140 @@ qint64 FreeBytes(const QString& folder)
     return static_cast<qint64>(info.f_bavail) * static_cast<qint64>(info.f_frsize);
 }
 
-WorkSpaceEstimate EstimateWorkSpace(const FilmForRoom& film, const QString& workFolder, RunningTools& tools)
+RoomCheck::RoomCheck(FilmForRoom film, QString workFolder, RunningTools& tools, QObject* parent)
+    : QObject(parent), m_film(std::move(film)), m_workFolder(std::move(workFolder)), m_tools(tools)
 {
-    const WorkSpaceEstimate length = lengthOf(film, tools);
-    return length.seconds > 0 ? measuredEstimate(film, length, blockBytes(workFolder), tools) : length;
 }
 
-QString CheckRoomForReversal(const FilmForRoom& film, const QString& workFolder, RunningTools& tools)
+RoomCheck::~RoomCheck() = default;
+
+void RoomCheck::Start(Purpose purpose)
 {
-    const qint64 free = FreeBytes(workFolder);
-    if (free < 0)
-        return QString();
-    const qint64 block = blockBytes(workFolder);
-    // Reading packets and measuring frames take runs of ffprobe and ffmpeg: not worth it when
-    // even the largest frames fit, for the length the film states and then for its true one.
-    if (film.facts->statedEnd > 0 && fitsAtMost(film, lengthFor(film, film.facts->statedEnd), block, free))
-        return QString();
-    const WorkSpaceEstimate length = lengthOf(film, tools);
-    if (length.seconds <= 0 || fitsAtMost(film, length, block, free))
-        return QString();
-    const WorkSpaceEstimate estimate = measuredEstimate(film, length, block, tools);
-    if (estimate.bytes <= free)
-        return QString();
-    return QStringLiteral("not enough room in the working folder %1: reversing this file needs about "
-                          "%2 MB there and %3 MB are free. Free some space there, or set TEMP to a "
-                          "folder on a disk with more room (TEMP=/path/to/folder).")
-        .arg(workFolder, megabytes(estimate.bytes), megabytes(free));
+    m_purpose = purpose;
+    m_free = FreeBytes(m_workFolder);
+    m_block = blockBytes(m_workFolder);
+    if (m_purpose == Purpose::Check && m_free < 0) {
+        QTimer::singleShot(0, this, [this] { Finish(QString()); });
+        return;
+    }
+    // The packets are read from a little before the stated end: a true end somewhat earlier
+    // than the stated one is still found without reading the whole film, a later one too (the
+    // reading goes on to the file's end), and a header that claims far too much reads nothing
+    // there, so the whole film is read.
+    ReadEnd(std::max(0.0, m_film.facts.statedEnd - kEndSearchSeconds));
+}
+
+void RoomCheck::Stop()
+{
+    if (m_run)
+        m_run->Stop();
+}
+
+ToolRun* RoomCheck::Run(const QStringList& arguments, const QString& program)
+{
+    // The run before may be the one whose end is being handled: it goes once that is over.
+    if (m_run)
+        m_run->deleteLater();
+    m_run = new ToolRun(this);
+    m_run->Start(m_tools, program, arguments);
+    return m_run;
+}
+
+void RoomCheck::ReadEnd(double from)
+{
+    const SourceFacts& facts = m_film.facts;
+    const QString kind = facts.hasPicture ? QStringLiteral("v") : QStringLiteral("a");
+    ToolRun* run = Run(PacketSpanArguments(m_film.source, kind, from > 0 ? facts.fileStart + from : 0),
+                       QStringLiteral("ffprobe"));
+    connect(run, &ToolRun::Finished, this, [this, from](const ToolOutcome& outcome) {
+        const PacketSpan span = ParsePacketSpan(outcome.status, outcome.output);
+        if (!span.present && from > 0) {
+            ReadEnd(0);  // the header claimed more than the film holds
+            return;
+        }
+        const double end = span.present ? span.end - m_film.facts.fileStart : -1;
+        KnowLength(end > 0 ? end : m_film.facts.statedEnd);
+    });
+}
+
+void RoomCheck::KnowLength(double end)
+{
+    m_estimate = lengthFor(m_film, end);
+    if (m_estimate.seconds <= 0) {
+        Finish(QString());
+        return;
+    }
+    // Measuring frames takes runs of ffmpeg: not worth it when even the largest frames fit.
+    if (m_purpose == Purpose::Check && fitsAtMost(m_film, m_estimate, m_block, m_free)) {
+        Finish(QString());
+        return;
+    }
+    if (!m_film.facts.hasPicture || m_estimate.frames <= 0) {
+        m_estimate = estimateFor(m_estimate, m_film.facts, 0);
+        FinishMeasuring();
+        return;
+    }
+    FindSamplePoints();
+}
+
+void RoomCheck::FindSamplePoints()
+{
+    const std::vector<double> even = evenPoints(m_film, m_estimate);
+    ToolRun* run = Run(keyFramesArguments(m_film, even), QStringLiteral("ffprobe"));
+    connect(run, &ToolRun::Finished, this, [this, even](const ToolOutcome& outcome) {
+        m_points = chosenPoints(m_film, even, outcome.output);
+        // More frames at each point when several points share a key frame.
+        m_framesPerPoint = static_cast<int>((kSamplePoints * kFramesPerSamplePoint + m_points.size() - 1) /
+                                            m_points.size());
+        m_nextPoint = 0;
+        SampleNextPoint();
+    });
+}
+
+void RoomCheck::SampleNextPoint()
+{
+    if (m_nextPoint >= m_points.size()) {
+        if (m_sampledFrames > 0) {
+            m_estimate.frameBytes = static_cast<double>(m_sampledBytes) / m_sampledFrames;
+            m_estimate.measured = true;
+            m_estimate = estimateFor(m_estimate, m_film.facts, static_cast<double>(m_sampledOnDisk) / m_sampledFrames);
+        } else {
+            // None of the film's own frames could be written for measuring.
+            m_estimate.frameBytes = m_film.facts.pixels * kJpegBytesPerPixel;
+            m_estimate = estimateFor(m_estimate, m_film.facts, onDisk(m_estimate.frameBytes, m_block));
+        }
+        FinishMeasuring();
+        return;
+    }
+    const double seconds = m_points[m_nextPoint++];
+    ToolRun* run = Run(sampleFramesArguments(m_film, seconds, m_framesPerPoint), QStringLiteral("ffmpeg"));
+    connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
+        if (outcome.Succeeded()) {
+            for (const qint64 size : frameSizesOf(outcome.output)) {
+                m_sampledBytes += size;
+                m_sampledOnDisk += roundedUp(size, m_block);
+                ++m_sampledFrames;
+            }
+        }
+        SampleNextPoint();
+    });
+}
+
+void RoomCheck::FinishMeasuring()
+{
+    if (m_purpose == Purpose::Check && m_estimate.bytes > m_free)
+        Finish(noRoomMessage(m_workFolder, m_estimate.bytes, m_free));
+    else
+        Finish(QString());
+}
+
+void RoomCheck::Finish(const QString& problem)
+{
+    if (m_run) {
+        m_run->deleteLater();
+        m_run = nullptr;
+    }
+    emit Finished(problem, m_estimate);
 }
 
 }  // namespace tarnivo

@@ -2,13 +2,18 @@
 // the folder's file system has it free.
 #pragma once
 
+#include "MediaProbe.h"
+
+#include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 namespace tarnivo {
 
 class RunningTools;
-struct SourceFacts;
+class ToolRun;
 
 // Bytes per picture element assumed for a frame written as JPEG at "-qscale 1" when none of the
 // film's own frames could be written for measuring (measured: 0.07 for clean 1280x720 pictures,
@@ -29,7 +34,7 @@ qint64 FreeBytes(const QString& folder);
 // made from it.
 struct FilmForRoom {
     QString source;
-    const SourceFacts* facts = nullptr;
+    SourceFacts facts;
     double spanStart = 0;  // seconds from the file's start to the first frame written
     QString frameFilters;  // the extraction's filters for a span starting at 0 (see FrameFilterChain)
     QStringList frameWriterOptions;  // the extraction's JPEG options (see FrameWriterOptions)
@@ -44,13 +49,55 @@ struct WorkSpaceEstimate {
     bool measured = false;  // frameBytes comes from the film's own frames, not from kJpegBytesPerPixel
 };
 
-// Reads the film's true length from its packets, writes a few of its frames as the extraction
-// writes them (to a pipe: nothing lands on disk) and scales their size by the frame count. The
-// sizes are rounded up to the block size of the file system that holds workFolder.
-WorkSpaceEstimate EstimateWorkSpace(const FilmForRoom& film, const QString& workFolder, RunningTools& tools);
+// Works out what reversing a film needs in the working folder, with runs of ffprobe and ffmpeg
+// in the background. Its length comes from its packets (a header can claim anything); a few of
+// its frames are written as the extraction writes them (into a pipe: nothing lands on disk)
+// and their size is scaled by the frame count, rounded up to the block size of the file system
+// that holds the working folder.
+class RoomCheck : public QObject {
+    Q_OBJECT
 
-// Empty when the working folder has room for reversing the film, else the reason the file fails
-// with: the folder, the space needed and free, and how to point TEMP elsewhere.
-QString CheckRoomForReversal(const FilmForRoom& film, const QString& workFolder, RunningTools& tools);
+public:
+    enum class Purpose {
+        Check,     // is there room? Stops measuring as soon as the answer is plain
+        Estimate,  // the whole estimate, always measured
+    };
+    RoomCheck(FilmForRoom film, QString workFolder, RunningTools& tools, QObject* parent = nullptr);
+    ~RoomCheck() override;
+
+    // Returns at once; Finished follows from the event loop.
+    void Start(Purpose purpose);
+    void Stop();
+
+signals:
+    // problem is empty when the working folder has room for reversing the film, else the reason
+    // the file fails with: the folder, the space needed and free, and how to point TEMP
+    // elsewhere. With Purpose::Check, estimate may be partly known only.
+    void Finished(const QString& problem, const tarnivo::WorkSpaceEstimate& estimate);
+
+private:
+    void ReadEnd(double from);
+    void KnowLength(double end);
+    void FindSamplePoints();
+    void SampleNextPoint();
+    void FinishMeasuring();
+    void Finish(const QString& problem);
+    ToolRun* Run(const QStringList& arguments, const QString& program);
+
+    FilmForRoom m_film;
+    QString m_workFolder;
+    RunningTools& m_tools;
+    Purpose m_purpose = Purpose::Check;
+    qint64 m_free = -1;
+    qint64 m_block = 4096;
+    WorkSpaceEstimate m_estimate;
+    std::vector<double> m_points;
+    size_t m_nextPoint = 0;
+    int m_framesPerPoint = 0;
+    qint64 m_sampledBytes = 0;
+    qint64 m_sampledOnDisk = 0;
+    qint64 m_sampledFrames = 0;
+    ToolRun* m_run = nullptr;
+};
 
 }  // namespace tarnivo

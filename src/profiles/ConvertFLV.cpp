@@ -11,6 +11,7 @@
 #include "ProfileTable.h"
 
 #include <QFile>
+#include <QTimer>
 
 #include <exception>
 #include <functional>
@@ -30,65 +31,53 @@ enum Line {
     kNameLine = 3,
     kSourceLine = 4,
     kConvertLine = 5,
-    kCheckLine = 6,
     kPublishLine = 7
 };
 
 QString fromText(const char* text) { return QString::fromUtf8(text); }
 
-// Sets the settings of one named profile; empty texts and false switches stay unset.
-void applyRow(AVC& AVC1, const ProfileRow& row) { AVC1.ApplySettings(row.settings); }
-
 // A box that reads "Same as source" sets nothing, so the result keeps the source's value.
-QString unlessSameAsSource(const QString& text)
+std::string unlessSameAsSource(const QString& text)
 {
-    return MeansSameAsSource(text.toStdString()) ? QString() : text;
+    return MeansSameAsSource(text.toStdString()) ? std::string() : text.toStdString();
 }
 
 // "Custom Format": the panel's texts go to the engine exactly as they stand.
-void applyCustom(AVC& AVC1, const CustomFormatValues& custom)
+ConversionSettings customSettings(const CustomFormatValues& custom)
 {
-    AVC1.VideoSize(unlessSameAsSource(custom.videoSize));
-    AVC1.VideoFrameRate(unlessSameAsSource(custom.videoFrameRate));
-    AVC1.VideoBitrate(custom.videoBitrate);
-    AVC1.VideoCodec(custom.videoCodec);
-    AVC1.AudioCodec(custom.audioCodec);
+    ConversionSettings settings;
+    settings.videoSize = unlessSameAsSource(custom.videoSize);
+    settings.videoFrameRate = unlessSameAsSource(custom.videoFrameRate);
+    settings.videoBitrate = custom.videoBitrate.toStdString();
+    settings.videoCodec = custom.videoCodec.toStdString();
+    settings.audioCodec = custom.audioCodec.toStdString();
     if (custom.mono)
-        AVC1.AudioChannels(QStringLiteral("1"));
+        settings.audioChannels = "1";
     if (custom.stereo)
-        AVC1.AudioChannels(QStringLiteral("2"));
-    AVC1.AudioBitrate(custom.audioBitrate);
-    AVC1.AudioSamples(unlessSameAsSource(custom.audioSamples));
+        settings.audioChannels = "2";
+    settings.audioBitrate = custom.audioBitrate.toStdString();
+    settings.audioSamples = unlessSameAsSource(custom.audioSamples);
     // Only the checked state counts; the greyed state (2) does not.
-    if (custom.sameQualityState == 1)
-        AVC1.SameQuality(true);
-    if (custom.deInterlaceState == 1)
-        AVC1.DeInterlace(true);
-}
-
-// The profile's extension; nothing when the name is not a profile.
-std::optional<QString> extensionOf(const QString& ProfileName, const CustomFormatValues& custom)
-{
-    if (ProfileName == QLatin1String(kCustomFormat))
-        return custom.extension;
-    const ProfileRow* row = FindProfileRow(ProfileName.toStdString());
-    if (!row)
-        return std::nullopt;
-    return fromText(row->extension);
+    settings.sameQuality = custom.sameQualityState == 1;
+    settings.deInterlace = custom.deInterlaceState == 1;
+    return settings;
 }
 
 // Applies the profile and gives its extension; nothing when the name is not a profile.
 std::optional<QString> applyProfile(AVC& AVC1, const QString& ProfileName, const CustomFormatValues& custom)
 {
-    if (ProfileName == QLatin1String(kCustomFormat)) {
-        applyCustom(AVC1, custom);
-        return custom.extension;
-    }
-    const ProfileRow* row = FindProfileRow(ProfileName.toStdString());
-    if (!row)
+    const std::optional<ProfileChoice> choice = ChoiceFor(ProfileName, custom);
+    if (!choice)
         return std::nullopt;
-    applyRow(AVC1, *row);
-    return fromText(row->extension);
+    AVC1.ApplySettings(choice->settings);
+    return choice->extension;
+}
+
+// The profile's extension; nothing when the name is not a profile.
+std::optional<QString> extensionOf(const QString& ProfileName, const CustomFormatValues& custom)
+{
+    const std::optional<ProfileChoice> choice = ChoiceFor(ProfileName, custom);
+    return choice ? std::optional<QString>(choice->extension) : std::nullopt;
 }
 
 // The file name of InputPath without its last extension; a name without "." is kept whole.
@@ -154,48 +143,17 @@ void removeTemporary(const OutputFolder& folder, const QString& temporaryName, b
         ::unlink(elsewhere.constData());
 }
 
-// After the run into the temporary file: the result when it is whole, under its final name;
-// otherwise the temporary file is deleted and the attempt says why.
-void finishAttempt(const AVC& AVC1, const QString& SourcePath, const IntermediatePicture& sourcePicture,
-                   const OutputFolder& folder, const QString& base, const QString& extension,
-                   const QString& shownName, const QString& temporaryName, ConversionAttempt& attempt,
-                   const StepErrorReporter& report)
-{
-    const AVC::RunRecord& run = AVC1.LastRun();
-    if (!run.ran)
-        attempt.failure =
-            run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
-    // Read back and named only where the folder that was checked still is.
-    const QString moved = folder.MovedProblem();
-    if (!moved.isEmpty() && attempt.failure.isEmpty())
-        attempt.failure = moved + QStringLiteral(" during the conversion");
-    report.Run(kCheckLine, [&] {
-        // The read-back is short and runs after the conversion's own tool has ended.
-        RunningTools readBack;
-        if (attempt.failure.isEmpty())
-            attempt.failure = CheckConversionIsWhole(attempt.temporary, shownName, folder.Name(), SourcePath,
-                                                     KnownPictureLength(sourcePicture), run.exitStatus,
-                                                     run.errorLines, readBack);
-    });
-    report.Run(kPublishLine, [&] {
-        if (!attempt.failure.isEmpty())
-            return;
-        const FittedName published = PublishOutput(folder, temporaryName, base, extension, &attempt.failure);
-        if (published.name.isEmpty())
-            return;
-        attempt.destination = folder.Prefix() + published.name;
-        if (published.shortened)
-            attempt.note +=
-                (attempt.note.isEmpty() ? QString() : QStringLiteral("; ")) + ShortenedNameNote(folder);
-    });
-    if (attempt.destination.isEmpty()) {
-        removeTemporary(folder, temporaryName, !moved.isEmpty());
-        if (attempt.failure.isEmpty())
-            attempt.failure = QStringLiteral("the result could not be checked");
-    }
-}
-
 }  // namespace
+
+std::optional<ProfileChoice> ChoiceFor(const QString& ProfileName, const CustomFormatValues& custom)
+{
+    if (ProfileName == QLatin1String(kCustomFormat))
+        return ProfileChoice{customSettings(custom), custom.extension};
+    const ProfileRow* row = FindProfileRow(ProfileName.toStdString());
+    if (!row)
+        return std::nullopt;
+    return ProfileChoice{row->settings, fromText(row->extension)};
+}
 
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
                              const QString& InputPath, const OutputFolder& outputFolder,
@@ -260,6 +218,10 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
         return attempt;
     }
     attempt.temporary = outputFolder.Prefix() + temporaryName;
+    attempt.base = base;
+    attempt.extension = *extension;
+    attempt.shownName = outputFolder.Prefix() + candidate.value_or(base + *extension);
+    attempt.temporaryName = temporaryName;
     report.Run(kSourceLine, [&] {
         AVC1.SourceFile(SourcePath);
         const FrameColours& colours = sourcePicture.colours;
@@ -269,10 +231,76 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     });
     report.Run(kConvertLine, [&] { AVC1.ConvertMedia(true); });
     attempt.result = ConversionAttempt::Result::Started;
-    finishAttempt(AVC1, SourcePath, sourcePicture, outputFolder, base, *extension,
-                  outputFolder.Prefix() + candidate.value_or(base + *extension), temporaryName, attempt,
-                  report);
+    if (!AVC1.IsConverting()) {
+        // Refused: nothing was started, and nothing will be read back.
+        const AVC::RunRecord& run = AVC1.LastRun();
+        attempt.failure = run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
+        attempt.result = ConversionAttempt::Result::Refused;
+        removeTemporary(outputFolder, temporaryName, false);
+    }
     return attempt;
+}
+
+ConversionCheck::ConversionCheck(RunningTools& tools, MessageSink& sink, QObject* parent)
+    : QObject(parent), m_tools(tools), m_sink(sink)
+{
+    qRegisterMetaType<ConversionAttempt>();
+}
+
+ConversionCheck::~ConversionCheck() = default;
+
+void ConversionCheck::Start(const ConversionAttempt& attempt, const AVC& AVC1, const OutputFolder& outputFolder,
+                            const QString& SourcePath, const IntermediatePicture& sourcePicture)
+{
+    m_attempt = attempt;
+    m_folder = &outputFolder;
+    const AVC::RunRecord& run = AVC1.LastRun();
+    if (!run.ran)
+        m_attempt.failure = run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
+    // Read back and named only where the folder that was checked still is.
+    m_moved = outputFolder.MovedProblem();
+    if (!m_moved.isEmpty() && m_attempt.failure.isEmpty())
+        m_attempt.failure = m_moved + QStringLiteral(" during the conversion");
+    if (!m_attempt.failure.isEmpty()) {
+        QTimer::singleShot(0, this, [this] { Publish(QString()); });
+        return;
+    }
+    m_check = new ResultCheck(m_tools, this);
+    connect(m_check, &ResultCheck::Finished, this, &ConversionCheck::Publish);
+    m_check->Start(m_attempt.temporary, m_attempt.shownName, outputFolder.Name(), SourcePath,
+                   KnownPictureLength(sourcePicture), run.exitStatus, run.errorLines);
+}
+
+void ConversionCheck::Stop()
+{
+    if (m_check)
+        m_check->Stop();
+}
+
+void ConversionCheck::Publish(const QString& readBackProblem)
+{
+    const StepErrorReporter report(m_sink, QStringLiteral("Form1"), QStringLiteral("ConvertFLV"));
+    const OutputFolder& folder = *m_folder;
+    if (m_attempt.failure.isEmpty())
+        m_attempt.failure = readBackProblem;
+    report.Run(kPublishLine, [&] {
+        if (!m_attempt.failure.isEmpty())
+            return;
+        const FittedName published =
+            PublishOutput(folder, m_attempt.temporaryName, m_attempt.base, m_attempt.extension, &m_attempt.failure);
+        if (published.name.isEmpty())
+            return;
+        m_attempt.destination = folder.Prefix() + published.name;
+        if (published.shortened)
+            m_attempt.note += (m_attempt.note.isEmpty() ? QString() : QStringLiteral("; ")) +
+                              ShortenedNameNote(folder);
+    });
+    if (m_attempt.destination.isEmpty()) {
+        removeTemporary(folder, m_attempt.temporaryName, !m_moved.isEmpty());
+        if (m_attempt.failure.isEmpty())
+            m_attempt.failure = QStringLiteral("the result could not be checked");
+    }
+    emit Finished(m_attempt);
 }
 
 QString OutputProblem(const OutputFolder& outputFolder, const QString& InputPath, const QString& ProfileName,

@@ -2,15 +2,21 @@
 // folder, and the conversion itself.
 #pragma once
 
+#include "ConversionSettings.h"
 #include "FramePictures.h"
 
+#include <QObject>
 #include <QString>
+
+#include <optional>
 
 namespace tarnivo {
 
 class AVC;
 class MessageSink;
 class OutputFolder;
+class ResultCheck;
+class RunningTools;
 
 // The custom-format panel as it stands, handed over as plain values.
 struct CustomFormatValues {
@@ -28,6 +34,14 @@ struct CustomFormatValues {
     bool stereo = true;        // Option2
 };
 
+// The engine settings and the output extension that a profile (or, for "Custom Format", the
+// custom panel) gives; nothing when the name is not a profile.
+struct ProfileChoice {
+    ConversionSettings settings;
+    QString extension;
+};
+std::optional<ProfileChoice> ChoiceFor(const QString& ProfileName, const CustomFormatValues& custom);
+
 // What one ConvertFLV call did.
 struct ConversionAttempt {
     enum class Result {
@@ -41,27 +55,61 @@ struct ConversionAttempt {
     QString destination;  // the final name of the whole result; empty when nothing was made
     QString failure;      // when nothing was made: why
     QString note;         // what the user should know of a result that was made (a shortened name)
+    // What the check of a started conversion needs: the names the result may take, and the
+    // temporary file's name in the output folder.
+    QString base;
+    QString extension;
+    QString shownName;
+    QString temporaryName;
     bool Made() const { return !destination.isEmpty(); }
 };
 
-// Converts SourcePath (the reversed intermediate) into ProfileName in the held output folder,
-// under a name made from InputPath's file name that no existing file has. The engine starts
-// from empty settings on every call.
+// Starts the conversion of SourcePath (the reversed intermediate) into ProfileName in the held
+// output folder, under a name made from InputPath's file name that no existing file has. The
+// engine starts from empty settings on every call.
 //
-// ffmpeg writes into a temporary file of this call's own in the output folder. Only a whole
-// result (ffmpeg's status 0, no failed write, and a length that matches SourcePath's when
-// read back) is given its final name: the first free one of the order clip, clip0, clip1 ...,
-// taken without replacing anything, its base name shortened where the folder's file system
-// allows no longer name. Otherwise the temporary file is deleted and nothing else is touched.
-// A folder that was moved or deleted during the conversion gets nothing, and the attempt says
-// so. Returns after the engine has emitted Complete or ErrorEvent (or at once when nothing was
-// started). Where the reversal says what SourcePath's picture is, its pictures are read in its
-// colours and at its constant rate, and the result is measured against its frames (else
-// against SourcePath's picture as it reads back).
+// ffmpeg writes into a temporary file of this call's own in the output folder; the engine's
+// Complete tells when it has ended, and ConversionCheck then gives a whole result its final
+// name. Where the reversal says what SourcePath's picture is, its pictures are read in its
+// colours and at its constant rate. Returns at once: Started when the engine was asked to
+// convert (and did not refuse), otherwise why nothing was converted.
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
                              const QString& InputPath, const OutputFolder& outputFolder,
                              const CustomFormatValues& custom, MessageSink& sink,
                              const IntermediatePicture& sourcePicture = IntermediatePicture());
+
+// After a started conversion's tool has ended: only a whole result (ffmpeg's status 0, no failed
+// write, and a length that matches SourcePath's when read back, or the frames the reversal
+// made) is given its final name, the first free one of the order clip, clip0, clip1 ..., taken
+// without replacing anything, its base name shortened where the folder's file system allows no
+// longer name. Otherwise the temporary file is deleted and nothing else is touched. A folder
+// that was moved or deleted during the conversion gets nothing, and the attempt says so.
+class ConversionCheck : public QObject {
+    Q_OBJECT
+
+public:
+    ConversionCheck(RunningTools& tools, MessageSink& sink, QObject* parent = nullptr);
+    ~ConversionCheck() override;
+
+    // run is how the engine's last run ended. Returns at once; Finished follows from the event
+    // loop with the attempt completed.
+    void Start(const ConversionAttempt& attempt, const AVC& AVC1, const OutputFolder& outputFolder,
+               const QString& SourcePath, const IntermediatePicture& sourcePicture);
+    void Stop();
+
+signals:
+    void Finished(const tarnivo::ConversionAttempt& attempt);
+
+private:
+    void Publish(const QString& readBackProblem);
+
+    RunningTools& m_tools;
+    MessageSink& m_sink;
+    ConversionAttempt m_attempt;
+    const OutputFolder* m_folder = nullptr;
+    QString m_moved;
+    ResultCheck* m_check = nullptr;
+};
 
 // Why InputPath's output in ProfileName cannot be made in the output folder, told before its
 // reversal: the folder was moved or deleted, or the profile's extension leaves no room for a
@@ -70,3 +118,5 @@ QString OutputProblem(const OutputFolder& outputFolder, const QString& InputPath
                       const CustomFormatValues& custom);
 
 }  // namespace tarnivo
+
+Q_DECLARE_METATYPE(tarnivo::ConversionAttempt)

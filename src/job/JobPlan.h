@@ -1,0 +1,63 @@
+// The plan of a job: what is checked before the first frame is written, so that nothing is
+// reversed that cannot be converted. Choices that no file could be made with (a profile that is
+// not defined, custom numbers that make no sense, an encoder this ffmpeg lacks) refuse the job
+// at once; a file that cannot be made (unreadable, a sound-only profile for a film without
+// sound, a name that cannot be given) is refused with its reason while the others go on.
+#pragma once
+
+#include "ConvertFLV.h"
+#include "MediaProbe.h"
+#include "ToolRun.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tarnivo {
+
+// The encoders of the system's ffmpeg, from "ffmpeg -hide_banner -encoders".
+QSet<QString> ParseEncoderList(const QByteArray& output);
+
+// The encoders of the system's ffmpeg that converting into these settings and this extension
+// uses, as the ffmpeg front end translates the engine's options.
+QStringList EncodersUsed(const ConversionSettings& settings, const QString& extension);
+
+// Reads ffmpeg's encoders once per program run, in the background.
+class EncoderCatalogue : public QObject {
+    Q_OBJECT
+
+public:
+    explicit EncoderCatalogue(QObject* parent = nullptr);
+    // Known follows from the event loop (at once when they are known already).
+    void Request();
+    // The encoders; nothing while they are not known (or ffmpeg could not list them).
+    static const std::optional<QSet<QString>>& Known();
+
+signals:
+    void Ready();
+
+private:
+    RunningTools m_tools;
+    ToolRun* m_run = nullptr;
+};
+
+// Why no file can be made with these choices; empty when they can. encoders is what
+// EncoderCatalogue knows (nothing: not checked).
+QString ChoicesProblem(const QString& ProfileName, const CustomFormatValues& custom,
+                       const std::optional<QSet<QString>>& encoders);
+
+// Why the custom panel's numbers make no sense (a bitrate, rate, size or sample rate that is no
+// such number); empty when they do or when a box is empty or reads "Same as source".
+QString CustomNumbersProblem(const CustomFormatValues& custom);
+
+// Why one file cannot be made with a profile's choice; empty when it can: facts as the probe read
+// them, outputProblem what the output folder says of its name (OutputProblem).
+QString FileProblem(const SourceFacts& facts, const ProfileChoice& choice, const QString& outputProblem);
+
+// The reason a refused file's row and line show: "cannot be made: REASON".
+QString CannotBeMade(const QString& reason);
+
+}  // namespace tarnivo

@@ -1,0 +1,105 @@
+#include "ProbeClient.h"
+
+#include "ToolRun.h"
+
+#include <QFile>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+namespace tarnivo {
+
+namespace {
+
+// What tells a file apart from the same path holding other bytes: its size and its
+// modification time. Empty when the path names no file.
+QString identityOf(const QString& path)
+{
+    struct stat entry {};
+    if (::stat(QFile::encodeName(path).constData(), &entry) != 0)
+        return QString();
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(entry.st_ino)
+        .arg(entry.st_size)
+        .arg(entry.st_mtim.tv_sec)
+        .arg(entry.st_mtim.tv_nsec);
+}
+
+}  // namespace
+
+ProbeClient::ProbeClient(QObject* parent) : QObject(parent) { qRegisterMetaType<SourceFacts>(); }
+
+ProbeClient::~ProbeClient()
+{
+    // Each run's ToolRun kills and collects its ffprobe as it goes.
+    qDeleteAll(m_running);
+}
+
+void ProbeClient::Request(const QString& path)
+{
+    if (m_waiting.contains(path) || m_running.contains(path))
+        return;
+    if (const SourceFacts* known = Facts(path)) {
+        const SourceFacts facts = *known;
+        QTimer::singleShot(0, this, [this, path, facts] { emit Probed(path, facts); });
+        return;
+    }
+    m_waiting << path;
+    StartWaiting();
+}
+
+const SourceFacts* ProbeClient::Facts(const QString& path) const
+{
+    const auto found = m_known.constFind(path);
+    if (found == m_known.cend() || found->identity != identityOf(path))
+        return nullptr;
+    return &found->facts;
+}
+
+void ProbeClient::KeepOnly(const QSet<QString>& paths)
+{
+    m_waiting.removeIf([&](const QString& path) { return !paths.contains(path); });
+    for (auto it = m_running.begin(); it != m_running.end();) {
+        if (paths.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        delete it.value();  // stops and collects its ffprobe
+        it = m_running.erase(it);
+    }
+    StartWaiting();
+}
+
+void ProbeClient::StartWaiting()
+{
+    while (m_running.size() < kReadingsAtOnce && !m_waiting.isEmpty()) {
+        const QString path = m_waiting.takeFirst();
+        const QString problem = NotARegularFileProblem(path);
+        if (!problem.isEmpty()) {
+            SourceFacts facts;
+            facts.problem = problem;
+            QTimer::singleShot(0, this, [this, path, facts] { Finish(path, facts); });
+            continue;
+        }
+        auto* run = new ToolRun(this);
+        m_running.insert(path, run);
+        connect(run, &ToolRun::Finished, this, [this, path, run](const ToolOutcome& outcome) {
+            if (m_running.value(path) != run)
+                return;
+            m_running.remove(path);
+            run->deleteLater();
+            Finish(path, ParseProbe(path, outcome.status, outcome.output, outcome.errorLines));
+        });
+        QTimer::singleShot(kToolDeadlineMs, run, [run] { run->Stop(); });
+        run->Start(m_tools, QStringLiteral("ffprobe"), ProbeArguments(path));
+    }
+}
+
+void ProbeClient::Finish(const QString& path, const SourceFacts& facts)
+{
+    m_known.insert(path, {identityOf(path), facts});
+    StartWaiting();
+    emit Probed(path, facts);
+}
+
+}  // namespace tarnivo

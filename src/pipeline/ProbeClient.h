@@ -1,0 +1,64 @@
+// The one reader of films' facts: ffprobe runs in the background, a few files at a time, and the
+// facts are kept for each file as long as it is unchanged. The job's plan and the job list's
+// rows ask the same client, so a film whose row already shows its facts is not read again.
+#pragma once
+
+#include "ChildProcess.h"
+#include "MediaProbe.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace tarnivo {
+
+class ToolRun;
+
+class ProbeClient : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kReadingsAtOnce = 2;
+    // A file on a stalled share: ffprobe is stopped and the file counts as unreadable.
+    static constexpr int kToolDeadlineMs = 60000;
+
+    explicit ProbeClient(QObject* parent = nullptr);
+    ~ProbeClient() override;
+
+    // Reads path's facts unless they are known for the file as it is now or on their way;
+    // Probed follows (at once from the event loop when they are known). A path that is no
+    // regular file is never given to ffprobe: its facts say why it cannot be read.
+    void Request(const QString& path);
+    // The facts known for the file as it is now (its size and modification time unchanged);
+    // nothing when they are not known yet.
+    const SourceFacts* Facts(const QString& path) const;
+    // Only these paths are still wanted: waiting requests for others are dropped and their
+    // running tools stopped.
+    void KeepOnly(const QSet<QString>& paths);
+    bool Busy() const { return !m_waiting.isEmpty() || !m_running.isEmpty(); }
+
+signals:
+    void Probed(const QString& path, const tarnivo::SourceFacts& facts);
+
+private:
+    struct Known {
+        QString identity;  // size and modification time when read
+        SourceFacts facts;
+    };
+
+    void StartWaiting();
+    void Finish(const QString& path, const SourceFacts& facts);
+
+    RunningTools m_tools;
+    QHash<QString, Known> m_known;
+    QStringList m_waiting;
+    QHash<QString, ToolRun*> m_running;
+};
+
+}  // namespace tarnivo
+
+Q_DECLARE_METATYPE(tarnivo::SourceFacts)
