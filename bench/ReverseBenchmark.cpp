@@ -8,6 +8,7 @@
 #include "MediaTestSupport.h"
 #include "MessageSink.h"
 #include "ReverseOneFile.h"
+#include "ToolWaits.h"
 #include "WorkFolder.h"
 #include "WorkSpace.h"
 
@@ -16,6 +17,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
+
+#include <optional>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -114,15 +117,25 @@ int main(int argc, char** argv)
     }
 
     tarnivo::RunningTools tools;
-    const tarnivo::SourceFacts facts = tarnivo::ProbeSource(source, tools);
+    const tarnivo::SourceFacts facts = tarnivo::test::ProbeAndWait(source);
     tarnivo::ReversalSpan span;
     span.frameRate = facts.frameRate;
     span.start = tarnivo::SpanStart(facts.frameRate, facts.pictureStart);
     span.fieldOrder = facts.fieldOrder;
     QElapsedTimer estimating;
     estimating.start();
-    const tarnivo::WorkSpaceEstimate estimate =
-        tarnivo::EstimateWorkSpace(tarnivo::RoomQuestion(source, facts, span), tarnivo::WorkFolder(), tools);
+    tarnivo::WorkSpaceEstimate estimate;
+    {
+        tarnivo::RoomCheck room(tarnivo::RoomQuestion(source, facts, span), tarnivo::WorkFolder(), tools);
+        bool estimated = false;
+        QObject::connect(&room, &tarnivo::RoomCheck::Finished,
+                         [&](const QString&, const tarnivo::WorkSpaceEstimate& figures) {
+                             estimate = figures;
+                             estimated = true;
+                         });
+        room.Start(tarnivo::RoomCheck::Purpose::Estimate);
+        tarnivo::test::ProcessEventsUntil([&] { return estimated; }, 3600000);
+    }
     const double estimatingSeconds = estimating.elapsed() / 1000.0;
 
     // Sample the frames' disk use while the reversal runs.
@@ -136,8 +149,13 @@ int main(int argc, char** argv)
     QElapsedTimer clock;
     clock.start();
     const tarnivo::StepErrorReporter report(sink, "Form1", "PushButton5_Click");
-    const tarnivo::ReversalResult reversal =
-        tarnivo::ReverseOneFile(source, tarnivo::QuotedToolPath(tarnivo::WorkFolder()), report, tools);
+    tarnivo::ReverseOneFile reverse(tools, report);
+    std::optional<tarnivo::ReversalResult> result;
+    QObject::connect(&reverse, &tarnivo::ReverseOneFile::Finished,
+                     [&](const tarnivo::ReversalResult& ended) { result = ended; });
+    reverse.Start(source, facts, tarnivo::QuotedToolPath(tarnivo::WorkFolder()));
+    tarnivo::test::ProcessEventsUntil([&] { return result.has_value(); }, 24 * 3600000);
+    const tarnivo::ReversalResult reversal = result.value_or(tarnivo::ReversalResult());
     const bool made = reversal.made;
     const double elapsed = clock.elapsed() / 1000.0;
     sampler.stop();

@@ -140,7 +140,7 @@ void Form1::Form_Load()
     Trap(procedure, 4, [] { SetApplicationTitle(); });
     Trap(procedure, 5, [this] { LoadHandCursor(); });
     Trap(procedure, 6, [this] { ListView1->SetHeader(kJobListHeader); });
-    // Step 7, the pulse's phase at 0: it lives with the job's progress, which starts there.
+    Trap(procedure, 7, [this] { ProgressPhase = 0; });
     Trap(procedure, 8, [this] { FillProfileLists(); });
     Trap(procedure, 9, [this] {
         const QString key = QLatin1String(kOutputFolderKey);
@@ -176,16 +176,16 @@ void Form1::resizeEvent(QResizeEvent* event)
     PlaceControls(this);
 }
 
-// AVC1 with Timer1 as its tick source, its events wired to the window's handlers, and the
-// reverse job that runs with it. The engine's pulse reaches the bar through the job's progress,
-// the one writer of the bar, the Status column and the launcher entry.
+// AVC1 with Timer1 as its tick source and the progress bar for its "Please wait... " texts, its
+// events wired to the window's handlers, and the reverse job that runs with it.
 void Form1::CreateEngineAndJob()
 {
-    AVC1 = std::make_unique<AVC>(&Timer1, nullptr);
-    connect(AVC1.get(), &AVC::Complete, this, [this] { AVC1_Complete(*this); });
+    AVC1 = std::make_unique<AVC>(&Timer1, this);
+    connect(AVC1.get(), &AVC::Converting, this, [this] { AVC1_Converting(ProgressPhase, *this); });
+    connect(AVC1.get(), &AVC::Complete, this, [this] { AVC1_Complete(ProgressPhase, *this); });
     connect(AVC1.get(), &AVC::ErrorEvent, this,
-            [this](const QString& ErrorMessage) { AVC1_ErrorEvent(ErrorMessage, *this); });
-    m_job = std::make_unique<ReverseJob>(*AVC1, *m_list, *this, *this);
+            [this](const QString& ErrorMessage) { AVC1_ErrorEvent(ErrorMessage, ProgressPhase, *this); });
+    m_job = std::make_unique<ReverseJob>(*AVC1, *m_list, *this, *this, &ListView1->Probes());
     connect(m_job.get(), &ReverseJob::Started, this, [this] { SetStartButtonCaption(kCancelButtonCaption); });
     connect(m_job.get(), &ReverseJob::Progress, this, &Form1::ShowJobProgress);
     connect(m_job.get(), &ReverseJob::FileFinished, ListView1, &JobListView::ShowOutcome);
@@ -194,16 +194,19 @@ void Form1::CreateEngineAndJob()
         SetStartButtonCaption(kStartButtonCaption);
         ListView1->ShowEnd(summary);
         m_desktop.ShowEnd(summary, *this);
-        if (!m_closeAfterJob)  // a window that is closing goes without waiting for an answer
+        if (!m_closing)  // a window that is closing goes without waiting for an answer
             TellJobEnd(m_dialogs, ApplicationTitle(), summary);
     });
     connect(m_job.get(), &ReverseJob::Finished, this, [this] { SetStartButtonCaption(kStartButtonCaption); });
 }
 
+// The Status column and the launcher entry follow the job; the bar shows i / N x 100 when row i
+// begins (the engine's pulse takes it over while a file is converted).
 void Form1::ShowJobProgress(const JobProgress& progress)
 {
-    SetProgressValue(progress.barValue);
-    SetProgressText(progress.barText);
+    if (progress.file > 0 && progress.file != m_barFile)
+        SetProgressValue(static_cast<int>(static_cast<double>(progress.file) / std::max(1, RowCount()) * 100.0));
+    m_barFile = progress.jobOver ? 0 : progress.file;
     ListView1->ShowProgress(progress);
     m_desktop.ShowProgress(progress);
 }
@@ -256,8 +259,9 @@ void Form1::UpdateCustomControls()
 void Form1::closeEvent(QCloseEvent* event)
 {
     if (JobRunning()) {
-        // Cancel first; the window closes when the job has ended (see PushButton5_Click).
-        m_closeAfterJob = true;
+        // Cancel first; the window closes when the job has ended.
+        m_closing = true;
+        connect(m_job.get(), &ReverseJob::Finished, this, &QWidget::close, Qt::SingleShotConnection);
         m_job->Cancel();
         event->ignore();
         return;
@@ -445,10 +449,6 @@ void Form1::PushButton5_Click()
 {
     if (m_job)
         Trap("PushButton5_Click", 1, [this] { m_job->Press(); });
-    if (m_closeAfterJob && !JobRunning()) {
-        m_closeAfterJob = false;
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    }
 }
 
 bool Form1::JobRunning() const { return m_job && m_job->IsRunning(); }

@@ -113,6 +113,11 @@ void JobListView::ShowFactsOn(QTreeWidgetItem* item)
         return;
     item->setData(kPathColumn, kPictureRole, facts->picture);
     item->setData(kPathColumn, kFactsRole, FactsText(*facts));
+    // Marked at once, before any job; a job's own statuses are not overwritten.
+    if (!facts->problem.isEmpty() && item->text(kStatusColumn).isEmpty()) {
+        item->setText(kStatusColumn, kCannotBeReadStatus);
+        item->setToolTip(kStatusColumn, facts->problem);
+    }
 }
 
 QStringList JobListView::ShownLines(int row) const
@@ -135,6 +140,8 @@ bool JobListView::ShowsPicture(int row) const
 }
 
 bool JobListView::ReadingFilms() const { return m_previews->Busy(); }
+
+ProbeClient& JobListView::Probes() { return m_previews->Probes(); }
 
 void JobListView::resizeEvent(QResizeEvent* event)
 {
@@ -179,13 +186,15 @@ QString JobListView::StatusOf(int row) const
 void JobListView::ShowProgress(const JobProgress& progress)
 {
     if (progress.file == 0) {
+        if (!progress.planning)
+            return;
         // A job starts: the rows it will work on wait, the others have no status of this job.
         m_jobRows = progress.fileCount;
         for (int row = 1; row <= topLevelItemCount(); ++row)
             SetStatus(row, row <= m_jobRows ? kWaitingStatus : QString());
         return;
     }
-    if (progress.jobOver || progress.fileFraction >= 1)
+    if (progress.jobOver || progress.cancelling || progress.fileFraction >= 1)
         return;  // its outcome (or the job's end) tells the rest
     if (StatusOf(progress.file) == kWaitingStatus)
         scrollToItem(topLevelItem(progress.file - 1));
@@ -194,7 +203,9 @@ void JobListView::ShowProgress(const JobProgress& progress)
 
 void JobListView::ShowOutcome(const FileOutcome& outcome)
 {
-    if (outcome.succeeded)
+    if (outcome.refused)
+        SetStatus(outcome.row, kCannotBeMadeStatus, outcome.reason);
+    else if (outcome.succeeded)
         SetStatus(outcome.row, QStringLiteral("made ") + QFileInfo(outcome.output).fileName(),
                   outcome.note.isEmpty() ? outcome.output
                                          : outcome.output + QLatin1Char('\n') + outcome.note);
@@ -207,9 +218,10 @@ void JobListView::ShowEnd(const JobSummary& summary)
     if (!summary.cancelled)
         return;
     // Every file the job had not finished: the one it was working on and those still waiting.
-    for (int row = static_cast<int>(summary.files.size()) + 1;
-         row <= std::min(m_jobRows, topLevelItemCount()); ++row)
-        SetStatus(row, kCancelledStatus);
+    for (int row = 1; row <= std::min(m_jobRows, topLevelItemCount()); ++row) {
+        if (StatusOf(row) != kCannotBeMadeStatus && row > static_cast<int>(summary.files.size()))
+            SetStatus(row, kCancelledStatus);
+    }
 }
 
 void JobListView::dragEnterEvent(QDragEnterEvent* event)

@@ -13,6 +13,7 @@ class QMimeData;
 namespace tarnivo {
 
 class FilmPreviews;
+class ProbeClient;
 class FilmRowDelegate;
 
 struct FileOutcome;
@@ -34,10 +35,11 @@ public:
     // The two columns: the paths under the given header, the status to the right of the bar.
     void SetHeader(const QString& text);
 
-    // A row's status as the job goes: "waiting" for every file of a starting job, then
-    // "reversing 42 %" or "converting 80 % · 0:12 left" for the file worked on, "made NAME" or
-    // "failed" (the reason as the row's tooltip) when it is over, and "cancelled" for the
-    // files a cancel left unfinished.
+    // A row's status as the job goes: "waiting" for every file of a starting job, "cannot be
+    // made" as soon as its plan finds a file that cannot be made, then "reversing 42 %" or
+    // "converting 80 % · 0:12 left" for the file worked on, "made NAME" or "failed" (the reason
+    // as the row's tooltip) when it is over, and "cancelled" for the files a cancel left
+    // unfinished. Before any job, a file that cannot be read shows "cannot be read".
     void ShowProgress(const tarnivo::JobProgress& progress);
     void ShowOutcome(const tarnivo::FileOutcome& outcome);
     void ShowEnd(const tarnivo::JobSummary& summary);
@@ -48,6 +50,8 @@ public:
     bool ShowsPicture(int row) const;
     // True while pictures and facts of listed files are still being read.
     bool ReadingFilms() const;
+    // The client that reads the listed films' facts; the reverse job's plan asks it too.
+    ProbeClient& Probes();
 
 signals:
     void FilesDropped(const QStringList& paths);
@@ -82,5 +86,7 @@ inline const QString kStatusHeader = QStringLiteral("Status");
 inline const QString kWaitingStatus = QStringLiteral("waiting");
 inline const QString kFailedStatus = QStringLiteral("failed");
 inline const QString kCancelledStatus = QStringLiteral("cancelled");
+inline const QString kCannotBeMadeStatus = QStringLiteral("cannot be made");
+inline const QString kCannotBeReadStatus = QStringLiteral("cannot be read");
 
 }  // namespace tarnivo

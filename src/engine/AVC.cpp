@@ -46,9 +46,17 @@ AVC::AVC(QTimer* tickSource, ProgressBarView* progressBar, QObject* parent)
 AVC::~AVC()
 {
     disconnect(m_tickConnection);
-    // A tool still running ends with its run; the borrowed timer is left switched off.
     if (m_tickSource && m_running > 0)
         m_tickSource->stop();
+    // A tool that still runs is left to finish its file; its run goes once it has ended (and
+    // collects it), hearing no engine any more.
+    for (ToolRun* run : findChildren<ToolRun*>(Qt::FindDirectChildrenOnly)) {
+        run->disconnect(this);
+        if (!run->IsRunning())
+            continue;
+        run->setParent(nullptr);
+        connect(run, &ToolRun::Finished, run, &QObject::deleteLater);
+    }
 }
 
 void AVC::RateControlBuffer(QString StrValue) { m_settings.rateControlBuffer = StrValue.toStdString(); }

@@ -1,6 +1,7 @@
 #include "JobPlan.h"
 
 #include "DialectTranslation.h"
+#include "ProbeClient.h"
 #include "ProfileCatalogue.h"
 #include "StepCosts.h"
 
@@ -164,6 +165,53 @@ void EncoderCatalogue::Request()
         emit Ready();
     });
     m_run->Start(m_tools, QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-encoders")});
+}
+
+PlanReading::PlanReading(ProbeClient& probes, QObject* parent) : QObject(parent), m_probes(probes)
+{
+    connect(&m_probes, &ProbeClient::Probed, this, &PlanReading::Probed);
+    connect(&m_encoders, &EncoderCatalogue::Ready, this, [this] {
+        m_encodersKnown = true;
+        ReadyIfDone();
+    });
+}
+
+void PlanReading::Start(std::vector<Row> rows)
+{
+    m_rows = std::move(rows);
+    m_reading = true;
+    m_encodersKnown = false;
+    m_encoders.Request();
+    for (Row& row : m_rows) {
+        row.read = !row.problem.isEmpty();
+        if (!row.read)
+            m_probes.Request(row.source);
+    }
+}
+
+void PlanReading::Probed(const QString& path, const SourceFacts& facts)
+{
+    if (!m_reading)
+        return;
+    for (Row& row : m_rows) {
+        if (!row.read && row.source == path) {
+            row.facts = facts;
+            row.read = true;
+        }
+    }
+    ReadyIfDone();
+}
+
+void PlanReading::ReadyIfDone()
+{
+    if (!m_reading || !m_encodersKnown)
+        return;
+    for (const Row& row : m_rows) {
+        if (!row.read)
+            return;
+    }
+    m_reading = false;
+    emit Ready();
 }
 
 QString CustomNumbersProblem(const CustomFormatValues& custom)

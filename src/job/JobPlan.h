@@ -15,8 +15,11 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace tarnivo {
+
+class ProbeClient;
 
 // The encoders of the system's ffmpeg, from "ffmpeg -hide_banner -encoders".
 QSet<QString> ParseEncoderList(const QByteArray& output);
@@ -42,6 +45,40 @@ signals:
 private:
     RunningTools m_tools;
     ToolRun* m_run = nullptr;
+};
+
+// The plan's reading of the job's rows before any work: each row's facts (the probe client reads
+// them in the background, a few files at a time; a row whose name already says it cannot be
+// made is not read) and ffmpeg's encoders.
+class PlanReading : public QObject {
+    Q_OBJECT
+
+public:
+    struct Row {
+        QString text;     // the row's text
+        QString source;   // its absolute path
+        QString problem;  // why it cannot be made, once known
+        SourceFacts facts;
+        bool read = false;
+    };
+
+    PlanReading(ProbeClient& probes, QObject* parent = nullptr);
+    // Returns at once; Ready follows from the event loop when every row and the encoders are read.
+    void Start(std::vector<Row> rows);
+    std::vector<Row>& Rows() { return m_rows; }
+
+signals:
+    void Ready();
+
+private:
+    void Probed(const QString& path, const SourceFacts& facts);
+    void ReadyIfDone();
+
+    ProbeClient& m_probes;
+    EncoderCatalogue m_encoders;
+    std::vector<Row> m_rows;
+    bool m_reading = false;
+    bool m_encodersKnown = false;
 };
 
 // Why no file can be made with these choices; empty when they can. encoders is what

@@ -5,6 +5,7 @@
 #include "FailureReason.h"
 #include "FileRoutines.h"
 #include "JobPlan.h"
+#include "JobStart.h"
 #include "MessageSink.h"
 #include "ProbeClient.h"
 #include "ProcessRunner.h"
@@ -57,114 +58,6 @@ JobStep jobStepOf(ReversalStep step)
     return JobStep::Joining;
 }
 
-// The programs a job needs, and the Debian package that brings each.
-QString missingSystemToolsMessage()
-{
-    const std::pair<const char*, const char*> tools[] = {
-        {"ffmpeg", "ffmpeg"}, {"ffprobe", "ffmpeg"}, {"sox", "sox"}};
-    QStringList missing;
-    for (const auto& [program, package] : tools) {
-        if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty())
-            missing << QStringLiteral("%1 (Debian package \"%2\")")
-                           .arg(QLatin1String(program), QLatin1String(package));
-    }
-    if (missing.isEmpty())
-        return QString();
-    return QStringLiteral("Tarnivo needs programs that are not installed: %1. Please install them, for "
-                          "example with: sudo apt install ffmpeg sox")
-        .arg(missing.join(QStringLiteral(", ")));
-}
-
-QString missingHelpersMessage()
-{
-    QStringList missing;
-    for (const QString& path :
-         {ResourceProgramPath(kFfmpeg64Resource), ResourceProgramPath(kSoxResource), BatchRunnerPath()}) {
-        if (!QFileInfo(path).isExecutable())
-            missing << path;
-    }
-    if (missing.isEmpty())
-        return QString();
-    return QStringLiteral("Tarnivo's helper programs are missing: %1. Please reinstall Tarnivo.")
-        .arg(missing.join(QStringLiteral(", ")));
-}
-
-// A relative source is taken from the folder the job was started in: the tools run in the
-// working folder, where the same relative name means another file (or an option, "-y.mp4").
-QString absoluteSource(const QString& row)
-{
-    if (row.isEmpty() || QDir::isAbsolutePath(row))
-        return row;
-    return QDir::current().absoluteFilePath(row);
-}
-
-// A name read from bytes that are not UTF-8 holds U+FFFD where they were; it no longer names
-// the file on disk, and no tool could be given the real name.
-bool lostUndecodableBytes(const QString& name)
-{
-    return name.contains(QChar(QChar::ReplacementCharacter)) && !QFileInfo::exists(name);
-}
-
-// Keeps the errors of the tool deployment instead of showing a report for each.
-class RecordedErrorSink : public MessageSink {
-public:
-    void ShowMessage(const QString&) override {}
-    void ShowErrorReport(const QString& text) override
-    {
-        if (firstError.isEmpty())
-            firstError = text.section(QStringLiteral("\r\n"), 0, 0);
-    }
-    void ShowWarning(const QString&, const QString&) override {}
-    QString firstError;  // the description of the first error
-};
-
-const QString kNotUtf8Reason = QStringLiteral("the name is not valid UTF-8; rename the file");
-
-// The job deletes what it makes in the working folder: a source or a result there could be
-// overwritten or deleted with it.
-QString outputFolderInWorkFolder(const QString& outputFolder)
-{
-    if (!LiesInWorkFolder(outputFolder))
-        return QString();
-    return QStringLiteral("The output folder %1 lies in Tarnivo's working folder %2, whose files Tarnivo "
-                          "deletes after every job. Please select another folder.")
-        .arg(outputFolder, WorkFolder());
-}
-
-// The same for one file, told as the reason it fails (the row or the output folder may change
-// while a job runs).
-QString workFolderConflict(const QString& source, const QString& outputFolder)
-{
-    if (LiesInWorkFolder(source))
-        return QStringLiteral("it lies in Tarnivo's working folder %1, whose files Tarnivo deletes after "
-                              "every job; move it to another folder first")
-            .arg(WorkFolder());
-    if (LiesInWorkFolder(outputFolder))
-        return QStringLiteral("the output folder %1 lies in Tarnivo's working folder %2; select another "
-                              "folder")
-            .arg(outputFolder, WorkFolder());
-    return QString();
-}
-
-// The tools as the job deployed them: each one in place and as long as what it was made from.
-// A working folder that cannot hold them makes every file fail, so the job stops at once.
-QString deploymentProblem(const QString& work, const QString& firstError)
-{
-    const std::pair<int, const char*> tools[] = {{kFfmpeg64Resource, "ffmpeg.exe"},
-                                                 {kSoxResource, "sox.exe"}};
-    for (const auto& [resource, name] : tools) {
-        const QFileInfo deployed(work + QLatin1Char('/') + QLatin1String(name));
-        const QFileInfo carried(ResourceProgramPath(resource));
-        if (!deployed.isExecutable() || deployed.size() != carried.size())
-            return QStringLiteral("Tarnivo could not put its tools into the working folder %1: %2. "
-                                  "Free some space there, or set TEMP to a folder on a disk with more "
-                                  "room.")
-                .arg(work, firstError.isEmpty() ? QLatin1String(name) + QStringLiteral(" is cut short")
-                                                : firstError);
-    }
-    return QString();
-}
-
 }  // namespace
 
 int JobSummary::FailedCount() const
@@ -203,8 +96,8 @@ QString JobSummary::FinalMessage() const
 ReverseJob::ReverseJob(AVC& engine, const JobListSource& list, const JobChoices& choices, MessageSink& sink,
                        ProbeClient* probes, QObject* parent)
     : QObject(parent), m_engine(engine), m_list(list), m_choices(choices), m_sink(sink),
-      m_ownProbes(probes ? nullptr : std::make_unique<ProbeClient>()), m_probes(probes ? probes : m_ownProbes.get()),
-      m_encoders(new EncoderCatalogue(this)),
+      m_ownProbes(probes ? nullptr : std::make_unique<ProbeClient>()),
+      m_reading(new PlanReading(probes ? *probes : *m_ownProbes, this)),
       m_report(std::make_unique<StepErrorReporter>(sink, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click"))),
       m_progress([this](const JobProgress& progress) { emit Progress(progress); })
 {
@@ -216,11 +109,7 @@ ReverseJob::ReverseJob(AVC& engine, const JobListSource& list, const JobChoices&
         if (m_converting)
             m_progress.ToolLine(line);
     });
-    connect(m_probes, &ProbeClient::Probed, this, &ReverseJob::Probed);
-    connect(m_encoders, &EncoderCatalogue::Ready, this, [this] {
-        m_encodersKnown = true;
-        PlanIfReady();
-    });
+    connect(m_reading, &PlanReading::Ready, this, &ReverseJob::MakePlan);
     m_progressClock.setInterval(kProgressRefreshMs);
     connect(&m_progressClock, &QTimer::timeout, this, [this] { m_progress.Refresh(); });
 }
@@ -252,7 +141,7 @@ bool ReverseJob::PassesChecks()
         m_sink.ShowMessage(kNoFilesMessage);
         return false;
     }
-    if (lostUndecodableBytes(m_choices.OutputFolderText())) {
+    if (LostUndecodableBytes(m_choices.OutputFolderText())) {
         m_sink.ShowMessage(kOutputFolderNotUtf8Message);
         return false;
     }
@@ -271,15 +160,15 @@ QString ReverseJob::StartProblem()
     if (const QString problem = ChoicesProblem(m_choices.ProfileName(), m_choices.CustomValues(), std::nullopt);
         !problem.isEmpty())
         return problem;
-    QString inWorkFolder = outputFolderInWorkFolder(m_choices.OutputFolderText());
+    QString inWorkFolder = OutputFolderInWorkFolder(m_choices.OutputFolderText());
     for (int row = 1; row <= m_list.RowCount() && inWorkFolder.isEmpty(); ++row) {
-        const QString source = absoluteSource(m_list.RowText(row));
+        const QString source = AbsoluteSource(m_list.RowText(row));
         if (LiesInWorkFolder(source))
             inWorkFolder = QStringLiteral("%1 lies in Tarnivo's working folder %2, whose files Tarnivo "
                                           "deletes after every job. Please move it to another folder first.")
                                .arg(source, WorkFolder());
     }
-    for (const QString& problem : {inWorkFolder, missingSystemToolsMessage(), missingHelpersMessage()}) {
+    for (const QString& problem : {inWorkFolder, MissingProgramsProblem(), MissingHelpersProblem()}) {
         if (!problem.isEmpty())
             return problem;
     }
@@ -339,7 +228,7 @@ bool ReverseJob::Prepare()
     // Errors of the deployment are told once, by the check after it, not by a report per step.
     RecordedErrorSink deploymentErrors;
     DeployTools(StepErrorReporter(deploymentErrors, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")));
-    if (const QString deployment = deploymentProblem(WorkFolder(), deploymentErrors.firstError);
+    if (const QString deployment = DeploymentProblem(WorkFolder(), deploymentErrors.firstError);
         !deployment.isEmpty()) {
         CleanWorkFolder();
         m_lock.Release();
@@ -351,64 +240,26 @@ bool ReverseJob::Prepare()
     return true;
 }
 
-// Every row is read before any is worked on: its name, then its facts (the probe runs in the
-// background, a few files at a time), and ffmpeg's encoders.
+// Every row is read before any is worked on: its name, then its facts, and ffmpeg's encoders.
 void ReverseJob::Plan()
 {
-    m_rows.clear();
-    const int N = m_list.RowCount();
-    for (int i = 1; i <= N; ++i) {
-        Row row;
+    std::vector<PlanReading::Row> rows;
+    for (int i = 1; i <= m_list.RowCount(); ++i) {
+        PlanReading::Row row;
         row.text = m_list.RowText(i);
-        row.source = absoluteSource(row.text);
-        if (lostUndecodableBytes(row.source))
-            row.problem = kNotUtf8Reason;
-        else if (!CanBeCarriedOnCommandLine(row.source.toStdString()))
-            row.problem = QStringLiteral("the file name holds a line break, which cannot be passed to ffmpeg; "
-                                         "please rename the file");
-        else
-            row.problem = workFolderConflict(row.source, m_output.Name());
-        row.probed = !row.problem.isEmpty();
-        m_rows.push_back(row);
+        row.source = AbsoluteSource(row.text);
+        row.problem = RowProblem(row.source, m_output.Name());
+        rows.push_back(row);
     }
-    m_encodersKnown = false;
-    m_encoders->Request();
-    for (const Row& row : m_rows) {
-        if (!row.probed)
-            m_probes->Request(row.source);
-    }
-    PlanIfReady();
-}
-
-void ReverseJob::Probed(const QString& path, const SourceFacts& facts)
-{
-    if (m_stage != Stage::Planning)
-        return;
-    for (Row& row : m_rows) {
-        if (!row.probed && row.source == path) {
-            row.facts = facts;
-            row.probed = true;
-        }
-    }
-    PlanIfReady();
-}
-
-void ReverseJob::PlanIfReady()
-{
-    if (m_stage != Stage::Planning || !m_encodersKnown)
-        return;
-    for (const Row& row : m_rows) {
-        if (!row.probed)
-            return;
-    }
-    MakePlan();
+    m_reading->Start(std::move(rows));
 }
 
 void ReverseJob::MakePlan()
 {
+    if (m_stage != Stage::Planning)
+        return;  // cancelled meanwhile
     m_stage = Stage::Working;
-    if (m_cancelled)
-        return End(true);
+    m_rows = std::move(m_reading->Rows());
     const QString profile = m_choices.ProfileName();
     const CustomFormatValues custom = m_choices.CustomValues();
     if (const QString problem = ChoicesProblem(profile, custom, EncoderCatalogue::Known()); !problem.isEmpty()) {
@@ -420,7 +271,7 @@ void ReverseJob::MakePlan()
     const ProfileChoice choice = *ChoiceFor(profile, custom);
     std::vector<FileWork> work(m_rows.size());
     for (size_t i = 0; i < m_rows.size(); ++i) {
-        Row& row = m_rows[i];
+        PlanReading::Row& row = m_rows[i];
         if (row.problem.isEmpty())
             row.problem = FileProblem(row.facts, choice, OutputProblem(m_output, row.source, profile, custom));
         if (row.problem.isEmpty())
@@ -449,7 +300,7 @@ void ReverseJob::NextFile()
     if (m_cancelled)
         return End(true);
     while (++m_current <= static_cast<int>(m_rows.size())) {
-        const Row& row = m_rows[m_current - 1];
+        const PlanReading::Row& row = m_rows[m_current - 1];
         if (!row.problem.isEmpty()) {
             FileOutcome outcome;
             outcome.row = m_current;
@@ -479,7 +330,7 @@ void ReverseJob::NextFile()
 
 void ReverseJob::Reverse(int rowNumber)
 {
-    const Row& row = m_rows[rowNumber - 1];
+    const PlanReading::Row& row = m_rows[rowNumber - 1];
     m_progress.StartFile(rowNumber);
     emit FileReversing(rowNumber, row.text);
     m_reversal = new ReverseOneFile(m_tools, *m_report, this);
@@ -492,7 +343,7 @@ void ReverseJob::Reverse(int rowNumber)
 
 void ReverseJob::Reversed(const ReversalResult& result)
 {
-    const Row& row = m_rows[m_current - 1];
+    const PlanReading::Row& row = m_rows[m_current - 1];
     m_progress.FramesCounted(m_reversal->Frames());
     m_reversal->deleteLater();
     m_reversal = nullptr;
@@ -509,7 +360,7 @@ void ReverseJob::Reversed(const ReversalResult& result)
     m_converting = true;
     const ConversionAttempt attempt = ConvertFLV(m_engine, CurrentReversalPaths().result, m_choices.ProfileName(),
                                                  row.source, m_output, m_choices.CustomValues(), m_sink, m_picture);
-    if (attempt.result == ConversionAttempt::Result::Started) {
+    if (attempt.result == ConversionAttempt::Result::Started && m_engine.IsConverting()) {
         m_attempt = attempt;
         return;  // the engine's Complete tells the end of its tool
     }
@@ -557,7 +408,7 @@ void ReverseJob::FinishRow(FileOutcome outcome)
     KillFiles(paths.result);
     KillFiles(paths.rebuilt);
     if (!m_cancelled) {
-        const Row& row = m_rows[m_current - 1];
+        const PlanReading::Row& row = m_rows[m_current - 1];
         // The row names the file beside its reason: the reason need not name it again.
         outcome.reason =
             WithoutLeadingPaths(outcome.reason, {row.source, row.text, QStringLiteral("file:") + row.source});

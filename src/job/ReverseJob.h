@@ -9,6 +9,7 @@
 #pragma once
 
 #include "ConvertFLV.h"
+#include "JobPlan.h"
 #include "JobProgress.h"
 #include "MediaProbe.h"
 #include "OutputFolder.h"
@@ -28,7 +29,6 @@ namespace tarnivo {
 
 class AVC;
 class ConversionCheck;
-class EncoderCatalogue;
 class MessageSink;
 class ProbeClient;
 class ReverseOneFile;
@@ -132,21 +132,10 @@ signals:
 private:
     enum class Stage { Idle, Planning, Working };
 
-    // One row as the plan knows it.
-    struct Row {
-        QString text;
-        QString source;  // its absolute path
-        QString problem;  // why it cannot be made, once known
-        SourceFacts facts;
-        bool probed = false;
-    };
-
     bool PassesChecks();
     QString StartProblem();
     bool Prepare();
     void Plan();
-    void Probed(const QString& path, const SourceFacts& facts);
-    void PlanIfReady();
     void MakePlan();
     void NextFile();
     void Reverse(int row);
@@ -164,8 +153,7 @@ private:
     const JobChoices& m_choices;
     MessageSink& m_sink;
     std::unique_ptr<ProbeClient> m_ownProbes;
-    ProbeClient* m_probes;
-    EncoderCatalogue* m_encoders;
+    PlanReading* m_reading;
     std::unique_ptr<StepErrorReporter> m_report;
     RunningTools m_tools;   // the reversal's tools; the engine keeps its conversion's
     OutputFolder m_output;  // checked and held for the whole job
@@ -177,9 +165,8 @@ private:
     Stage m_stage = Stage::Idle;
     bool m_cancelled = false;
     bool m_paused = false;
-    bool m_encodersKnown = false;
     QString m_FQ;
-    std::vector<Row> m_rows;
+    std::vector<PlanReading::Row> m_rows;
     JobSummary m_summary;
     int m_current = 0;  // the row worked on
     ReverseOneFile* m_reversal = nullptr;

@@ -232,10 +232,9 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     report.Run(kConvertLine, [&] { AVC1.ConvertMedia(true); });
     attempt.result = ConversionAttempt::Result::Started;
     if (!AVC1.IsConverting()) {
-        // Refused: nothing was started, and nothing will be read back.
+        // The engine refused: nothing runs, and nothing will be read back.
         const AVC::RunRecord& run = AVC1.LastRun();
         attempt.failure = run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
-        attempt.result = ConversionAttempt::Result::Refused;
         removeTemporary(outputFolder, temporaryName, false);
     }
     return attempt;

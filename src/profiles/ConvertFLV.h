@@ -72,7 +72,8 @@ struct ConversionAttempt {
 // Complete tells when it has ended, and ConversionCheck then gives a whole result its final
 // name. Where the reversal says what SourcePath's picture is, its pictures are read in its
 // colours and at its constant rate. Returns at once: Started when the engine was asked to
-// convert (and did not refuse), otherwise why nothing was converted.
+// convert (a refusal of the engine's own leaves its reason in failure, and the engine is then
+// not converting), otherwise why nothing was converted.
 ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString& ProfileName,
                              const QString& InputPath, const OutputFolder& outputFolder,
                              const CustomFormatValues& custom, MessageSink& sink,

@@ -1,7 +1,6 @@
-// The window's handlers of the engine's events, as wired in Form1: the end of a conversion and a
-// refused conversion. The bar is not theirs: the engine's pulse reaches it through the job's
-// progress (the job test sees the bar). (During a job the caption stays "Cancel"; the job test
-// sees that too.)
+// The window's handlers of the engine's events, as wired in Form1: the pulse on the bar at every
+// tick, the end of a conversion and a refused conversion. (During a job the caption stays
+// "Cancel"; the job test sees that.)
 #include "AVC.h"
 #include "WindowTestSupport.h"
 
@@ -13,7 +12,7 @@ namespace {
 
 class WindowHandlers : public test::WindowTest {};
 
-TEST_F(WindowHandlers, CompleteAndRefusalReachCaptionButtonsAndMessagesNotTheBar)
+TEST_F(WindowHandlers, PulseCompleteAndRefusalReachBarCaptionButtonsAndMessages)
 {
     test::TempEnvironment environment;
     Form1 form(&dialogs);
@@ -21,12 +20,13 @@ TEST_F(WindowHandlers, CompleteAndRefusalReachCaptionButtonsAndMessagesNotTheBar
     auto* start = Control<QPushButton>(form, "PushButton5");
     AVC& engine = *form.Engine();
 
-    // Outside a job nothing but the job writes the bar: the engine's events leave it alone.
-    bar->setValue(75);
-    bar->setFormat("Please wait... 9");
-    emit engine.Converting();
-    EXPECT_EQ(bar->value(), 75);
-    EXPECT_EQ(bar->text(), "Please wait... 9");
+    // The pulse: 25, 50, 75, 100 and round again.
+    QList<int> pulse;
+    for (int tick = 0; tick < 5; ++tick) {
+        emit engine.Converting();
+        pulse << bar->value();
+    }
+    EXPECT_EQ(pulse, (QList<int>{25, 50, 75, 100, 25}));
 
     start->setText("Cancel");
     for (const char* button : {"PushButton1", "PushButton2", "PushButton4", "PushButton6"})
@@ -35,14 +35,19 @@ TEST_F(WindowHandlers, CompleteAndRefusalReachCaptionButtonsAndMessagesNotTheBar
     EXPECT_EQ(start->text(), "Start Converting");
     for (const char* button : {"PushButton1", "PushButton2", "PushButton4", "PushButton6"})
         EXPECT_TRUE(Control(form, button)->isEnabled()) << button;
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(bar->text(), "Progress Bar");
+    emit engine.Converting();  // the next conversion's pulse starts at 25 again
+    EXPECT_EQ(bar->value(), 25);
+    bar->setFormat("Please wait... 9");
 
-    // A refusal: the engine's text in a plain box, the caption back.
+    // A refusal: the engine's text in a plain box, the caption back; the bar as it was.
     start->setText("Cancel");
     engine.DestFile("/out/result.avi");
     engine.ConvertMedia(true);
     EXPECT_EQ(dialogs.log, QStringList{"message:Tarnivo|No source filename defined"});
     EXPECT_EQ(start->text(), "Start Converting");
-    EXPECT_EQ(bar->value(), 75);
+    EXPECT_EQ(bar->value(), 25);
     EXPECT_EQ(bar->text(), "Please wait... 9");
 }
 

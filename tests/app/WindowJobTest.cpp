@@ -100,7 +100,9 @@ TEST_F(WindowJob, StartConvertingReversesTheFilesAndShowsEachOnesStatus)
     sampler.start(20);
     QStringList captionsBehindMessages;
     dialogs.whenShown = [&] { captionsBehindMessages << start->text(); };
-    start->click();  // returns when the job has ended
+    start->click();  // the job starts and the window goes on
+    EXPECT_TRUE(form.JobRunning());
+    ASSERT_TRUE(test::ProcessEventsUntil([&] { return !form.JobRunning() && !dialogs.log.isEmpty(); }, 600000));
     sampler.stop();
 
     EXPECT_EQ(watch.captions, QStringList{"Cancel"});
@@ -136,10 +138,13 @@ TEST_F(WindowJob, StartConvertingReversesTheFilesAndShowsEachOnesStatus)
 
     const QStringList statuses{list->topLevelItem(0)->text(1), list->topLevelItem(1)->text(1),
                                list->topLevelItem(2)->text(1)};
-    EXPECT_EQ(statuses, (QStringList{"made clip one0.avi", "made it's $2 100% \"Ü\" \\ back.avi", "failed"}));
+    // The missing file was found out before any work: it is told as a file that cannot be made.
+    EXPECT_EQ(statuses,
+              (QStringList{"made clip one0.avi", "made it's $2 100% \"Ü\" \\ back.avi", "cannot be made"}));
     EXPECT_EQ(list->topLevelItem(0)->toolTip(1), made[0]);
     const QString reason = list->topLevelItem(2)->toolTip(1);
-    EXPECT_TRUE(reason.contains("No such file or directory")) << reason.toStdString();
+    EXPECT_TRUE(reason.startsWith("cannot be made: ") && reason.contains("No such file or directory"))
+        << reason.toStdString();
     EXPECT_TRUE(dialogs.log[0].contains(reason));  // the reason in full
 }
 
@@ -163,9 +168,8 @@ TEST_F(WindowJob, ClosingDuringAJobCancelsItAndLeavesNothingBehind)
     });
     closer.start(20);
     start->click();
+    ASSERT_TRUE(test::ProcessEventsUntil([&] { return closeAsked && !form.isVisible(); }, 600000));
     closer.stop();
-    ASSERT_TRUE(closeAsked);
-    EXPECT_TRUE(test::ProcessEventsUntil([&] { return !form.isVisible(); }, 300000));
 
     // The window goes without waiting for anyone to answer a message.
     EXPECT_EQ(dialogs.log, QStringList());

@@ -124,7 +124,7 @@ TEST(CancelConvert, EndsOwnLongConversionAndSparesAnOutsideFfmpeg)
         }
     });
 
-    engine.ConvertMedia(true);
+    test::ConvertAndWait(engine, true);
 
     EXPECT_FALSE(watchdogFired);
     EXPECT_TRUE(cancelled);

@@ -73,7 +73,7 @@ TEST_F(ConversionRun, ShortConversionCompletesOnceAndClearsSettings)
     engine.VideoSize("80x60");
     QElapsedTimer elapsed;
     elapsed.start();
-    engine.ConvertMedia(true);
+    test::ConvertAndWait(engine, true);
     const qint64 runMs = elapsed.elapsed();
 
     ASSERT_EQ(log.Count("Complete"), 1);
@@ -91,7 +91,7 @@ TEST_F(ConversionRun, ShortConversionCompletesOnceAndClearsSettings)
     // Every setting was cleared, so the next conversion starts from nothing.
     EXPECT_EQ(engine.BuildCommandLine(false), Tool() + " -i \"\" \"\"");
     log.entries.clear();
-    engine.ConvertMedia(true);
+    test::ConvertAndWait(engine, true);
     EXPECT_EQ(log.entries, QStringList{"ErrorEvent:No source filename defined"});
 }
 
@@ -109,7 +109,7 @@ TEST_F(ConversionRun, ToolFailureStillCompletesAndOverWriteDecidesReplacing)
     // Without "-y" ffmpeg will not replace the file; the run ends as any other.
     engine.SourceFile(source);
     engine.DestFile(destination);
-    engine.ConvertMedia(false);
+    test::ConvertAndWait(engine, false);
     EXPECT_EQ(log.entries.filter("Complete").size(), 1);
     EXPECT_EQ(log.CountStartingWith("ErrorEvent"), 0);
     QFile unchanged(destination);
@@ -121,7 +121,7 @@ TEST_F(ConversionRun, ToolFailureStillCompletesAndOverWriteDecidesReplacing)
     log.entries.clear();
     engine.SourceFile(media() + "/missing.avi");
     engine.DestFile(media() + "/never.avi");
-    engine.ConvertMedia(true);
+    test::ConvertAndWait(engine, true);
     EXPECT_EQ(log.Count("Complete"), 1);
     EXPECT_FALSE(QFile::exists(media() + "/never.avi"));
 
@@ -129,7 +129,7 @@ TEST_F(ConversionRun, ToolFailureStillCompletesAndOverWriteDecidesReplacing)
     log.entries.clear();
     engine.SourceFile(source);
     engine.DestFile(destination);
-    engine.ConvertMedia(true);
+    test::ConvertAndWait(engine, true);
     EXPECT_EQ(log.Count("Complete"), 1);
     EXPECT_EQ(test::StreamEntry(destination, "v:0", "codec_type"), "video");
 }
@@ -145,7 +145,7 @@ TEST_F(ConversionRun, ToolThatCannotStartCompletesWithoutTicks)
     engine.SourceFile(media() + "/in.avi");
     engine.DestFile(media() + "/out.avi");
     engine.VideoCodec("mpeg4");
-    engine.ConvertMedia(true);
+    test::ConvertAndWait(engine, true);
     EXPECT_EQ(log.entries, QStringList{"Complete"});
     EXPECT_FALSE(timer.isActive());
     EXPECT_EQ(engine.BuildCommandLine(false), Tool() + " -i \"\" \"\"");
@@ -163,10 +163,10 @@ TEST_F(ConversionRun, TicksArriveDuringTheWaitAndCountOnAcrossConversions)
     QObject::connect(&engine, &AVC::Converting, [&] { timerActiveAtTick << timer.isActive(); });
 
     SetSlowConversion(source, media() + "/first.mp4");
-    engine.ConvertMedia(true);
+    test::ConvertAndWait(engine, true);
     const int firstRunEntries = static_cast<int>(log.entries.size());
     SetSlowConversion(source, media() + "/second.mp4");
-    engine.ConvertMedia(true);
+    test::ConvertAndWait(engine, true);
 
     ASSERT_EQ(log.Count("Complete"), 2);
     const QStringList firstRun = log.entries.mid(0, firstRunEntries);
@@ -211,7 +211,7 @@ TEST_F(ConversionRun, ReleasingTheEngineMidRunLeavesTheToolRunning)
     released->VideoSize("640x480");
     released->VideoCodec("mpeg4");
 
-    // The window closes while the tool runs: the engine goes from inside the wait.
+    // The window closes while the tool runs: the engine goes while its tool works.
     bool toolRanOn = false;
     QObject::connect(released.get(), &AVC::Converting, [&] {
         QTimer::singleShot(0, [&] {
@@ -221,6 +221,17 @@ TEST_F(ConversionRun, ReleasingTheEngineMidRunLeavesTheToolRunning)
         });
     });
     released->ConvertMedia(true);
+    ASSERT_TRUE(test::ProcessEventsUntil([&] { return released == nullptr; }, 600000));
+    // The tool finishes its file on its own.
+    test::ProcessEventsUntil(
+        [] {
+            for (const ProcessEntry& entry : DescendantsOf(::getpid(), RunningProcesses())) {
+                if (IsConversionToolName(entry.name))
+                    return false;
+            }
+            return true;
+        },
+        600000);
 
     EXPECT_EQ(released, nullptr);
     EXPECT_TRUE(toolRanOn);

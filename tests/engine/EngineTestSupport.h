@@ -58,4 +58,12 @@ public:
     QStringList entries;
 };
 
+// Starts a conversion and lets the application handle its events until the engine's tool has
+// ended (at once after a refusal), as the window goes on while it converts.
+inline void ConvertAndWait(AVC& engine, bool overWrite)
+{
+    engine.ConvertMedia(overWrite);
+    ProcessEventsUntil([&engine] { return !engine.IsConverting(); }, 600000);
+}
+
 }  // namespace tarnivo::test

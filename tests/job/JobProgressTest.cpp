@@ -7,13 +7,13 @@
 #include "ReverseJob.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <optional>
 
 using namespace tarnivo;
 using namespace tarnivo::test;
@@ -36,12 +36,6 @@ public:
     QStringList messages;
 };
 
-constexpr JobStep kSteps[] = {JobStep::Frames,  JobStep::Sound,      JobStep::Rebuilding,
-                              JobStep::Joining, JobStep::Converting, JobStep::Checking};
-constexpr double kFilmFrames = 200;  // the film of the tools' lines below: 8 s at 25 fps
-
-double weight(JobStep step) { return JobProgressTracker::StepWeight(step, kFilmFrames); }
-
 // ffmpeg's own lines: what it reads, what it writes, and how far it is.
 QStringList toolLines(double inputSeconds, double outputRate, int frames, const QString& time)
 {
@@ -54,185 +48,130 @@ QStringList toolLines(double inputSeconds, double outputRate, int frames, const 
         QStringLiteral("frame=%1 fps=0.0 q=2.0 size=N/A time=%2 bitrate=N/A speed=1x").arg(frames).arg(time)};
 }
 
-// The steps of a file with picture and sound, as its tools start and tell of their progress:
-// each step starts where the one before ended, and the reversal's and the file's parts reach
-// their whole only when they are over, so every step leaves room for the steps after it.
-TEST(JobProgress, StepsShareTheFileInTheirOrder)
+// The steps of a file with picture and sound, as the job names them and their tools tell of
+// their progress: the file's part rises step by step, each step's share as the model of the
+// steps' costs gives it; the reversal's and the file's parts are whole only when they are over.
+TEST(JobProgress, StepsShareTheFileAsTheirCostsSay)
 {
-    const double reversal = weight(JobStep::Frames) + weight(JobStep::Sound) + weight(JobStep::Rebuilding) +
-                            weight(JobStep::Joining);
-    const double conversion = weight(JobStep::Converting);
-    const double converted = reversal + conversion;
-    const double check = weight(JobStep::Checking);
-    const QString work = QStringLiteral("/work/temp/");
-    const QString batchRunner = QStringLiteral("/usr/libexec/tarnivo/tarnivo-batch");
-    struct Event {
-        std::function<void(JobProgressTracker&)> happen;
-        JobStep step;
-        double fileFraction;
-        double phaseFraction;
-    };
-    auto tool = [](QString program, QStringList arguments, QStringList lines) {
-        return [=](JobProgressTracker& tracker) {
-            tracker.ToolStarted(program, arguments);
-            for (const QString& line : lines)
-                tracker.ToolLine(line);
-        };
-    };
-    auto lines = [](QStringList lines) {
-        return [=](JobProgressTracker& tracker) {
-            for (const QString& line : lines)
-                tracker.ToolLine(line);
-        };
-    };
-    const double frames = weight(JobStep::Frames);
-    const double sound = frames + weight(JobStep::Sound);
-    const double rebuilt = sound + weight(JobStep::Rebuilding);
-    const std::vector<Event> events{
-        {[](JobProgressTracker& tracker) { tracker.StartFile(1, 1); }, JobStep::Frames, 0, 0},
-        {tool("ffprobe", {"-v", "error", "file:/films/a.avi"}, {}), JobStep::Frames, 0, 0},
-        {tool(batchRunner, {work + "avi2jpg.bat"}, toolLines(8, 25, 50, "00:00:02.00")), JobStep::Frames,
-         frames / 4, frames / 4 / reversal},
-        {lines({"frame=  200 fps= 90 q=2.0 size=N/A time=00:00:08.00 bitrate=N/A speed=3x"}), JobStep::Frames,
-         frames, frames / reversal},
-        {tool(work + "ffmpeg.exe", {"-i", "/films/a.avi", work + "audio.wav"},
-              {"  Duration: 00:00:08.00, start: 0.000000, bitrate: 1000 kb/s",
-               "size=     100kB time=00:00:04.00 bitrate= 1411.2kbits/s speed=30x"}),
-         JobStep::Sound, frames + weight(JobStep::Sound) / 2,
-         (frames + weight(JobStep::Sound) / 2) / reversal},
-        {tool(work + "sox.exe", {work + "audio.wav", work + "raudio.wav", "reverse"}, {}), JobStep::Sound,
-         frames + weight(JobStep::Sound) / 2, (frames + weight(JobStep::Sound) / 2) / reversal},
-        {tool(batchRunner, {work + "jpg2avi.bat"}, {}), JobStep::Rebuilding, sound, sound / reversal},
-        {lines(toolLines(8, 25, 200, "00:00:08.00")), JobStep::Rebuilding, rebuilt, rebuilt / reversal},
-        {tool(work + "ffmpeg.exe", {"-i", work + "tvideo.avi", "-i", work + "raudio.wav"}, {}),
-         JobStep::Joining, rebuilt, rebuilt / reversal},
-        {lines({"  Duration: 00:00:08.00, start: 0.000000, bitrate: 1000 kb/s",
-                "size=     900kB time=00:00:08.00 bitrate= 921.6kbits/s speed=90x"}),
-         JobStep::Joining, reversal, 0.99},
-        {[](JobProgressTracker& tracker) { tracker.StartConversion(); }, JobStep::Converting, reversal, 0},
-        {tool(work + "ffmpeg.exe", {"-i", work + "rvideo.avi"}, toolLines(8, 25, 100, "00:00:04.00")),
-         JobStep::Converting, reversal + conversion / 2, conversion / 2 / (conversion + check)},
-        {lines({"frame=  200 fps=120 q=2.0 size=900kB time=00:00:08.00 bitrate=N/A speed=4x"}),
-         JobStep::Converting, converted, conversion / (conversion + check)},
-        // The engine's tool has ended: its result is read back.
-        {[](JobProgressTracker& tracker) { tracker.ConversionEnded(); }, JobStep::Checking, converted,
-         conversion / (conversion + check)},
-        {[](JobProgressTracker& tracker) { tracker.FinishFile(); }, JobStep::Checking, 1, 1},
-    };
+    const FileWork film{200, 160 * 120, 8, true};  // 8 s at 25 fps
+    const ConversionWork conversion{320 * 240, 0.005, true};
+    const double whole = FileSeconds(film, conversion);
+    auto before = [&](JobStep step) { return SecondsBefore(step, film, conversion) / whole; };
+    auto share = [&](JobStep step) { return StepSeconds(step, film, conversion) / whole; };
     JobProgressTracker tracker(nullptr);
     tracker.StartJob(1);
-    for (size_t k = 0; k < events.size(); ++k) {
-        events[k].happen(tracker);
-        const JobProgress& now = tracker.Current();
-        EXPECT_EQ(StepName(now.step), StepName(events[k].step)) << "event " << k;
-        EXPECT_NEAR(now.fileFraction, events[k].fileFraction, 1e-9) << "event " << k;
-        EXPECT_NEAR(now.phaseFraction, events[k].phaseFraction, 1e-9) << "event " << k;
-        EXPECT_NEAR(now.jobFraction, now.fileFraction, 1e-9) << "event " << k;
-    }
+    tracker.Planned({film}, conversion);
+    tracker.StartFile(1);
+    EXPECT_EQ(tracker.Current().step, JobStep::Room);
+    EXPECT_EQ(tracker.Current().fileFraction, 0);
+
+    tracker.EnterStep(JobStep::Frames);
+    for (const QString& line : toolLines(8, 25, 50, "00:00:02.00"))
+        tracker.ToolLine(line);
+    EXPECT_NEAR(tracker.Current().stepFraction, 0.25, 1e-9);
+    EXPECT_NEAR(tracker.Current().fileFraction, before(JobStep::Frames) + share(JobStep::Frames) / 4, 1e-9);
+    tracker.ToolLine("frame=  200 fps= 90 q=2.0 size=N/A time=00:00:08.00 bitrate=N/A speed=3x");
+    EXPECT_EQ(tracker.Current().framesPerSecond, 90);
+    EXPECT_NEAR(tracker.Current().fileFraction, before(JobStep::Sound), 1e-9);
+
+    // A line of no progress, or a step's tool that says nothing (SoX), moves nothing.
+    tracker.EnterStep(JobStep::Sound);
+    tracker.ToolLine("sox WARN dither: dither clipped 3 samples");
+    EXPECT_NEAR(tracker.Current().fileFraction, before(JobStep::Sound), 1e-9);
+    tracker.EnterStep(JobStep::Joining);
+    tracker.ToolLine("  Duration: 00:00:08.00, start: 0.000000, bitrate: 1000 kb/s");
+    tracker.ToolLine("size=     900kB time=00:00:08.00 bitrate= 921.6kbits/s speed=90x");
+    EXPECT_NEAR(tracker.Current().phaseFraction, 0.99, 1e-9);  // whole only once over
+
+    tracker.EnterStep(JobStep::Converting);
+    EXPECT_EQ(PhaseName(tracker.Current().step), "converting");
+    EXPECT_EQ(tracker.Current().phaseFraction, 0);
+    for (const QString& line : toolLines(8, 25, 100, "00:00:04.00"))
+        tracker.ToolLine(line);
+    EXPECT_NEAR(tracker.Current().fileFraction, before(JobStep::Converting) + share(JobStep::Converting) / 2,
+                1e-9);
+    tracker.EnterStep(JobStep::Checking);
+    EXPECT_LT(tracker.Current().fileFraction, 1);
+    tracker.FinishFile();
+    EXPECT_EQ(tracker.Current().fileFraction, 1);
+    EXPECT_EQ(tracker.Current().jobFraction, 1);
+
+    // Once cancelled, the job says so and no step's part any more.
+    tracker.Cancelling();
+    tracker.ToolLine("frame=  300 fps= 90 q=2.0 size=N/A time=00:00:12.00 bitrate=N/A speed=3x");
+    EXPECT_TRUE(tracker.Current().cancelling);
+    EXPECT_EQ(tracker.Current().jobLeftMs, -1);
 }
 
-// The designed bar: i / N x 100 at the start of row i (N the rows the list has then), the
-// engine's pulse with its "Please wait... " count on every tick, back at rest after every
-// conversion; a refused conversion only restarts the pulse.
-TEST(JobProgress, TheBarShowsTheRowAndTheEnginesPulse)
-{
-    struct Step {
-        std::function<void(JobProgressTracker&)> happen;
-        int value;
-        QString text;
-    };
-    auto tick = [](qint32 count) {
-        return [count](JobProgressTracker& tracker) { tracker.EngineTick(count); };
-    };
-    const std::vector<Step> steps{
-        {[](JobProgressTracker& tracker) { tracker.StartJob(3); }, 0, "Progress Bar"},
-        {[](JobProgressTracker& tracker) { tracker.StartFile(1, 3); }, 33, "Progress Bar"},
-        {[](JobProgressTracker& tracker) { tracker.StartConversion(); }, 33, "Progress Bar"},
-        {tick(7), 25, "Please wait... 7"},
-        {tick(8), 50, "Please wait... 8"},
-        {tick(9), 75, "Please wait... 9"},
-        {tick(10), 100, "Please wait... 10"},
-        {tick(11), 25, "Please wait... 11"},
-        {[](JobProgressTracker& tracker) { tracker.ConversionEnded(); }, 0, "Progress Bar"},
-        {[](JobProgressTracker& tracker) { tracker.FinishFile(); }, 0, "Progress Bar"},
-        {[](JobProgressTracker& tracker) { tracker.StartFile(2, 4); }, 50, "Progress Bar"},
-        {tick(12), 25, "Please wait... 12"},
-        {[](JobProgressTracker& tracker) { tracker.ConversionRefused(); }, 25, "Please wait... 12"},
-        {tick(13), 25, "Please wait... 13"},
-        {[](JobProgressTracker& tracker) { tracker.FinishFile(); }, 25, "Please wait... 13"},
-        {[](JobProgressTracker& tracker) { tracker.StartFile(3, 3); }, 100, "Please wait... 13"},
-        {[](JobProgressTracker& tracker) { tracker.FinishJob(); }, 0, "Progress Bar"},
-    };
-    std::vector<JobProgress> reports;
-    JobProgressTracker tracker([&](const JobProgress& progress) { reports.push_back(progress); });
-    for (size_t k = 0; k < steps.size(); ++k) {
-        const size_t before = reports.size();
-        steps[k].happen(tracker);
-        EXPECT_EQ(tracker.Current().barValue, steps[k].value) << "step " << k;
-        EXPECT_EQ(tracker.Current().barText, steps[k].text) << "step " << k;
-        if (reports.size() > before) {  // what the faces receive is what the tracker holds
-            EXPECT_EQ(reports.back().barText, tracker.Current().barText) << "step " << k;
-        }
-    }
-    EXPECT_TRUE(reports.back().jobOver);
-}
-
-// The time left of work whose fraction done follows a given course (times in milliseconds, one
-// report every 100 ms): nothing before the rate is steady, never more than the bound, near the
-// truth once steady, and a change of pace taken in smoothly.
-TEST(JobProgress, TimeLeftWaitsForASteadyRateStaysUnderItsBoundAndFollowsSmoothly)
+// The time left of recorded courses of work (one report every 100 ms; the model's seconds done
+// at each moment): nothing before the pace is steady; from a fifth of the work on, within two
+// thirds and one and a half times the truth; never rising while the pace holds; never 0:00 while
+// work is left; a pause left out.
+TEST(JobProgress, TimeLeftFollowsThePaceWithinItsBounds)
 {
     struct Course {
         const char* name;
-        std::function<double(qint64)> fraction;  // done at a time
-        qint64 endMs;                            // when it is all done
-        qint64 boundMs;                          // -1: none
-        qint64 steadyFromMs;                     // no estimate before this time
-        qint64 accurateFromMs;                   // within a fifth of the truth from this time on
+        double modelSeconds;                     // the whole work by the model
+        std::function<double(qint64)> modelDone;  // done at a time
+        qint64 endMs;                            // when it is really all done
+        qint64 pausedFromMs = -1;                // paused for 5 s from then
+        bool paceHolds = true;
     };
     const std::vector<Course> courses{
-        {"even pace", [](qint64 ms) { return ms / 20000.0; }, 20000, -1, 1500, 1700},
-        {"three silent seconds before the first progress",
-         [](qint64 ms) { return ms < 3000 ? 0.0 : (ms - 3000) / 17000.0; }, 20000, -1, 4500, 4700},
-        {"a slow start under a bound", [](qint64 ms) { return ms / 200000.0; }, 200000, 30000, 4000, -1},
-        {"twice as fast after ten seconds",
-         [](qint64 ms) { return ms < 10000 ? ms / 40000.0 : 0.25 + (ms - 10000) / 20000.0; }, 25000, -1, 1500,
-         20000},
+        {"the model's pace", 20, [](qint64 ms) { return ms / 1000.0; }, 20000},
+        {"three times slower than the model", 20, [](qint64 ms) { return ms / 3000.0; }, 60000},
+        {"three silent seconds first", 17, [](qint64 ms) { return ms < 3000 ? 0.0 : (ms - 3000) / 1000.0; }, 20000},
+        {"two files, the second three times as long", 40,
+         [](qint64 ms) { return ms / 1000.0; }, 40000},
+        {"a slower step in the middle", 30,
+         [](qint64 ms) {
+             return ms < 10000 ? ms / 1000.0 : ms < 25000 ? 10 + (ms - 10000) / 1500.0 : 20 + (ms - 25000) / 1000.0;
+         },
+         35000, -1, false},
+        {"paused for five seconds", 20,
+         [](qint64 ms) { return ms < 8000 ? ms / 1000.0 : ms < 13000 ? 8.0 : (ms - 5000) / 1000.0; }, 25000, 8000},
     };
     for (const Course& course : courses) {
         SCOPED_TRACE(course.name);
         TimeLeftEstimate estimate;
         estimate.Start(0);
         qint64 previous = -1;
+        bool steady = false;
         for (qint64 ms = 100; ms < course.endMs; ms += 100) {
-            const qint64 shown = estimate.Update(ms, course.fraction(ms), course.boundMs);
-            if (ms < course.steadyFromMs) {
+            if (ms == course.pausedFromMs)
+                estimate.Pause(ms);
+            if (ms == course.pausedFromMs + 5000)
+                estimate.Resume(ms);
+            const double done = course.modelDone(ms);
+            const qint64 shown = estimate.Update(ms, done, course.modelSeconds - done);
+            if (ms < TimeLeftEstimate::kSteadyAfterMs) {
                 EXPECT_EQ(shown, -1) << "at " << ms << " ms";
                 continue;
             }
             if (shown < 0)
                 continue;
-            if (course.boundMs >= 0) {
-                EXPECT_LE(shown, course.boundMs) << "at " << ms << " ms";
-            }
-            if (previous >= 0) {  // a countdown: never a jump up, nor more than a second down
-                EXPECT_LE(std::abs(shown - (previous - 100)), 1000) << "at " << ms << " ms";
+            steady = true;
+            EXPECT_GE(shown, 1000) << "at " << ms << " ms";
+            const bool paused = course.pausedFromMs >= 0 && ms >= course.pausedFromMs && ms < course.pausedFromMs + 5000;
+            if (course.paceHolds && previous >= 0 && !paused) {
+                EXPECT_LE(shown, previous + 50) << "rose at " << ms << " ms";
             }
             previous = shown;
-            const qint64 truth = course.endMs - ms;
-            if (course.accurateFromMs >= 0 && ms >= course.accurateFromMs && truth > 2000) {
-                EXPECT_LE(std::abs(shown - truth), truth / 5 + 500) << "at " << ms << " ms";
+            const double truth = course.endMs - ms;
+            if (!paused && done >= course.modelSeconds / 5 && truth > 2000) {
+                EXPECT_GE(shown, truth * 0.67) << "at " << ms << " ms";
+                EXPECT_LE(shown, truth * 1.5) << "at " << ms << " ms";
             }
         }
-        EXPECT_GE(previous, 0) << "never steady";
-        EXPECT_EQ(estimate.Update(course.endMs, 1.0, course.boundMs), 0);
+        EXPECT_TRUE(steady);
+        EXPECT_EQ(estimate.Update(course.endMs, course.modelSeconds, 0), 0);
     }
 }
 
 // Every report goes forward: the job's part never goes back, nor the file's while the same
-// file runs, and no part is whole before it is over; the job starts at 0 and ends at 1 with the
-// bar at rest; the steps of a file with picture and sound all show, report their progress in
-// between and the tools' speed; the bar shows only its designed values and texts.
+// file runs, and no part is whole before it is over; the job starts at 0 and ends at 1; the
+// steps of a file with picture and sound all show, report their progress in between and the
+// tools' speed.
 TEST(JobProgress, RisesFromZeroToOneThroughEveryStepWithTheToolsSpeed)
 {
     TempEnvironment temp;
@@ -252,19 +191,19 @@ TEST(JobProgress, RisesFromZeroToOneThroughEveryStepWithTheToolsSpeed)
     std::vector<JobProgress> reports;
     QObject::connect(&job, &ReverseJob::Progress,
                      [&](const JobProgress& progress) { reports.push_back(progress); });
-    const JobSummary summary = job.Run();
-    ASSERT_EQ(summary.FailedCount(), 0) << files.messages.join("\n").toStdString();
+    std::optional<JobSummary> summary;
+    QObject::connect(&job, &ReverseJob::Finished, [&](const JobSummary& ended) { summary = ended; });
+    job.Start();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return summary.has_value(); }, 600000));
+    ASSERT_EQ(summary->FailedCount(), 0) << files.messages.join("\n").toStdString();
     ASSERT_GE(reports.size(), 2u);
 
     EXPECT_EQ(reports.front().jobFraction, 0);
     EXPECT_EQ(reports.back().jobFraction, 1);
     EXPECT_TRUE(reports.back().jobOver);
-    EXPECT_EQ(reports.back().barValue, 0);
-    EXPECT_EQ(reports.back().barText, "Progress Bar");
-    const QRegularExpression pulseText("^Please wait\\.\\.\\. \\d+$");
-    bool seen[6] = {};
-    bool midStep[6] = {};
-    bool speed[6] = {};
+    bool seen[7] = {};
+    bool midStep[7] = {};
+    bool speed[7] = {};
     for (size_t k = 1; k < reports.size(); ++k) {
         const JobProgress& before = reports[k - 1];
         const JobProgress& now = reports[k];
@@ -277,9 +216,9 @@ TEST(JobProgress, RisesFromZeroToOneThroughEveryStepWithTheToolsSpeed)
         if (now.fileFraction < 1) {
             EXPECT_LT(now.phaseFraction, 1) << k;
         }
-        EXPECT_TRUE(QList<int>({0, 25, 50, 75, 100}).contains(now.barValue)) << k << ": " << now.barValue;
-        EXPECT_TRUE(now.barText == "Progress Bar" || pulseText.match(now.barText).hasMatch())
-            << k << ": " << now.barText.toStdString();
+        if (now.file > 0 && now.jobLeftMs >= 0 && now.jobFraction < 1) {
+            EXPECT_GE(now.jobLeftMs, 1000) << k;  // never 0:00 while work is left
+        }
         const int step = static_cast<int>(now.step);
         seen[step] = true;
         midStep[step] |= now.stepFraction > 0 && now.stepFraction < 1;

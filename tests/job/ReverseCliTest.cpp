@@ -245,7 +245,7 @@ TEST_F(ReverseCli, ReversesGoodFilesAndNamesEveryFailure)
     EXPECT_EQ(result.exitCode, 1) << result.errors.toStdString();
     EXPECT_TRUE(result.errors.contains("the folder '" + home.path() + "/empty folder' holds no files"))
         << result.errors.toStdString();
-    EXPECT_TRUE(result.output.contains("empty.mp4: the file is empty (0 bytes)"))
+    EXPECT_TRUE(result.output.contains("empty.mp4: cannot be made: the file is empty (0 bytes)"))
         << result.output.toStdString();
     EXPECT_EQ(outputs(), QStringList({"-y.avi", "clip.avi", "clip0.avi"}));
     for (const QString& name : outputs()) {

@@ -4,6 +4,7 @@
 #include "OwnProcesses.h"
 #include "ProcessRunner.h"
 #include "ShellOpen.h"
+#include "ToolWaits.h"
 
 #include <QDir>
 #include <QFile>
@@ -92,10 +93,10 @@ TEST(ShellAndWait, PassesHostileArgumentsUnchangedAndRunsNoShell)
     EXPECT_FALSE(QFile::exists(folder.path() + "/pwned"));
 }
 
-TEST(ShellAndWait, ApplicationEventsRunDuringTheWait)
+// A tool's start returns at once; the program runs until the third tick has been handled, so
+// only events handled while it runs can end it; one Finished tells its end, with its lines.
+TEST(ToolRun, StartReturnsAtOnceAndTheApplicationGoesOn)
 {
-    // The program runs until the third tick has been handled: only events handled during the
-    // wait can end it.
     QTemporaryDir folder;
     const QString stop = folder.path() + "/stop";
     QTimer timer;
@@ -104,11 +105,22 @@ TEST(ShellAndWait, ApplicationEventsRunDuringTheWait)
         if (++ticks == 3)
             writeFile(stop, "");
     });
-    timer.start(50);
     RunningTools tools;
-    EXPECT_EQ(ShellAndWait("sh -c \"while [ ! -e \\\"$0\\\" ]; do sleep 0.05; done\" " + q(stop), tools), 0);
+    ToolRun run;
+    QStringList lines;
+    int finished = 0;
+    QObject::connect(&run, &ToolRun::Line, [&](const QString& line) { lines << line; });
+    QObject::connect(&run, &ToolRun::Finished, [&] { ++finished; });
+    run.StartCommandLine(tools, "sh -c \"echo one >&2; while [ ! -e \\\"$0\\\" ]; do sleep 0.05; done; printf "
+                                "'two\\rthree' >&2\" " + q(stop));
+    EXPECT_TRUE(run.IsRunning());
+    EXPECT_EQ(finished, 0);
+    timer.start(50);
+    EXPECT_EQ(RunToEnd(run).status, 0);
     timer.stop();
     EXPECT_GE(ticks, 3);
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(lines, (QStringList{"one", "two", "three"}));
 }
 
 // Every child is accounted for: an owner that goes ends its child's whole group and collects
@@ -136,7 +148,7 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
 
     ::signal(SIGCHLD, SIG_IGN);  // the kernel collects children itself: no status reaches us
     ChildProcess lost = ChildProcess::Start("/bin/true", {}, QString(), &error);
-    EXPECT_EQ(lost.waitLettingEventsRun(), kLostExitStatus);
+    EXPECT_EQ(lost.waitBlocking(), kLostExitStatus);
     ::signal(SIGCHLD, SIG_DFL);
 
     RunningTools tools;
@@ -147,7 +159,9 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
     ChildProcess unowned = ChildProcess::Start("sleep", {"3600"}, QString(), &error);
     ASSERT_TRUE(ProcessEventsUntil([&] { return QFile::exists(trapped); }, 120000));
     EXPECT_EQ(tools.Cancel(), 1);  // its own tool only
-    EXPECT_EQ(stubborn.waitLettingEventsRun(), 128 + SIGKILL);
+    // The kill after the grace period comes from the event loop.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return stubborn.hasEnded(); }, 120000));
+    EXPECT_EQ(stubborn.exitStatus(), 128 + SIGKILL);
     EXPECT_FALSE(unowned.hasEnded());
     EXPECT_EQ(tools.Cancel(), 0);  // a collected tool is no longer its
 
@@ -162,7 +176,7 @@ TEST(ChildProcess, EveryChildIsAccountedFor)
         RunningTools owner;
         orphan = owner.Start("/bin/true", {}, QString(), &error);
     }
-    EXPECT_EQ(orphan.waitLettingEventsRun(), 0);
+    EXPECT_EQ(orphan.waitBlocking(), 0);
 }
 
 // A cancel ends every tool of its owner at any depth: a tool it started directly is stopped by
@@ -188,8 +202,8 @@ TEST(RunningTools, CancelEndsEveryToolAtAnyDepth)
         [&] { return DescendantsOf(runner.pid(), RunningProcesses()).size() == 1; }, 120000));
 
     EXPECT_EQ(tools.Cancel(), 2);
-    EXPECT_EQ(direct.waitLettingEventsRun(), 128 + SIGTERM);
-    EXPECT_EQ(runner.waitLettingEventsRun(), 128 + SIGTERM);
+    EXPECT_EQ(direct.waitBlocking(), 128 + SIGTERM);
+    EXPECT_EQ(runner.waitBlocking(), 128 + SIGTERM);
     EXPECT_TRUE(QFile::exists(marker));
 }
 

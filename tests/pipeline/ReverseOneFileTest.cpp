@@ -4,6 +4,7 @@
 #include "MediaTestSupport.h"
 #include "MessageSink.h"
 #include "ReverseOneFile.h"
+#include "ToolWaits.h"
 #include "WorkFolder.h"
 
 #include <QDir>
@@ -14,6 +15,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <optional>
 
 using namespace tarnivo;
 using namespace tarnivo::test;
@@ -47,10 +50,21 @@ protected:
         return path;
     }
 
-    bool reverse(const QString& source)
+    // The whole reversal of a source, as the job runs it; atStep sees each step as it starts.
+    ReversalResult reversal(const QString& source, const std::function<void(ReversalStep)>& atStep = {})
     {
-        return ReverseOneFile(source, QuotedToolPath(WorkFolder()), report, tools).made;
+        ReverseOneFile reverse(tools, report);
+        std::optional<ReversalResult> result;
+        QObject::connect(&reverse, &ReverseOneFile::StepStarted, [&](ReversalStep step) {
+            if (atStep)
+                atStep(step);
+        });
+        QObject::connect(&reverse, &ReverseOneFile::Finished, [&](const ReversalResult& r) { result = r; });
+        reverse.Start(source, ProbeAndWait(source), QuotedToolPath(WorkFolder()));
+        ProcessEventsUntil([&] { return result.has_value(); }, 600000);
+        return result.value_or(ReversalResult());
     }
+    bool reverse(const QString& source) { return reversal(source).made; }
     QString result() const { return WorkFolder() + "/rvideo.avi"; }
 
     TempEnvironment temp;
@@ -120,20 +134,25 @@ TEST_F(ReverseOneFileTest, RenumbersTheFramesLastFirst)
     options.frames = 12;
     const QString source = makeClip("twelve.avi", options);
     const ReversalPaths paths = CurrentReversalPaths();
-    ExtractFrames(source, QuotedToolPath(paths.work), {"25", 0, 0}, paths, report, tools);
-    EXPECT_EQ(ListFiles(paths.work, "*.jpg").size(), 12);
-    EXPECT_FALSE(QFile::exists(paths.extractBatch));
-    EXPECT_FALSE(QFile::exists(paths.marker));
-
-    EXPECT_EQ(RenumberFrames(paths, report), 12);
-    EXPECT_TRUE(ListFiles(paths.work, "*.jpg").isEmpty());  // moved, not copied
-    ASSERT_EQ(ListFiles(paths.renamed, "*.jpg").size(), 12);
-    // Frame N of the source has a grey level of about 4N: image1 is the last frame (N = 11).
-    for (int k = 1; k <= 12; ++k) {
-        const std::vector<double> grey = MeanGreyPerFrame(paths.renamed + QString("/image%1.jpg").arg(k));
-        ASSERT_EQ(grey.size(), 1u);
-        EXPECT_NEAR(grey[0], ExpectedGrey(12 - k), 3.0) << "image" << k;
-    }
+    // Once the frames are renumbered, the sound is taken out: look at both folders then.
+    bool seen = false;
+    ASSERT_TRUE(reversal(source, [&](ReversalStep step) {
+                    if (step != ReversalStep::Sound || seen)
+                        return;
+                    seen = true;
+                    EXPECT_FALSE(QFile::exists(paths.extractBatch));
+                    EXPECT_FALSE(QFile::exists(paths.marker));
+                    EXPECT_TRUE(ListFiles(paths.work, "*.jpg").isEmpty());  // moved, not copied
+                    ASSERT_EQ(ListFiles(paths.renamed, "*.jpg").size(), 12);
+                    // Frame N of the source has a grey level of about 4N: image1 is the last frame (N = 11).
+                    for (int k = 1; k <= 12; ++k) {
+                        const std::vector<double> grey =
+                            MeanGreyPerFrame(paths.renamed + QString("/image%1.jpg").arg(k));
+                        ASSERT_EQ(grey.size(), 1u);
+                        EXPECT_NEAR(grey[0], ExpectedGrey(12 - k), 3.0) << "image" << k;
+                    }
+                }).made);
+    EXPECT_TRUE(seen);
     EXPECT_TRUE(sink.reports.isEmpty());
 }
 
@@ -286,7 +305,7 @@ TEST_F(ReverseOneFileTest, SourcesWithOnlyOneKindOfStream)
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write("this is not a video");
     junk.close();
-    const ReversalResult unreadable = ReverseOneFile(empty, QuotedToolPath(WorkFolder()), report, tools);
+    const ReversalResult unreadable = reversal(empty);
     EXPECT_FALSE(unreadable.made);
     EXPECT_EQ(unreadable.failureReason, empty + ": Invalid data found when processing input");
     EXPECT_FALSE(QFile::exists(result()));
@@ -299,7 +318,7 @@ TEST_F(ReverseOneFileTest, SourcesWithOnlyOneKindOfStream)
                                                "-i", "color=s=64x48:d=1", "-map", "0", "-map", "1",
                                                "-frames:v", "0", "-c:v", "mpeg4", noPicture});
     ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
-    const ReversalResult pictureless = ReverseOneFile(noPicture, QuotedToolPath(WorkFolder()), report, tools);
+    const ReversalResult pictureless = reversal(noPicture);
     EXPECT_FALSE(pictureless.made);
     EXPECT_FALSE(pictureless.failureReason.isEmpty());
     EXPECT_FALSE(QFile::exists(result()));
@@ -343,7 +362,7 @@ TEST_F(ReverseOneFileTest, ASourceWithALineBreakIsRefusedAndNothingRuns)
     ClipOptions options;
     options.frames = 3;
     const QString source = makeClip("two\nlines.avi", options);
-    const ReversalResult outcome = ReverseOneFile(source, QuotedToolPath(WorkFolder()), report, tools);
+    const ReversalResult outcome = reversal(source);
     EXPECT_FALSE(outcome.made);
     EXPECT_TRUE(outcome.failureReason.contains("line break")) << outcome.failureReason.toStdString();
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/avi2jpg.bat"));
@@ -377,7 +396,7 @@ TEST_F(ReverseOneFileTest, RefusesAWorkingFolderOthersCanWrite)
     ClipOptions options;
     options.frames = 3;
     const ReversalResult outcome =
-        ReverseOneFile(makeClip("clip.avi", options), QuotedToolPath(WorkFolder()), report, tools);
+        reversal(makeClip("clip.avi", options));
     EXPECT_FALSE(outcome.made);
     EXPECT_TRUE(outcome.failureReason.contains("other users")) << outcome.failureReason.toStdString();
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/avi2jpg.bat"));

@@ -149,9 +149,21 @@ TEST(ConvertFLV, NamesSettingsAndRefusals)
         engineEvents = 0;
         OutputFolder folder;
         ASSERT_EQ(folder.Open(row.folderEndsInSlash ? out + "/" : out), "");
-        const ConversionAttempt attempt =
-            ConvertFLV(engine, source, QString::fromUtf8(row.profile),
-                       "/in/" + QString::fromUtf8(row.inputName), folder, row.custom, sink);
+        ConversionAttempt attempt = ConvertFLV(engine, source, QString::fromUtf8(row.profile),
+                                               "/in/" + QString::fromUtf8(row.inputName), folder, row.custom, sink);
+        if (engine.IsConverting()) {
+            // The result is named once its tool has ended and it reads back whole.
+            ASSERT_TRUE(test::ProcessEventsUntil([&] { return !engine.IsConverting(); }, 600000));
+            RunningTools tools;
+            ConversionCheck check(tools, sink);
+            bool checked = false;
+            QObject::connect(&check, &ConversionCheck::Finished, [&](const ConversionAttempt& done) {
+                attempt = done;
+                checked = true;
+            });
+            check.Start(attempt, engine, folder, source, IntermediatePicture());
+            ASSERT_TRUE(test::ProcessEventsUntil([&] { return checked; }, 600000));
+        }
 
         EXPECT_EQ(attempt.result, row.result);
         const QString expectedMessage = QString::fromUtf8(row.message).replace("{out}", out);
