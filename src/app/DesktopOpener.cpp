@@ -9,7 +9,7 @@
 
 namespace tarnivo {
 
-bool OpenWithDesktop(const QString& path)
+bool OpenWithDesktop(const QString& path, int verdictMs)
 {
     const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (xdgOpen.isEmpty())
@@ -22,7 +22,7 @@ bool OpenWithDesktop(const QString& path)
     QEventLoop waiting;
     QObject::connect(opener, &QProcess::finished, &waiting, &QEventLoop::quit);
     QObject::connect(opener, &QProcess::errorOccurred, &waiting, &QEventLoop::quit);
-    QTimer::singleShot(kOpenerVerdictMs, &waiting, &QEventLoop::quit);
+    QTimer::singleShot(verdictMs, &waiting, &QEventLoop::quit);
     opener->start(xdgOpen, {path});
     if (opener->state() != QProcess::NotRunning)
         waiting.exec();

@@ -12,7 +12,7 @@ namespace tarnivo {
 constexpr int kOpenerVerdictMs = 2000;
 
 // Opens path with xdg-open, or with Qt's opener where there is no xdg-open; false when neither
-// could. The events of the window are processed meanwhile.
-bool OpenWithDesktop(const QString& path);
+// could. The events of the window are processed meanwhile, for at most verdictMs.
+bool OpenWithDesktop(const QString& path, int verdictMs = kOpenerVerdictMs);
 
 }  // namespace tarnivo

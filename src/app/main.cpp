@@ -104,7 +104,7 @@ int main(int argc, char** argv)
     QApplication application(qtArgc, qtArgv);
     // The window belongs to the desktop entry of this name (docks group them, Wayland's app id).
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quorlan.tarnivo"));
-    tarnivo::SetDocumentOpener(tarnivo::OpenWithDesktop);
+    tarnivo::SetDocumentOpener([](const QString& path) { return tarnivo::OpenWithDesktop(path); });
     tarnivo::Form1 window;
     tarnivo::OnStopSignals(&window, [&window] { window.close(); });
     window.AddFilesFromCommandLine(line.files);
