@@ -42,7 +42,7 @@ check_files() {
   [ -z "$outside" ] || fail "files outside /usr: $outside"
   local programs=(bin/tarnivo bin/tarnivo-reverse libexec/tarnivo/tarnivo-batch
     libexec/tarnivo/tarnivo-ffmpeg libexec/tarnivo/tarnivo-sox)
-  local files=(share/applications/tarnivo.desktop share/metainfo/com.quorlan.Tarnivo.metainfo.xml
+  local files=(share/applications/com.quorlan.tarnivo.desktop share/metainfo/com.quorlan.tarnivo.metainfo.xml
     share/man/man1/tarnivo.1.gz share/man/man1/tarnivo-reverse.1.gz
     share/tarnivo/HAND-M.CUR share/tarnivo/tarnivo.png share/icons/hicolor/scalable/apps/tarnivo.svg
     share/tarnivo/screenshots/tarnivo-window.png share/doc/tarnivo/copyright
@@ -73,7 +73,31 @@ check_files() {
   # The tree, not the file alone: this also finds the desktop entry that the metainfo launches.
   local appstream
   appstream="$(appstreamcli validate-tree --no-net "$root" 2>&1)" || fail "AppStream: $appstream"
-  desktop-file-validate "$root/usr/share/applications/tarnivo.desktop"
+  desktop-file-validate "$root/usr/share/applications/com.quorlan.tarnivo.desktop"
+  check_appstream_entry "$root"
+}
+
+# The AppStream entry: clean even for the pedantic validator, named after its id, launching the
+# desktop entry of the same name (as the AppStream specification asks), and telling today's
+# profiles with their number as tarnivo-reverse lists them.
+check_appstream_entry() {
+  local root="$1" metainfo id hints count listed
+  metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
+  [ ${#metainfo[@]} -eq 1 ] || fail "not one AppStream entry: ${metainfo[*]}"
+  hints="$(appstreamcli validate --pedantic --no-net "${metainfo[0]}" 2>&1)" || fail "AppStream: $hints"
+  ! grep -qE '^[EWIP]: ' <<<"$hints" || fail "AppStream (pedantic): $hints"
+  id="$(sed -n 's|^ *<id>\(.*\)</id> *$|\1|p' "${metainfo[0]}")"
+  [ "$(basename "${metainfo[0]}")" = "$id.metainfo.xml" ] || fail "the AppStream entry $(basename "${metainfo[0]}") is not named after its id '$id'"
+  grep -qF "<launchable type=\"desktop-id\">$id.desktop</launchable>" "${metainfo[0]}" ||
+    fail "the AppStream entry does not launch $id.desktop"
+  [ -s "$root/usr/share/applications/$id.desktop" ] || fail "no desktop entry $id.desktop for the AppStream id"
+  grep -q '^Exec=tarnivo %F$' "$root/usr/share/applications/$id.desktop" ||
+    fail "the desktop entry does not open files given to it (Exec=tarnivo %F)"
+  grep -qw 'MP4' "${metainfo[0]}" || fail "the AppStream entry does not name MP4"
+  count="$(grep -oE '[0-9]+ output profiles' "${metainfo[0]}" | sort -u)"
+  listed="$("$root/usr/bin/tarnivo-reverse" --list-profiles | wc -l)"
+  [ "$count" = "$listed output profiles" ] ||
+    fail "the AppStream entry says '${count//$'\n'/, }', tarnivo-reverse lists $listed profiles"
 }
 
 # Every name must be declared in the field; "Depends: ffmpeg (>= 5)" counts as ffmpeg.

@@ -15,7 +15,7 @@ namespace tarnivo {
 
 namespace {
 
-const QString kLauncherEntry = QStringLiteral("application://tarnivo.desktop");
+const QString kLauncherEntry = QStringLiteral("application://com.quorlan.tarnivo.desktop");
 
 // Qt would otherwise start a bus of its own (dbus-launch) where there is none.
 bool sessionBusConfigured()
@@ -66,9 +66,21 @@ void TellJobEnd(WindowDialogs& dialogs, const QString& title, const JobSummary& 
     if (!dialogs.AskYesNo(title, summary.FinalMessage() + QStringLiteral("\n\n") + where + QLatin1Char('\n') +
                                      question))
         return;
+    OpenFolder(dialogs, title, folders.first());
+}
+
+void OpenFolder(WindowDialogs& dialogs, const QString& title, const QString& folder)
+{
     const QChar quote = QLatin1Char('"');
     RunningTools opener;  // a folder goes to the desktop's opener: no program of ours runs
-    GShell(quote + folders.first() + quote, QStringLiteral("/"), opener);
+    const int result = GShell(quote + folder + quote, QStringLiteral("/"), opener);
+    if (result > 32)
+        return;
+    const QString why = result == kShellFileNotFound || result == kShellPathNotFound
+                            ? QStringLiteral("It no longer exists.")
+                            : QStringLiteral("No program to show folders (a file manager) could open it; "
+                                             "open it yourself.");
+    dialogs.ShowWarning(title, QStringLiteral("The folder could not be opened:\n%1\n\n%2").arg(folder, why));
 }
 
 DesktopJobProgress::DesktopJobProgress()

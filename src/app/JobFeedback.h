@@ -19,10 +19,14 @@ struct JobSummary;
 QStringList ResultFolders(const JobSummary& summary);
 
 // The end message of a job: its final message ("Done." first), and when files were made, the
-// folder they are in with the offer to open it. Opens the folder on Yes.
+// folder they are in with the offer to open it. Opens the folder on Yes (see OpenFolder).
 void TellJobEnd(WindowDialogs& dialogs, const QString& title, const JobSummary& summary);
 
-// The job's progress on the launcher entry "application://tarnivo.desktop"
+// Shows the folder with the desktop's opener; when it cannot be opened, a warning says so with
+// the folder's path (rather than a line on standard error that nobody sees).
+void OpenFolder(WindowDialogs& dialogs, const QString& title, const QString& folder);
+
+// The job's progress on the launcher entry "application://com.quorlan.tarnivo.desktop"
 // (com.canonical.Unity.LauncherEntry, which docks and task managers read) and a desktop
 // notification (org.freedesktop.Notifications) at the end of a job the user is not watching.
 // Without a session bus, nothing is sent.

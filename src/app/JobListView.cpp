@@ -69,11 +69,19 @@ JobListView::JobListView(QWidget* parent) : QTreeWidget(parent)
             });
     connect(model(), &QAbstractItemModel::rowsRemoved, this, &JobListView::RowsGone);
     connect(model(), &QAbstractItemModel::modelReset, this, &JobListView::RowsGone);
+    // The user moved the bar: the columns share the width from there on as the user set them.
+    connect(header(), &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+        if (m_fittingColumns || column != kPathColumn || m_laidOutTotal <= 0)
+            return;
+        m_laidOutPath = size;
+        m_laidOutTotal = viewport()->width();
+    });
 }
 
 JobListView::~JobListView()
 {
     disconnect(model(), nullptr, this, nullptr);
+    disconnect(header(), nullptr, this, nullptr);
     disconnect(m_previews, nullptr, this, nullptr);
 }
 
@@ -146,13 +154,24 @@ ProbeClient& JobListView::Probes() { return m_previews->Probes(); }
 void JobListView::resizeEvent(QResizeEvent* event)
 {
     QTreeWidget::resizeEvent(event);
-    // The file column takes what the list gains or loses; the status column keeps its width.
-    if (m_laidOutWidth > 0 && columnCount() >= 2) {
-        const int change = event->size().width() - m_laidOutWidth;
-        setColumnWidth(kPathColumn,
-                       std::max(columnWidth(kPathColumn) + change, header()->minimumSectionSize()));
-    }
-    m_laidOutWidth = event->size().width();
+    FitColumns();
+}
+
+// Wider than when the columns were last laid out (by SetHeader or the user's bar), the list
+// gives each column its share of the gain, so a long status ("made NAME") is not cut while the
+// file column stands half empty; narrower, the file column gives up the room and the status
+// keeps its width. The status column, the last, fills what the file column leaves.
+void JobListView::FitColumns()
+{
+    if (m_laidOutTotal <= 0 || columnCount() < 2)
+        return;
+    const int total = viewport()->width();
+    const int path = total >= m_laidOutTotal
+                         ? qRound(static_cast<double>(m_laidOutPath) * total / m_laidOutTotal)
+                         : m_laidOutPath - (m_laidOutTotal - total);
+    m_fittingColumns = true;
+    setColumnWidth(kPathColumn, std::max(path, header()->minimumSectionSize()));
+    m_fittingColumns = false;
 }
 
 void JobListView::SetHeader(const QString& text)
@@ -164,8 +183,11 @@ void JobListView::SetHeader(const QString& text)
     const int statusWidth =
         fontMetrics().horizontalAdvance(QStringLiteral("converting 100 % \u00b7 00:00 left")) +
         4 * style()->pixelMetric(QStyle::PM_HeaderMargin);
-    setColumnWidth(kPathColumn, std::max(statusWidth, width() - 2 * frameWidth() - statusWidth));
-    m_laidOutWidth = width();
+    m_laidOutTotal = width() - 2 * frameWidth();  // the viewport's width once shown
+    m_laidOutPath = std::max(statusWidth, m_laidOutTotal - statusWidth);
+    m_fittingColumns = true;
+    setColumnWidth(kPathColumn, m_laidOutPath);
+    m_fittingColumns = false;
 }
 
 void JobListView::SetStatus(int row, const QString& status, const QString& tooltip)

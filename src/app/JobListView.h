@@ -73,7 +73,12 @@ private:
     void ShowFacts(const QString& path);
     void ShowFactsOn(QTreeWidgetItem* item);
 
-    int m_laidOutWidth = 0;  // the list's width when the columns were last given theirs
+    void FitColumns();
+
+    // The file column's width and the columns' total when they were last laid out.
+    int m_laidOutPath = 0;
+    int m_laidOutTotal = 0;
+    bool m_fittingColumns = false;  // the columns' widths are being set here, not by the user
     FilmPreviews* m_previews = nullptr;
     FilmRowDelegate* m_rowLook = nullptr;
 

@@ -4,13 +4,12 @@
 //
 // The command line is read before anything of the window exists: --help and --version answer
 // without a display, and an option the program does not know is refused (exit status 2).
+#include "DesktopOpener.h"
 #include "Form1.h"
 #include "ShellOpen.h"
 #include "StopSignals.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QUrl>
 
 #include <cstdio>
 
@@ -103,8 +102,9 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);
-    tarnivo::SetDocumentOpener(
-        [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
+    // The window belongs to the desktop entry of this name (docks group them, Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.quorlan.tarnivo"));
+    tarnivo::SetDocumentOpener([](const QString& path) { return tarnivo::OpenWithDesktop(path); });
     tarnivo::Form1 window;
     tarnivo::OnStopSignals(&window, [&window] { window.close(); });
     window.AddFilesFromCommandLine(line.files);

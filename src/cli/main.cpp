@@ -5,34 +5,23 @@
 // Exit status: 0 when every file gave its output, 1 when any failed or the job was cancelled
 // (SIGINT, SIGTERM) or could not start, 2 for bad usage.
 #include "AVC.h"
-#include "FileIntake.h"
-#include "FileRoutines.h"
 #include "JobProgress.h"
 #include "MessageSink.h"
-#include "ProfileCatalogue.h"
 #include "ReverseJob.h"
 #include "SettingsStore.h"
 #include "StopSignals.h"
+#include "Usage.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QTimer>
 
-#include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace tarnivo;
 
 namespace {
-
-constexpr int kExitSuccess = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 void printLine(FILE* stream, const QString& text)
 {
@@ -153,156 +142,6 @@ private:
     StoredChoices m_choices;
 };
 
-struct Usage {
-    QStringList files;
-    StoredChoices choices;
-};
-
-QString helpText()
-{
-    return QStringLiteral(
-        "Makes videos play backwards. Every FILE is split into frames, reversed with its sound, and\n"
-        "converted into the chosen output profile in the output folder. An existing file is never\n"
-        "overwritten: the output is named after the file, with a number added when the name is taken.\n"
-        "\n"
-        "A profile is named by its short id (mp4, webm, avi-xvid, ...) or by its full name;\n"
-        "--list-profiles prints both.\n"
-        "\n"
-        "The profile and the output folder default to the ones last chosen in Tarnivo's window\n"
-        "(\"AVI (MPEG4-XviD-Best Quality)\" and the desktop folder, else the videos folder, else the\n"
-        "home folder on a first start); \"Custom Format\" uses the custom settings last chosen there.\n"
-        "\n"
-        "The work is done in $TEMP/temp; when TEMP is not set, in $XDG_CACHE_HOME/tarnivo/temp\n"
-        "(~/.cache/tarnivo/temp), on disk: a film's frames can need gigabytes. One job at a time\n"
-        "uses a working folder; give each job its own TEMP to run several side by side. Tarnivo\n"
-        "works only in a working folder of its own (marked by tarnivo-working-folder.txt) and\n"
-        "deletes only the files it made there.\n"
-        "\n"
-        "A FILE that is a folder brings all its files, those of its sub-folders included, in name\n"
-        "order. While the job runs, a line on the terminal tells the file, the step, how far it\n"
-        "is, the speed, the time spent and the time left.\n"
-        "\n"
-        "Exit status: 0 when every file gave its output, 1 when a file failed or the job was\n"
-        "cancelled (Ctrl+C), 2 for bad usage.");
-}
-
-QString usageProblem(const QString& text) { return QStringLiteral("tarnivo-reverse: ") + text; }
-
-// The files to reverse: each FILE as given, a folder replaced by its files.
-// A folder that brings no file is named in *emptyFolders.
-QStringList filesToReverse(const QStringList& arguments, QStringList* emptyFolders)
-{
-    QStringList files;
-    for (const QString& argument : arguments) {
-        if (FolderExists(argument)) {
-            const QStringList found = FilesOfFolderTree(
-                QDir::cleanPath(QDir::current().absoluteFilePath(argument)), QStringLiteral("*.*"));
-            if (found.isEmpty())
-                *emptyFolders << argument;
-            files << found;
-        } else {
-            files << argument;
-        }
-    }
-    return files;
-}
-
-// Every profile's id and name, one a line, the names aligned.
-void listProfiles(TerminalFace& face)
-{
-    int width = 0;
-    for (const std::string& name : ProfileNames())
-        width = std::max(width, static_cast<int>(ProfileId(name).size()));
-    for (const std::string& name : ProfileNames())
-        face.Say(QString::fromStdString(ProfileId(name)).leftJustified(width + 2) +
-                 QString::fromStdString(name));
-}
-
-// Reads the command line; on bad usage prints why and returns the exit status through *exit.
-bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, int* exit)
-{
-    QCommandLineParser parser;
-    parser.setApplicationDescription(helpText());
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption profile(
-        QStringList{QStringLiteral("p"), QStringLiteral("profile")},
-        QStringLiteral("The output profile: its id or its full name (see --list-profiles)."),
-        QStringLiteral("ID|NAME"));
-    const QCommandLineOption out(QStringList{QStringLiteral("o"), QStringLiteral("out")},
-                                 QStringLiteral("The folder the outputs are written to."),
-                                 QStringLiteral("FOLDER"));
-    const QCommandLineOption list(QStringLiteral("list-profiles"),
-                                  QStringLiteral("Print each profile's id and name, and exit."));
-    const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")},
-                                   QStringLiteral("Print only problems and failed files."));
-    parser.addOptions({profile, out, list, quiet});
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The videos to reverse."),
-                                 QStringLiteral("FILE..."));
-    if (!parser.parse(application.arguments())) {
-        face.Complain(usageProblem(parser.errorText()));
-        *exit = kExitUsage;
-        return false;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        face.Say(parser.helpText().trimmed());
-        *exit = kExitSuccess;
-        return false;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        face.Say(QStringLiteral("tarnivo-reverse ") + QCoreApplication::applicationVersion());
-        *exit = kExitSuccess;
-        return false;
-    }
-    if (parser.isSet(list)) {
-        listProfiles(face);
-        *exit = kExitSuccess;
-        return false;
-    }
-
-    face.quiet = parser.isSet(quiet);
-    usage.choices = ReadStoredChoices();
-    const QString asked = parser.isSet(profile) ? parser.value(profile) : usage.choices.profileName;
-    usage.choices.profileName = QString::fromStdString(ProfileNameFor(asked.toStdString()));
-    const QString outputFolder = parser.isSet(out) ? parser.value(out) : usage.choices.outputFolder;
-    usage.choices.outputFolder = QDir::current().absoluteFilePath(outputFolder);
-
-    *exit = kExitUsage;
-    if (usage.choices.profileName.isEmpty()) {
-        face.Complain(usageProblem(QStringLiteral("unknown profile '%1' (see --list-profiles)").arg(asked)));
-        return false;
-    }
-    if (!QFileInfo(usage.choices.outputFolder).isDir()) {
-        // Bytes that are not UTF-8 come in as U+FFFD: the folder may well exist under its real name.
-        const bool undecodable = outputFolder.contains(QChar(QChar::ReplacementCharacter));
-        face.Complain(usageProblem(
-            (undecodable
-                 ? QStringLiteral("output folder '%1': the name is not valid UTF-8; rename the folder")
-                 : QStringLiteral("output folder '%1' does not exist"))
-                .arg(outputFolder)));
-        return false;
-    }
-    QStringList emptyFolders;
-    try {
-        usage.files = filesToReverse(parser.positionalArguments(), &emptyFolders);
-    } catch (const std::exception& error) {
-        face.Complain(usageProblem(QString::fromUtf8(error.what())));
-        return false;
-    }
-    // Beside other files an empty folder is no reason to stop, but it is not passed over in silence.
-    if (!usage.files.isEmpty()) {
-        for (const QString& folder : std::as_const(emptyFolders))
-            face.Complain(usageProblem(QStringLiteral("the folder '%1' holds no files").arg(folder)));
-    }
-    if (usage.files.isEmpty()) {
-        face.Complain(usageProblem(parser.positionalArguments().isEmpty()
-                                       ? QStringLiteral("no FILE given (see --help)")
-                                       : QStringLiteral("no files in the folders given")));
-        return false;
-    }
-    return true;
-}
-
 void reportProgress(ReverseJob& job, TerminalFace& face, int fileCount)
 {
     auto prefix = [fileCount](int row) { return QStringLiteral("[%1/%2] ").arg(row).arg(fileCount); };
@@ -334,11 +173,11 @@ int main(int argc, char** argv)
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarnivo-reverse"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARNIVO_VERSION));
-    TerminalFace face;
     Usage usage;
-    int exit = kExitSuccess;
-    if (!readUsage(application, face, usage, &exit))
-        return exit;
+    if (const int status = ReadUsage(application.arguments(), usage); status != kRunTheJob)
+        return status;
+    TerminalFace face;
+    face.quiet = usage.quiet;
 
     FileList files(usage.files);
     FixedChoices choices(usage.choices);

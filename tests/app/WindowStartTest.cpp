@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -182,22 +183,30 @@ TEST_F(WindowStart, FirstStartOutputFolderIsTheDesktopElseTheVideosFolderElseHom
 }
 
 // Made larger, the window gives the room to the job list and the full-width rows; the rest keep
-// their places to their edges. Its size comes back at the next start; it never gets smaller
-// than designed.
+// their places to their edges. The list's columns share its gain as they share its width, as
+// designed or as the user moved the bar. Its size comes back at the next start; it never gets
+// smaller than designed.
 TEST_F(WindowStart, ALargerWindowGivesTheRoomToTheListAndTheFolderFieldAndIsRemembered)
 {
     const QSize larger(804, 918);  // 1.5 times the designed 536 x 612
     const int dx = 268, dy = 306;
     auto fileColumn = [](Form1& form) { return Control<QTreeWidget>(form, "ListView1")->columnWidth(0); };
+    auto listWidth = [](Form1& form) { return Control<QTreeWidget>(form, "ListView1")->viewport()->width(); };
     int designedFileColumn = 0;
+    int designedListWidth = 0;
+    auto grownFileColumn = [&] {
+        return qRound(designedFileColumn * 1.0 * (designedListWidth + dx) / designedListWidth);
+    };
     {
         Form1 form(&dialogs);
         EXPECT_EQ(form.minimumSize(), QSize(536, 612));
         form.show();
         designedFileColumn = fileColumn(form);
+        designedListWidth = listWidth(form);
         form.resize(larger);
         ASSERT_TRUE(test::ProcessEventsUntil([&] { return form.size() == larger; }, 60000));
-        EXPECT_EQ(fileColumn(form), designedFileColumn + dx);  // the status column keeps its width
+        EXPECT_EQ(listWidth(form), designedListWidth + dx);
+        EXPECT_EQ(fileColumn(form), grownFileColumn());  // the status column grows too
         const QList<QPair<const char*, QRect>> places{
             {"ListView1", {8, 8, 520 + dx, 121 + dy}},
             {"PushButton1", {8, 136 + dy, 256 + dx / 2, 27}},
@@ -212,6 +221,14 @@ TEST_F(WindowStart, ALargerWindowGivesTheRoomToTheListAndTheFolderFieldAndIsReme
             {"ProgressBar1", {8, 577 + dy, 520 + dx, 27}}};
         for (const auto& [name, place] : places)
             EXPECT_EQ(Control(form, name)->geometry(), place) << name;
+        // The bar moved to the middle, the window back to its designed size and larger again:
+        // half and half.
+        Control<QTreeWidget>(form, "ListView1")->header()->resizeSection(0, listWidth(form) / 2);
+        form.resize(QSize(536, 612));
+        ASSERT_TRUE(test::ProcessEventsUntil([&] { return form.size() == QSize(536, 612); }, 60000));
+        form.resize(larger);
+        ASSERT_TRUE(test::ProcessEventsUntil([&] { return form.size() == larger; }, 60000));
+        EXPECT_NEAR(fileColumn(form), listWidth(form) / 2, 1);
         form.close();
     }
     EXPECT_EQ(ReadSetting("WindowSize"), "804x918");
@@ -220,7 +237,7 @@ TEST_F(WindowStart, ALargerWindowGivesTheRoomToTheListAndTheFolderFieldAndIsReme
         EXPECT_EQ(again.size(), larger);
         again.show();
         EXPECT_EQ(Control(again, "ListView1")->geometry(), QRect(8, 8, 520 + dx, 121 + dy));
-        EXPECT_EQ(fileColumn(again), designedFileColumn + dx);
+        EXPECT_EQ(fileColumn(again), grownFileColumn());
     }
     WriteSetting("WindowSize", "100x50");
     EXPECT_EQ(Form1(&dialogs).size(), QSize(536, 612));

@@ -310,11 +310,20 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
     struct Case {
         QStringList arguments;
         const char* message;
+        QStringList stored = {};  // the settings store's group, key=value
     };
     // A profile is named by its id (in any letter case) or its full name; a known profile lets
     // the checks go on to the output folder.
     const char* const noFolder = "tarnivo-reverse: output folder 'no such folder' does not exist";
     const Case cases[] = {
+        {{"--bogus", "--out", out(), good}, "tarnivo-reverse: unknown option '--bogus' (see --help)"},
+        {{"--out"}, "tarnivo-reverse: missing value after '--out' (see --help)"},
+        // Custom settings that the job would refuse are refused before it starts.
+        {{"--out", out(), good},
+         "tarnivo-reverse: Custom Format: the video codec \"hevc\" cannot be stored in a \".avi\" file. "
+         "Choose the extension .mp4, .mov, .qt, .mkv, .m4v, or another codec in Tarnivo's window, or "
+         "another profile (see --list-profiles)",
+         {"Op1=Custom Format", "Op2=hevc", "Op13=.avi"}},
         {{"--profile", "mkv", "--out", out(), good},
          "tarnivo-reverse: unknown profile 'mkv' (see --list-profiles)"},
         {{"--profile", "mp3 sound (mp3)", "--out", out(), good},
@@ -327,10 +336,17 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
         {{"--out", out()}, "tarnivo-reverse: no FILE given (see --help)"},
     };
     for (const Case& c : cases) {
+        QDir().mkpath(home.path() + "/config");
+        QFile store(home.path() + "/config/Quorlan.conf");
+        ASSERT_TRUE(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        store.write(("[Tarnivo]\n" + c.stored.join('\n') + "\n").toUtf8());
+        store.close();
         const CliRun result = run(c.arguments);
         EXPECT_EQ(result.exitCode, 2) << c.message;
         EXPECT_EQ(result.errors.trimmed(), c.message);
+        EXPECT_EQ(result.output, "");
     }
+    QFile::remove(home.path() + "/config/Quorlan.conf");
     EXPECT_EQ(outputs(), QStringList());
     const CliRun version = run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
@@ -656,9 +672,9 @@ TEST_F(ReverseCli, CustomFormatChoicesReachTheResult)
         {"ProRes in an MP4",
          panel + QStringList{"Op2=prores", "Op4=pcm_s16le", "Op6=44100", "Op7=25", "Op8=320x240",
                              "Op11=False", "Op12=True", "Op13=.mp4"},
-         1,
-         "Custom Format: the video codec \"prores\" cannot be stored in a \".mp4\" file. Choose the "
-         "extension .mov, .qt, .mkv, or another codec.",
+         2,
+         "tarnivo-reverse: Custom Format: the video codec \"prores\" cannot be stored in a \".mp4\" file. "
+         "Choose the extension .mov, .qt, .mkv, or another codec",
          {}},
     };
     for (const Case& c : cases) {
@@ -672,7 +688,7 @@ TEST_F(ReverseCli, CustomFormatChoicesReachTheResult)
         store.close();
         const CliRun result = run({"--out", out(), source});
         EXPECT_EQ(result.exitCode, c.exitCode) << result.output.toStdString() << result.errors.toStdString();
-        EXPECT_TRUE(result.output.contains(c.told)) << result.output.toStdString();
+        EXPECT_TRUE((result.output + result.errors).contains(c.told)) << result.output.toStdString();
         if (c.streams.isEmpty()) {
             EXPECT_FALSE(result.output.contains("reversing")) << result.output.toStdString();
             EXPECT_EQ(outputs(), QStringList());
