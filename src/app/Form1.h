@@ -31,6 +31,9 @@ class JobList;
 class JobListView;
 class WindowDialogs;
 
+// The title of both folder pickers (the output folder, the folder scan).
+inline const QString kPickFolderTitle = QStringLiteral("Please select folder:");
+
 class Form1 : public QWidget, public JobChoices, public MessageSink, public ConversionWindow {
     Q_OBJECT
 

@@ -42,7 +42,9 @@ QString progressLine(const JobProgress& progress)
 {
     const QString elapsed = QStringLiteral(", %1 elapsed").arg(ClockText(progress.elapsedMs));
     if (progress.planning)
-        return QStringLiteral("checking %1 files").arg(progress.fileCount) + elapsed;
+        return (progress.fileCount == 1 ? QStringLiteral("checking the file")
+                                        : QStringLiteral("checking %1 files").arg(progress.fileCount)) +
+               elapsed;
     QString line = QStringLiteral("[%1/%2] ").arg(progress.file).arg(progress.fileCount);
     if (progress.cancelling)
         return line + QStringLiteral("cancelling") + elapsed;

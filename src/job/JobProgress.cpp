@@ -12,6 +12,10 @@ constexpr double kNotOver = 0.99;
 
 const FileWork kNoWork{};
 
+// A step's own rate tells its rest once it is this far and has run this long.
+constexpr double kStepRateFraction = 0.05;
+constexpr qint64 kStepRateMs = 1000;
+
 }  // namespace
 
 QString ClockText(qint64 milliseconds)
@@ -87,6 +91,7 @@ void JobProgressTracker::EnterStep(JobStep step)
     m_progress.step = step;
     m_progress.stepFraction = 0;
     m_progress.framesPerSecond = 0;
+    m_stepStartMs = m_jobClock.elapsed();
     m_tool = ToolLineReader();
     Update(0);
     Emit();
@@ -99,7 +104,12 @@ void JobProgressTracker::ToolLine(const QString& line)
     // The extraction says how many frames it writes: the plan's figure came from the header.
     if (m_progress.step == JobStep::Frames && m_tool.FramesToWrite() > 0 && m_progress.file <= int(m_files.size()))
         m_files[m_progress.file - 1].frames = m_tool.FramesToWrite();
-    m_progress.framesPerSecond = m_tool.StatedFramesPerSecond();
+    // ffmpeg states its speed from its first second on; before, the frames written so far tell it.
+    const qint64 runningMs = m_jobClock.elapsed() - m_stepStartMs;
+    m_progress.framesPerSecond = m_tool.StatedFramesPerSecond() > 0 ? m_tool.StatedFramesPerSecond()
+                                 : m_tool.FramesWritten() > 0 && runningMs > 0
+                                     ? m_tool.FramesWritten() * 1000.0 / runningMs
+                                     : 0;
     Update(m_tool.Fraction());
     Emit();
 }
@@ -190,6 +200,16 @@ void JobProgressTracker::Update(double stepFraction)
         m_progress.jobFraction = std::max(m_progress.jobFraction, std::min(1.0, (m_jobDone + m_fileDone) / total));
 }
 
+// The running step's rest by its own rate, once it has gone on for a while.
+qint64 JobProgressTracker::StepLeftMs() const
+{
+    const double done = m_progress.stepFraction;
+    const qint64 running = m_progress.elapsedMs - m_stepStartMs;
+    if (done < kStepRateFraction || running < kStepRateMs)
+        return -1;
+    return std::llround(running * (1 - done) / done);
+}
+
 void JobProgressTracker::Estimate()
 {
     const qint64 now = m_progress.elapsedMs;
@@ -198,8 +218,12 @@ void JobProgressTracker::Estimate()
     for (int k = 1; k <= static_cast<int>(m_files.size()); ++k)
         total += FileModelSeconds(k);
     const double jobDone = m_jobDone + m_fileDone;
-    m_progress.fileLeftMs = m_fileLeft.Update(now, m_fileDone, fileSeconds - m_fileDone);
-    m_progress.jobLeftMs = m_jobLeft.Update(now, jobDone, total - jobDone);
+    const qint64 stepLeftMs = m_progress.fileFraction >= 1 ? -1 : StepLeftMs();
+    const double stepModelLeft =
+        StepSeconds(m_progress.step, CurrentFile(), m_conversion) * (1 - m_progress.stepFraction);
+    m_progress.fileLeftMs =
+        m_fileLeft.Update(now, {m_fileDone, fileSeconds - m_fileDone, stepLeftMs, stepModelLeft});
+    m_progress.jobLeftMs = m_jobLeft.Update(now, {jobDone, total - jobDone, stepLeftMs, stepModelLeft});
 }
 
 void JobProgressTracker::Emit()

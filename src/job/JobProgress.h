@@ -74,6 +74,7 @@ private:
     const FileWork& CurrentFile() const;
     double FileModelSeconds(int file) const;
     void Update(double stepFraction);
+    qint64 StepLeftMs() const;
     void Estimate();
     void Emit();
 
@@ -86,6 +87,7 @@ private:
     QElapsedTimer m_jobClock;
     TimeLeftEstimate m_fileLeft;
     TimeLeftEstimate m_jobLeft;
+    qint64 m_stepStartMs = 0;
     double m_fileDone = 0;  // model seconds of the current file done
     double m_jobDone = 0;   // model seconds of the files before it
 };

@@ -407,7 +407,8 @@ void ReverseJob::FinishRow(FileOutcome outcome)
     const ReversalPaths paths = CurrentReversalPaths();
     KillFiles(paths.result);
     KillFiles(paths.rebuilt);
-    if (!m_cancelled) {
+    // A file made before the cancel took effect stays made; any other is the cancel's.
+    if (!m_cancelled || outcome.succeeded) {
         const PlanReading::Row& row = m_rows[m_current - 1];
         // The row names the file beside its reason: the reason need not name it again.
         outcome.reason =

@@ -37,25 +37,32 @@ qint64 TimeLeftEstimate::WorkingMs(qint64 nowMs) const
     return nowMs - m_startMs - m_pausedMs - running;
 }
 
-qint64 TimeLeftEstimate::Update(qint64 nowMs, double modelDone, double modelLeft)
+qint64 TimeLeftEstimate::Update(qint64 nowMs, const Work& work)
 {
-    if (modelLeft <= 0) {
+    if (work.modelLeft <= 0) {
         m_shownMs = 0;
         m_shownAtMs = nowMs;
         return 0;
     }
     if (m_pauseStartMs >= 0)
         return m_shownMs < 0 ? -1 : std::llround(std::max<double>(kLeastShownMs, m_shownMs));
-    if (modelDone <= 0)
+    if (work.modelDone <= 0)
         return -1;
-    if (m_firstProgressMs < 0)
+    if (m_firstProgressMs < 0) {
         m_firstProgressMs = nowMs;
-    if (nowMs - m_firstProgressMs < kSteadyAfterMs || modelDone / (modelDone + modelLeft) < kSteadyFraction)
+        m_doneAtFirstProgress = work.modelDone;
+        m_startMs = nowMs - m_pausedMs;
+    }
+    const double measuredDone = work.modelDone - m_doneAtFirstProgress;
+    if (nowMs - m_firstProgressMs < kSteadyAfterMs || measuredDone <= 0 ||
+        work.modelDone / (work.modelDone + work.modelLeft) < kSteadyFraction)
         return -1;
 
-    // Real milliseconds per model second, over the whole work so far.
-    const double pace = WorkingMs(nowMs) / modelDone;
-    const double measured = pace * modelLeft;
+    // Real milliseconds per model second, over the work since the first progress.
+    const double pace = WorkingMs(nowMs) / measuredDone;
+    const double measured = work.stepLeftMs >= 0
+                                ? work.stepLeftMs + pace * std::max(0.0, work.modelLeft - work.stepModelLeft)
+                                : pace * work.modelLeft;
     double shown = measured;
     if (m_shownMs >= 0) {
         const double countdown = std::max(0.0, m_shownMs - (nowMs - m_shownAtMs));

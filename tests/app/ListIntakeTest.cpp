@@ -223,8 +223,9 @@ TEST_F(ListIntake, DeleteAndDoubleClickRemoveTheSelectedRowUnlessBusy)
 // A row shows the file's name first, then its length, picture size and folder (the folder cut
 // in its middle, never the name), with a picture of the film; the tooltip and the row's text
 // (what the job reads) stay the full path. ffprobe and ffmpeg read the film in the background:
-// adding returns before anything is known. A file that cannot be read shows no picture and no
-// facts, and no message; a row removed while its file is read just goes.
+// adding returns before anything is known. A file that cannot be read shows no picture, says so
+// in its facts' place and its status, with no message; a row removed while its file is read
+// just goes.
 TEST_F(ListIntake, RowsShowTheNameFirstAndAPictureLengthAndSizeReadInTheBackground)
 {
     QString deep = root;
@@ -271,7 +272,9 @@ TEST_F(ListIntake, RowsShowTheNameFirstAndAPictureLengthAndSizeReadInTheBackgrou
             EXPECT_TRUE(lines[1].contains(QChar(0x2026)) && lines[1].endsWith("level 6"))
                 << lines[1].toStdString();
         } else {
-            EXPECT_EQ(lines[1], root) << row;  // the folder only
+            // Marked at once, before any job: no picture, the reason in the facts' place.
+            EXPECT_TRUE(lines[1].startsWith("cannot be read: ")) << lines[1].toStdString();
+            EXPECT_EQ(list->StatusOf(row), "cannot be read") << row;
         }
     }
     EXPECT_EQ(dialogs.log, QStringList());

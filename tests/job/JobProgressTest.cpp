@@ -143,7 +143,7 @@ TEST(JobProgress, TimeLeftFollowsThePaceWithinItsBounds)
             if (ms == course.pausedFromMs + 5000)
                 estimate.Resume(ms);
             const double done = course.modelDone(ms);
-            const qint64 shown = estimate.Update(ms, done, course.modelSeconds - done);
+            const qint64 shown = estimate.Update(ms, {done, course.modelSeconds - done});
             if (ms < TimeLeftEstimate::kSteadyAfterMs) {
                 EXPECT_EQ(shown, -1) << "at " << ms << " ms";
                 continue;
@@ -164,7 +164,7 @@ TEST(JobProgress, TimeLeftFollowsThePaceWithinItsBounds)
             }
         }
         EXPECT_TRUE(steady);
-        EXPECT_EQ(estimate.Update(course.endMs, course.modelSeconds, 0), 0);
+        EXPECT_EQ(estimate.Update(course.endMs, {course.modelSeconds, 0}), 0);
     }
 }
 
