@@ -74,9 +74,7 @@ int main(int argc, char** argv)
     QElapsedTimer sinceLast;
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        gaps.push_back(sinceLast.restart());
-    });
+    QObject::connect(&probe, &QTimer::timeout, [&] { gaps.push_back(sinceLast.restart()); });
     QElapsedTimer job;
     job.start();
     sinceLast.start();

@@ -109,11 +109,12 @@ void FilmPreviews::StartPictures()
                 [this, path, run](const ToolOutcome& outcome) { PictureMade(path, run, outcome); });
         QTimer::singleShot(kToolDeadlineMs, run, [run] { run->Stop(); });
         run->Start(m_tools, QStringLiteral("ffmpeg"),
-                   {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-ss"),
-                    pictureMoment(m_facts.value(path).lengthMs), QStringLiteral("-i"), toolInput(path),
-                    QStringLiteral("-an"), QStringLiteral("-sn"), QStringLiteral("-dn"), QStringLiteral("-frames:v"),
-                    QStringLiteral("1"), QStringLiteral("-vf"), kPictureScale, QStringLiteral("-f"),
-                    QStringLiteral("image2pipe"), QStringLiteral("-c:v"), QStringLiteral("png"), QStringLiteral("-")});
+                   {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+                    QStringLiteral("-ss"), pictureMoment(m_facts.value(path).lengthMs), QStringLiteral("-i"),
+                    toolInput(path), QStringLiteral("-an"), QStringLiteral("-sn"), QStringLiteral("-dn"),
+                    QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-vf"), kPictureScale,
+                    QStringLiteral("-f"), QStringLiteral("image2pipe"), QStringLiteral("-c:v"),
+                    QStringLiteral("png"), QStringLiteral("-")});
     }
 }
 

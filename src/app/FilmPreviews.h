@@ -16,7 +16,6 @@
 #include <QString>
 #include <QStringList>
 
-
 namespace tarnivo {
 
 struct FilmFacts {

@@ -191,7 +191,8 @@ void Form1::CreateEngineAndJob()
 void Form1::ShowJobProgress(const JobProgress& progress)
 {
     if (progress.file > 0 && progress.file != m_barFile)
-        SetProgressValue(static_cast<int>(static_cast<double>(progress.file) / std::max(1, RowCount()) * 100.0));
+        SetProgressValue(
+            static_cast<int>(static_cast<double>(progress.file) / std::max(1, RowCount()) * 100.0));
     m_barFile = progress.jobOver ? 0 : progress.file;
     ListView1->ShowProgress(progress);
     m_desktop.ShowProgress(progress);

@@ -144,7 +144,7 @@ private:
     std::unique_ptr<ReverseJob> m_job;
     bool m_busyPointer = false;
     bool m_handCursorLoaded = false;
-    bool m_closing = false;  // the window closes once the running job has ended
+    bool m_closing = false;    // the window closes once the running job has ended
     qint16 ProgressPhase = 0;  // the bar's pulse position while a file is converted
     int m_barFile = 0;         // the row the bar was last set for
     DesktopJobProgress m_desktop;

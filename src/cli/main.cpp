@@ -48,7 +48,9 @@ QString progressLine(const JobProgress& progress)
     QString line = QStringLiteral("[%1/%2] ").arg(progress.file).arg(progress.fileCount);
     if (progress.cancelling)
         return line + QStringLiteral("cancelling") + elapsed;
-    line += QStringLiteral("%1 %2 %").arg(PhaseName(progress.step)).arg(static_cast<int>(progress.phaseFraction * 100));
+    line += QStringLiteral("%1 %2 %")
+                .arg(PhaseName(progress.step))
+                .arg(static_cast<int>(progress.phaseFraction * 100));
     if (progress.step != JobStep::Converting)
         line += QStringLiteral(" (%1)").arg(StepName(progress.step));
     if (progress.paused)

@@ -19,12 +19,12 @@ namespace {
 const QSet<QString>& sizeNames()
 {
     static const QSet<QString> names = {
-        "ntsc",  "pal",   "qntsc", "qpal",   "sntsc",  "spal",   "film",   "ntsc-film", "sqcif",   "qcif",
-        "cif",   "4cif",  "16cif", "qqvga",  "qvga",   "vga",    "svga",   "xga",       "uxga",    "qxga",
-        "sxga",  "qsxga", "hsxga", "wvga",   "wxga",   "wsxga",  "wuxga",  "woxga",     "wqsxga",  "wquxga",
-        "whsxga", "whuxga", "cga", "ega",    "hd480",  "hd720",  "hd1080", "2k",        "2kflat",  "2kscope",
-        "4k",    "4kflat", "4kscope", "nhd", "hqvga",  "wqvga",  "fwqvga", "hvga",      "qhd",     "2kdci",
-        "4kdci", "uhd2160", "uhd4320"};
+        "ntsc",   "pal",    "qntsc",  "qpal",    "sntsc",  "spal",   "film",    "ntsc-film", "sqcif",
+        "qcif",   "cif",    "4cif",   "16cif",   "qqvga",  "qvga",   "vga",     "svga",      "xga",
+        "uxga",   "qxga",   "sxga",   "qsxga",   "hsxga",  "wvga",   "wxga",    "wsxga",     "wuxga",
+        "woxga",  "wqsxga", "wquxga", "whsxga",  "whuxga", "cga",    "ega",     "hd480",     "hd720",
+        "hd1080", "2k",     "2kflat", "2kscope", "4k",     "4kflat", "4kscope", "nhd",       "hqvga",
+        "wqvga",  "fwqvga", "hvga",   "qhd",     "2kdci",  "4kdci",  "uhd2160", "uhd4320"};
     return names;
 }
 
@@ -37,7 +37,8 @@ const QSet<QString>& rateNames()
 
 std::optional<double> numberOf(const QString& text, const QString& pattern)
 {
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^(?:") + pattern + ")$").match(text);
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^(?:") + pattern + ")$").match(text);
     if (!match.hasMatch())
         return std::nullopt;
     return match.captured(1).toDouble();
@@ -81,7 +82,8 @@ bool isSampleRate(const QString& text)
 QString installHint(const QString& encoder)
 {
     if (encoder == QLatin1String("libopencore_amrnb"))
-        return QStringLiteral(" (Debian's package libavcodec-extra brings it: sudo apt install libavcodec-extra)");
+        return QStringLiteral(
+            " (Debian's package libavcodec-extra brings it: sudo apt install libavcodec-extra)");
     return QString();
 }
 
@@ -164,7 +166,8 @@ void EncoderCatalogue::Request()
             knownEncoders() = encoders;
         emit Ready();
     });
-    m_run->Start(m_tools, QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-encoders")});
+    m_run->Start(m_tools, QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-hide_banner"), QStringLiteral("-encoders")});
 }
 
 PlanReading::PlanReading(ProbeClient& probes, QObject* parent) : QObject(parent), m_probes(probes)
@@ -224,11 +227,13 @@ QString CustomNumbersProblem(const CustomFormatValues& custom)
     const Box boxes[] = {
         {custom.videoBitrate, [](const QString& text) { return isBitrate(text, 1000000); },
          "video bitrate \"%1\" is no bitrate in kbit/s (such as 1200)"},
-        {custom.videoFrameRate, isFrameRate, "frame rate \"%1\" is no number of frames per second (such as 25 or 29.97)"},
+        {custom.videoFrameRate, isFrameRate,
+         "frame rate \"%1\" is no number of frames per second (such as 25 or 29.97)"},
         {custom.videoSize, isFrameSize, "size \"%1\" is no picture size (such as 640x480)"},
         {custom.audioBitrate, [](const QString& text) { return isBitrate(text, 10000); },
          "audio bitrate \"%1\" is no bitrate in kbit/s (such as 128)"},
-        {custom.audioSamples, isSampleRate, "sample rate \"%1\" is no number of samples per second (such as 44100)"},
+        {custom.audioSamples, isSampleRate,
+         "sample rate \"%1\" is no number of samples per second (such as 44100)"},
     };
     for (const Box& box : boxes) {
         if (box.text.isEmpty() || MeansSameAsSource(box.text.toStdString()) || box.fits(box.text))
@@ -261,10 +266,12 @@ QString ChoicesProblem(const QString& ProfileName, const CustomFormatValues& cus
         return QString();
     for (const QString& encoder : EncodersUsed(choice->settings, choice->extension)) {
         if (!encoders->contains(encoder))
-            return QStringLiteral("The ffmpeg of this system cannot write \"%1\": it has no encoder of that name%2. "
-                                  "Please choose another %3.")
+            return QStringLiteral(
+                       "The ffmpeg of this system cannot write \"%1\": it has no encoder of that name%2. "
+                       "Please choose another %3.")
                 .arg(encoder, installHint(encoder),
-                     ProfileName == QLatin1String(kCustomFormat) ? QStringLiteral("codec") : QStringLiteral("profile"));
+                     ProfileName == QLatin1String(kCustomFormat) ? QStringLiteral("codec")
+                                                                 : QStringLiteral("profile"));
     }
     return QString();
 }

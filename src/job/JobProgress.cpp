@@ -102,7 +102,8 @@ void JobProgressTracker::ToolLine(const QString& line)
     if (m_progress.file == 0 || m_progress.cancelling || !m_tool.Read(line))
         return;
     // The extraction says how many frames it writes: the plan's figure came from the header.
-    if (m_progress.step == JobStep::Frames && m_tool.FramesToWrite() > 0 && m_progress.file <= int(m_files.size()))
+    if (m_progress.step == JobStep::Frames && m_tool.FramesToWrite() > 0 &&
+        m_progress.file <= int(m_files.size()))
         m_files[m_progress.file - 1].frames = m_tool.FramesToWrite();
     // ffmpeg states its speed from its first second on; before, the frames written so far tell it.
     const qint64 runningMs = m_jobClock.elapsed() - m_stepStartMs;
@@ -127,7 +128,8 @@ void JobProgressTracker::FinishFile()
     // A file that failed part-way leaves its later steps undone: they leave the job's work.
     const int index = m_progress.file - 1;
     if (index >= 0 && index < static_cast<int>(m_files.size()) && m_finishedSeconds[index] < 0)
-        m_finishedSeconds[index] = m_progress.step == JobStep::Checking ? FileModelSeconds(m_progress.file) : m_fileDone;
+        m_finishedSeconds[index] =
+            m_progress.step == JobStep::Checking ? FileModelSeconds(m_progress.file) : m_fileDone;
     m_fileDone = FileModelSeconds(m_progress.file);
     m_progress.framesPerSecond = 0;
     m_progress.stepFraction = 1;
@@ -180,8 +182,8 @@ void JobProgressTracker::Update(double stepFraction)
     const FileWork& file = CurrentFile();
     m_progress.stepFraction = std::max(m_progress.stepFraction, std::clamp(stepFraction, 0.0, 1.0));
     const double fileSeconds = FileModelSeconds(m_progress.file);
-    const double done =
-        SecondsBefore(step, file, m_conversion) + StepSeconds(step, file, m_conversion) * m_progress.stepFraction;
+    const double done = SecondsBefore(step, file, m_conversion) +
+                        StepSeconds(step, file, m_conversion) * m_progress.stepFraction;
     const bool over = m_progress.fileFraction >= 1;
     m_fileDone = over ? fileSeconds : std::max(m_fileDone, std::min(done, kNotOver * fileSeconds));
     if (fileSeconds > 0 && !over)
@@ -189,15 +191,17 @@ void JobProgressTracker::Update(double stepFraction)
 
     const double reversal = SecondsBefore(JobStep::Converting, file, m_conversion);
     if (!over) {
-        const double phase = IsConversionStep(step) ? (m_fileDone - reversal) / std::max(1e-9, fileSeconds - reversal)
-                                                    : m_fileDone / std::max(1e-9, reversal);
+        const double phase = IsConversionStep(step)
+                                 ? (m_fileDone - reversal) / std::max(1e-9, fileSeconds - reversal)
+                                 : m_fileDone / std::max(1e-9, reversal);
         m_progress.phaseFraction = std::clamp(phase, 0.0, kNotOver);
     }
     double total = 0;
     for (int k = 1; k <= static_cast<int>(m_files.size()); ++k)
         total += FileModelSeconds(k);
     if (total > 0)
-        m_progress.jobFraction = std::max(m_progress.jobFraction, std::min(1.0, (m_jobDone + m_fileDone) / total));
+        m_progress.jobFraction =
+            std::max(m_progress.jobFraction, std::min(1.0, (m_jobDone + m_fileDone) / total));
 }
 
 // The running step's rest by its own rate, once it has gone on for a while.

@@ -56,9 +56,10 @@ double encoderSeconds(const std::string& codec)
         double seconds;
     };
     static const Speed speeds[] = {
-        {"libx264", 0.030},    {"h264", 0.030},   {"libx265", 0.160}, {"hevc", 0.160},    {"libvpx-vp9", 0.060},
-        {"vp9", 0.060},        {"libsvtav1", 0.080}, {"prores_ks", 0.020}, {"prores", 0.020}, {"ffv1", 0.020},
-        {"libwebp_anim", 0.120}, {"gif", 0.030},  {"rv20", 0.008},    {"wmv2", 0.006},
+        {"libx264", 0.030},    {"h264", 0.030}, {"libx265", 0.160},      {"hevc", 0.160},
+        {"libvpx-vp9", 0.060}, {"vp9", 0.060},  {"libsvtav1", 0.080},    {"prores_ks", 0.020},
+        {"prores", 0.020},     {"ffv1", 0.020}, {"libwebp_anim", 0.120}, {"gif", 0.030},
+        {"rv20", 0.008},       {"wmv2", 0.006},
     };
     for (const Speed& speed : speeds) {
         if (codec == speed.codec)
@@ -92,7 +93,8 @@ double pixelsOf(const std::string& size)
 
 bool endsWith(const std::string& text, const std::string& ending)
 {
-    return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+    return text.size() >= ending.size() &&
+           text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
 }
 
 }  // namespace
@@ -129,8 +131,8 @@ ConversionWork ConversionWorkOf(const ConversionSettings& settings, const std::s
 {
     ConversionWork work;
     const std::string format = settings.forceFormat;
-    work.picture = !(format == "mp3" || format == "wav" || endsWith(extension, ".mp3") ||
-                     endsWith(extension, ".wav"));
+    work.picture =
+        !(format == "mp3" || format == "wav" || endsWith(extension, ".mp3") || endsWith(extension, ".wav"));
     work.outputPixels = pixelsOf(settings.videoSize);
     std::string codec = optionValue(settings.outputOptions, {"-c:v", "-vcodec", "-codec:v"});
     if (codec.empty())
@@ -155,9 +157,10 @@ double StepSeconds(JobStep step, const FileWork& file, const ConversionWork& con
         break;
     case JobStep::Converting:
         if (conversion.picture && file.frames > 0) {
-            const double out = (conversion.outputPixels > 0 ? conversion.outputPixels : file.pixels) / kMegapixel;
-            return model.fixedSeconds +
-                   file.frames * (model.secondsPerMegapixelFrame * megapixels + conversion.encodeSecondsPerMegapixel * out);
+            const double out =
+                (conversion.outputPixels > 0 ? conversion.outputPixels : file.pixels) / kMegapixel;
+            return model.fixedSeconds + file.frames * (model.secondsPerMegapixelFrame * megapixels +
+                                                       conversion.encodeSecondsPerMegapixel * out);
         }
         return model.fixedSeconds + kSoundSecondsPerSecond * file.seconds;
     default:

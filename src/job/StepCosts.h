@@ -33,7 +33,7 @@ struct FileWork {
 
 // What the conversion makes of each frame.
 struct ConversionWork {
-    double outputPixels = 0;              // of one output frame; 0 keeps the source's size
+    double outputPixels = 0;               // of one output frame; 0 keeps the source's size
     double encodeSecondsPerMegapixel = 0;  // the encoder's time for a million pixels
     bool picture = true;                   // false: a sound is all the result holds
 };

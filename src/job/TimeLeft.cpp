@@ -67,8 +67,9 @@ qint64 TimeLeftEstimate::Update(qint64 nowMs, const Work& work)
     if (m_shownMs >= 0) {
         const double countdown = std::max(0.0, m_shownMs - (nowMs - m_shownAtMs));
         const double weight = 1 - std::exp(-static_cast<double>(nowMs - m_shownAtMs) / kSmoothingMs);
-        const double target =
-            measured > countdown ? countdown + std::max(0.0, measured - countdown * (1 + kRiseBand)) : measured;
+        const double target = measured > countdown
+                                  ? countdown + std::max(0.0, measured - countdown * (1 + kRiseBand))
+                                  : measured;
         shown = countdown + weight * (target - countdown);
     }
     m_shownMs = shown;

@@ -117,12 +117,16 @@ FieldOrder FieldOrderOf(const QString& fieldOrder)
 QStringList ProbeArguments(const QString& source)
 {
     // "file:" keeps a source whose name looks like a protocol ("http:...") a plain file.
-    return {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+    return {QStringLiteral("-v"),
+            QStringLiteral("error"),
+            QStringLiteral("-show_entries"),
             QStringLiteral(
                 "stream=codec_type,r_frame_rate,avg_frame_rate,start_time,duration,field_order,width,height,"
                 "sample_rate,pix_fmt,color_space,color_range,color_primaries,color_transfer:"
                 "stream_disposition=attached_pic:format=start_time,duration"),
-            QStringLiteral("-of"), QStringLiteral("json"), kFileProtocol + source};
+            QStringLiteral("-of"),
+            QStringLiteral("json"),
+            kFileProtocol + source};
 }
 
 QString NotARegularFileProblem(const QString& path)
@@ -153,7 +157,8 @@ SourceFacts ParseProbe(const QString& source, int exitStatus, const QByteArray& 
         }
         facts.problem = reasonFrom(errorLines);
         if (facts.problem.isEmpty())
-            facts.problem = QStringLiteral("ffprobe could not read the file (exit status %1)").arg(exitStatus);
+            facts.problem =
+                QStringLiteral("ffprobe could not read the file (exit status %1)").arg(exitStatus);
         return facts;
     }
     facts.readable = true;

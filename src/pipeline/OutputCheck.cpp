@@ -76,7 +76,10 @@ std::optional<StreamLength> animatedWebPLength(const QString& path)
 
 }  // namespace
 
-std::optional<StreamLength> PictureLengthWithoutProbe(const QString& path) { return animatedWebPLength(path); }
+std::optional<StreamLength> PictureLengthWithoutProbe(const QString& path)
+{
+    return animatedWebPLength(path);
+}
 
 StreamLength StreamLengthOf(const PacketSpan& span)
 {

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-
 namespace tarnivo {
 
 QString LastMeaningfulLine(const QStringList& errorLines)

@@ -12,7 +12,6 @@ namespace tarnivo {
 
 namespace {
 
-
 // A path quoted for a batch file line: "%" is doubled on top of the quoting.
 QString quotedForBatch(const QString& path)
 {

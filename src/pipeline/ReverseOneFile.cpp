@@ -73,7 +73,8 @@ void ReverseOneFile::Start(const QString& S, const SourceFacts& facts, const QSt
         if (!m_facts.readable)
             return Fail(m_facts.problem);
         if (!m_facts.hasPicture && !m_facts.hasSound)
-            return Fail(QStringLiteral("the file holds neither a picture nor a sound that could be reversed."));
+            return Fail(
+                QStringLiteral("the file holds neither a picture nor a sound that could be reversed."));
         m_span.frameRate = m_facts.frameRate;
         m_span.start = SpanStart(m_facts.frameRate, m_facts.pictureStart);
         m_span.fieldOrder = FieldOrderToUndo(m_facts);
@@ -106,7 +107,8 @@ ToolRun* ReverseOneFile::NewRun(ReversalStep step)
 
 // The reason a step's run gives the user: a full disk with the working folder, else the tool's
 // most telling word, else a sentence of ours.
-QString ReverseOneFile::StepReason(const QString& tool, const ToolOutcome& outcome, const QString& fallback) const
+QString ReverseOneFile::StepReason(const QString& tool, const ToolOutcome& outcome,
+                                   const QString& fallback) const
 {
     return ToolFailureReason(tool, outcome.status, outcome.errorLines, fallback,
                              {QStringLiteral("working folder"), m_paths.work});
@@ -134,7 +136,8 @@ void ReverseOneFile::CheckRoom()
 void ReverseOneFile::ExtractFrames()
 {
     m_report.Run(2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), m_paths.marker); });
-    m_report.Run(3, [&] { WriteTextToFile(FrameExtractionBatch(m_FQ, m_source, m_span), m_paths.extractBatch); });
+    m_report.Run(
+        3, [&] { WriteTextToFile(FrameExtractionBatch(m_FQ, m_source, m_span), m_paths.extractBatch); });
     ToolRun* run = NewRun(ReversalStep::Frames);
     connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
         KillFiles(m_paths.extractBatch);
@@ -181,8 +184,8 @@ void ReverseOneFile::RenumberSome()
     for (; m_renumbered < end; ++m_renumbered) {
         const Frame& frame = m_toRenumber[m_renumbered];
         m_report.Run(15, [&] {
-            moveFile(frame.path, m_paths.renamed + QStringLiteral("/image") + QString::number(m_renumbered + 1) +
-                                     QStringLiteral(".jpg"));
+            moveFile(frame.path, m_paths.renamed + QStringLiteral("/image") +
+                                     QString::number(m_renumbered + 1) + QStringLiteral(".jpg"));
         });
     }
     if (m_renumbered < m_toRenumber.size()) {
@@ -212,9 +215,10 @@ void ReverseOneFile::ExtractSound()
         if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.audio)) {
             // A tool that fails part-way can leave a cut-off file behind.
             KillFiles(m_paths.audio);
-            return Fail(m_stopped ? kStoppedReason
-                                  : StepReason(QStringLiteral("ffmpeg"), outcome,
-                                               QStringLiteral("ffmpeg could not read the sound of this file.")));
+            return Fail(m_stopped
+                            ? kStoppedReason
+                            : StepReason(QStringLiteral("ffmpeg"), outcome,
+                                         QStringLiteral("ffmpeg could not read the sound of this file.")));
         }
         ReverseSound();
     });
@@ -230,9 +234,10 @@ void ReverseOneFile::ReverseSound()
         KillFiles(m_paths.audio);
         if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.reversed)) {
             KillFiles(m_paths.reversed);
-            return Fail(m_stopped ? kStoppedReason
-                                  : StepReason(QStringLiteral("SoX"), outcome,
-                                               QStringLiteral("SoX could not reverse the sound of this file.")));
+            return Fail(m_stopped
+                            ? kStoppedReason
+                            : StepReason(QStringLiteral("SoX"), outcome,
+                                         QStringLiteral("SoX could not reverse the sound of this file.")));
         }
         if (m_facts.hasPicture)
             RebuildVideo();
@@ -240,8 +245,9 @@ void ReverseOneFile::ReverseSound()
             JoinPictureAndSound();
     });
     run->StartCommandLine(m_tools, QuoteForCommandLine(m_paths.work + QStringLiteral("/sox.exe")) +
-                                       QLatin1Char(' ') + QuoteForCommandLine(m_paths.audio) + QLatin1Char(' ') +
-                                       QuoteForCommandLine(m_paths.reversed) + QStringLiteral(" reverse"));
+                                       QLatin1Char(' ') + QuoteForCommandLine(m_paths.audio) +
+                                       QLatin1Char(' ') + QuoteForCommandLine(m_paths.reversed) +
+                                       QStringLiteral(" reverse"));
 }
 
 // T from the renumbered frames. The frames are deleted as soon as T holds them (or could not be
@@ -259,7 +265,8 @@ void ReverseOneFile::RebuildVideo()
             KillFiles(m_paths.rebuilt);
             return Fail(m_stopped ? kStoppedReason
                                   : StepReason(QStringLiteral("ffmpeg"), outcome,
-                                               QStringLiteral("ffmpeg could not rebuild the video from its frames.")));
+                                               QStringLiteral(
+                                                   "ffmpeg could not rebuild the video from its frames.")));
         }
         JoinPictureAndSound();
     });
@@ -276,7 +283,8 @@ void ReverseOneFile::JoinPictureAndSound()
             KillFiles(m_paths.result);
             return Fail(m_stopped ? kStoppedReason
                                   : StepReason(QStringLiteral("ffmpeg"), outcome,
-                                               QStringLiteral("ffmpeg could not join the reversed picture and sound.")));
+                                               QStringLiteral(
+                                                   "ffmpeg could not join the reversed picture and sound.")));
         }
         Succeed();
     });

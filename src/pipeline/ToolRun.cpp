@@ -20,10 +20,7 @@ constexpr int kLongestLine = 16384;
 
 }  // namespace
 
-ToolRun::ToolRun(QObject* parent) : QObject(parent)
-{
-    qRegisterMetaType<ToolOutcome>();
-}
+ToolRun::ToolRun(QObject* parent) : QObject(parent) { qRegisterMetaType<ToolOutcome>(); }
 
 ToolRun::~ToolRun() = default;
 
@@ -40,7 +37,8 @@ void ToolRun::Start(RunningTools& tools, const QString& program, const QStringLi
     Watch(std::move(child));
 }
 
-void ToolRun::StartCommandLine(RunningTools& tools, const QString& commandLine, const QStringList& environment)
+void ToolRun::StartCommandLine(RunningTools& tools, const QString& commandLine,
+                               const QStringList& environment)
 {
     const std::vector<std::string> parts = SplitCommandLine(commandLine.toStdString());
     if (parts.empty()) {

@@ -117,7 +117,8 @@ QStringList keyFramesArguments(const FilmForRoom& film, const std::vector<double
 }
 
 // Each point once; the points themselves when the packets could not be read there.
-std::vector<double> chosenPoints(const FilmForRoom& film, std::vector<double> points, const QByteArray& output)
+std::vector<double> chosenPoints(const FilmForRoom& film, std::vector<double> points,
+                                 const QByteArray& output)
 {
     std::vector<double> keyFrames;
     for (const QByteArray& line : output.split('\n')) {
@@ -301,8 +302,8 @@ void RoomCheck::FindSamplePoints()
     connect(run, &ToolRun::Finished, this, [this, even](const ToolOutcome& outcome) {
         m_points = chosenPoints(m_film, even, outcome.output);
         // More frames at each point when several points share a key frame.
-        m_framesPerPoint = static_cast<int>((kSamplePoints * kFramesPerSamplePoint + m_points.size() - 1) /
-                                            m_points.size());
+        m_framesPerPoint =
+            static_cast<int>((kSamplePoints * kFramesPerSamplePoint + m_points.size() - 1) / m_points.size());
         m_nextPoint = 0;
         SampleNextPoint();
     });
@@ -314,7 +315,8 @@ void RoomCheck::SampleNextPoint()
         if (m_sampledFrames > 0) {
             m_estimate.frameBytes = static_cast<double>(m_sampledBytes) / m_sampledFrames;
             m_estimate.measured = true;
-            m_estimate = estimateFor(m_estimate, m_film.facts, static_cast<double>(m_sampledOnDisk) / m_sampledFrames);
+            m_estimate =
+                estimateFor(m_estimate, m_film.facts, static_cast<double>(m_sampledOnDisk) / m_sampledFrames);
         } else {
             // None of the film's own frames could be written for measuring.
             m_estimate.frameBytes = m_film.facts.pixels * kJpegBytesPerPixel;

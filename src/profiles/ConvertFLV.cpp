@@ -234,7 +234,8 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     if (!AVC1.IsConverting()) {
         // The engine refused: nothing runs, and nothing will be read back.
         const AVC::RunRecord& run = AVC1.LastRun();
-        attempt.failure = run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
+        attempt.failure =
+            run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
         removeTemporary(outputFolder, temporaryName, false);
     }
     return attempt;
@@ -248,14 +249,16 @@ ConversionCheck::ConversionCheck(RunningTools& tools, MessageSink& sink, QObject
 
 ConversionCheck::~ConversionCheck() = default;
 
-void ConversionCheck::Start(const ConversionAttempt& attempt, const AVC& AVC1, const OutputFolder& outputFolder,
-                            const QString& SourcePath, const IntermediatePicture& sourcePicture)
+void ConversionCheck::Start(const ConversionAttempt& attempt, const AVC& AVC1,
+                            const OutputFolder& outputFolder, const QString& SourcePath,
+                            const IntermediatePicture& sourcePicture)
 {
     m_attempt = attempt;
     m_folder = &outputFolder;
     const AVC::RunRecord& run = AVC1.LastRun();
     if (!run.ran)
-        m_attempt.failure = run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
+        m_attempt.failure =
+            run.refusal.isEmpty() ? QStringLiteral("the conversion did not start") : run.refusal;
     // Read back and named only where the folder that was checked still is.
     m_moved = outputFolder.MovedProblem();
     if (!m_moved.isEmpty() && m_attempt.failure.isEmpty())
@@ -285,14 +288,14 @@ void ConversionCheck::Publish(const QString& readBackProblem)
     report.Run(kPublishLine, [&] {
         if (!m_attempt.failure.isEmpty())
             return;
-        const FittedName published =
-            PublishOutput(folder, m_attempt.temporaryName, m_attempt.base, m_attempt.extension, &m_attempt.failure);
+        const FittedName published = PublishOutput(folder, m_attempt.temporaryName, m_attempt.base,
+                                                   m_attempt.extension, &m_attempt.failure);
         if (published.name.isEmpty())
             return;
         m_attempt.destination = folder.Prefix() + published.name;
         if (published.shortened)
-            m_attempt.note += (m_attempt.note.isEmpty() ? QString() : QStringLiteral("; ")) +
-                              ShortenedNameNote(folder);
+            m_attempt.note +=
+                (m_attempt.note.isEmpty() ? QString() : QStringLiteral("; ")) + ShortenedNameNote(folder);
     });
     if (m_attempt.destination.isEmpty()) {
         removeTemporary(folder, m_attempt.temporaryName, !m_moved.isEmpty());

@@ -102,7 +102,8 @@ TEST_F(WindowJob, StartConvertingReversesTheFilesAndShowsEachOnesStatus)
     dialogs.whenShown = [&] { captionsBehindMessages << start->text(); };
     start->click();  // the job starts and the window goes on
     EXPECT_TRUE(form.JobRunning());
-    ASSERT_TRUE(test::ProcessEventsUntil([&] { return !form.JobRunning() && !dialogs.log.isEmpty(); }, 600000));
+    ASSERT_TRUE(
+        test::ProcessEventsUntil([&] { return !form.JobRunning() && !dialogs.log.isEmpty(); }, 600000));
     sampler.stop();
 
     EXPECT_EQ(watch.captions, QStringList{"Cancel"});

@@ -34,7 +34,8 @@ CustomFormatValues Custom(const QString& video, const QString& extension)
 // The encoders every profile of this table needs, and what a build without libxvid lacks.
 QSet<QString> Encoders(bool withXvid)
 {
-    QSet<QString> encoders{"mpeg4", "libx264", "aac", "libmp3lame", "mp2", "pcm_s16le", "gif", "4xm-not-here"};
+    QSet<QString> encoders{"mpeg4", "libx264",   "aac", "libmp3lame",
+                           "mp2",   "pcm_s16le", "gif", "4xm-not-here"};
     if (withXvid)
         encoders << "libxvid";
     return encoders;
@@ -63,7 +64,11 @@ TEST(JobPlan, ChoicesThatMakeNoFileAreRefusedWithTheirReason)
     const std::vector<Row> rows{
         {"a profile of the list", kXvid, {}, Encoders(true), ""},
         {"encoders not known yet", kXvid, {}, std::nullopt, ""},
-        {"a stored profile no more defined", "Some Old Profile", {}, Encoders(true), "\"Some Old Profile\" is not defined"},
+        {"a stored profile no more defined",
+         "Some Old Profile",
+         {},
+         Encoders(true),
+         "\"Some Old Profile\" is not defined"},
         {"no profile chosen", "", {}, Encoders(true), "No output profile is chosen"},
         {"an encoder this ffmpeg lacks", kXvid, {}, Encoders(false), "cannot write \"libxvid\""},
         {"a listed codec this ffmpeg cannot write", "Custom Format", Custom("4xm", ".avi"), Encoders(true),
@@ -112,9 +117,12 @@ TEST(JobPlan, FilesThatCannotBeMadeAreRefusedWithTheirReason)
         {"a film", film, avi, "", ""},
         {"a sound into a video profile", soundOnly, avi, "", ""},
         {"unreadable", unreadable, avi, "", "Invalid data found when processing input"},
-        {"neither picture nor sound", nothing, avi, "", "it holds neither a picture nor a sound that could be reversed"},
-        {"a silent film into a sound profile", silent, mp3, "", "it has no sound, and the profile makes a sound file"},
-        {"a sound into a picture profile", soundOnly, gif, "", "it has no picture, and the profile makes a picture"},
+        {"neither picture nor sound", nothing, avi, "",
+         "it holds neither a picture nor a sound that could be reversed"},
+        {"a silent film into a sound profile", silent, mp3, "",
+         "it has no sound, and the profile makes a sound file"},
+        {"a sound into a picture profile", soundOnly, gif, "",
+         "it has no picture, and the profile makes a picture"},
         {"no name fits the output folder", film, avi, "the name is too long", "the name is too long"},
     };
     for (const Row& row : rows) {
@@ -188,7 +196,8 @@ TEST(JobPlan, ARefusedFileWritesNoFrame)
     AVC engine(nullptr, nullptr);
     ReverseJob job(engine, files, files, files);
     std::vector<FileOutcome> outcomes;
-    QObject::connect(&job, &ReverseJob::FileFinished, [&](const FileOutcome& outcome) { outcomes.push_back(outcome); });
+    QObject::connect(&job, &ReverseJob::FileFinished,
+                     [&](const FileOutcome& outcome) { outcomes.push_back(outcome); });
     int framesSeen = 0;
     const JobSummary summary = RunJob(job, [&] {
         framesSeen += static_cast<int>(QDir(WorkFolder()).entryList({"*.jpg"}, QDir::Files).size());
@@ -230,7 +239,8 @@ TEST(JobPlan, AnOutputFolderMovedDuringTheConversionGetsNothing)
     ASSERT_TRUE(renamed);
     ASSERT_EQ(summary.files.size(), 1u);
     EXPECT_FALSE(summary.files[0].succeeded);
-    EXPECT_TRUE(summary.files[0].reason.contains("was moved or deleted")) << summary.files[0].reason.toStdString();
+    EXPECT_TRUE(summary.files[0].reason.contains("was moved or deleted"))
+        << summary.files[0].reason.toStdString();
     EXPECT_EQ(QDir(moved).entryList(QDir::Files | QDir::Hidden), QStringList());
     EXPECT_FALSE(QDir(out).exists());
 }

@@ -111,25 +111,30 @@ TEST(JobProgress, TimeLeftFollowsThePaceWithinItsBounds)
 {
     struct Course {
         const char* name;
-        double modelSeconds;                     // the whole work by the model
+        double modelSeconds;                      // the whole work by the model
         std::function<double(qint64)> modelDone;  // done at a time
-        qint64 endMs;                            // when it is really all done
-        qint64 pausedFromMs = -1;                // paused for 5 s from then
+        qint64 endMs;                             // when it is really all done
+        qint64 pausedFromMs = -1;                 // paused for 5 s from then
         bool paceHolds = true;
     };
     const std::vector<Course> courses{
         {"the model's pace", 20, [](qint64 ms) { return ms / 1000.0; }, 20000},
         {"three times slower than the model", 20, [](qint64 ms) { return ms / 3000.0; }, 60000},
-        {"three silent seconds first", 17, [](qint64 ms) { return ms < 3000 ? 0.0 : (ms - 3000) / 1000.0; }, 20000},
-        {"two files, the second three times as long", 40,
-         [](qint64 ms) { return ms / 1000.0; }, 40000},
+        {"three silent seconds first", 17, [](qint64 ms) { return ms < 3000 ? 0.0 : (ms - 3000) / 1000.0; },
+         20000},
+        {"two files, the second three times as long", 40, [](qint64 ms) { return ms / 1000.0; }, 40000},
         {"a slower step in the middle", 30,
          [](qint64 ms) {
-             return ms < 10000 ? ms / 1000.0 : ms < 25000 ? 10 + (ms - 10000) / 1500.0 : 20 + (ms - 25000) / 1000.0;
+             return ms < 10000   ? ms / 1000.0
+                    : ms < 25000 ? 10 + (ms - 10000) / 1500.0
+                                 : 20 + (ms - 25000) / 1000.0;
          },
          35000, -1, false},
         {"paused for five seconds", 20,
-         [](qint64 ms) { return ms < 8000 ? ms / 1000.0 : ms < 13000 ? 8.0 : (ms - 5000) / 1000.0; }, 25000, 8000},
+         [](qint64 ms) { return ms < 8000    ? ms / 1000.0
+                                : ms < 13000 ? 8.0
+                                             : (ms - 5000) / 1000.0; }, 25000,
+         8000},
     };
     for (const Course& course : courses) {
         SCOPED_TRACE(course.name);
@@ -152,7 +157,8 @@ TEST(JobProgress, TimeLeftFollowsThePaceWithinItsBounds)
                 continue;
             steady = true;
             EXPECT_GE(shown, 1000) << "at " << ms << " ms";
-            const bool paused = course.pausedFromMs >= 0 && ms >= course.pausedFromMs && ms < course.pausedFromMs + 5000;
+            const bool paused =
+                course.pausedFromMs >= 0 && ms >= course.pausedFromMs && ms < course.pausedFromMs + 5000;
             if (course.paceHolds && previous >= 0 && !paused) {
                 EXPECT_LE(shown, previous + 50) << "rose at " << ms << " ms";
             }

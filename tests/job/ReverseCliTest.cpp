@@ -982,7 +982,8 @@ TEST_F(ReverseCli, TheOutputFolderAndNamesAreCheckedBeforeTheWork)
          "out folder",
          "Custom Format",
          1,
-         "clip.avi: cannot be made: the output's extension \"" + longExtension + "\" leaves no room for a name",
+         "clip.avi: cannot be made: the output's extension \"" + longExtension +
+             "\" leaves no room for a name",
          {}},
         {"read-only output folder",
          {"clip.avi"},

@@ -111,8 +111,10 @@ TEST(ToolRun, StartReturnsAtOnceAndTheApplicationGoesOn)
     int finished = 0;
     QObject::connect(&run, &ToolRun::Line, [&](const QString& line) { lines << line; });
     QObject::connect(&run, &ToolRun::Finished, [&] { ++finished; });
-    run.StartCommandLine(tools, "sh -c \"echo one >&2; while [ ! -e \\\"$0\\\" ]; do sleep 0.05; done; printf "
-                                "'two\\rthree' >&2\" " + q(stop));
+    run.StartCommandLine(tools,
+                         "sh -c \"echo one >&2; while [ ! -e \\\"$0\\\" ]; do sleep 0.05; done; printf "
+                         "'two\\rthree' >&2\" " +
+                             q(stop));
     EXPECT_TRUE(run.IsRunning());
     EXPECT_EQ(finished, 0);
     timer.start(50);

@@ -395,8 +395,7 @@ TEST_F(ReverseOneFileTest, RefusesAWorkingFolderOthersCanWrite)
     ::chmod(QFile::encodeName(WorkFolder()).constData(), 0777);
     ClipOptions options;
     options.frames = 3;
-    const ReversalResult outcome =
-        reversal(makeClip("clip.avi", options));
+    const ReversalResult outcome = reversal(makeClip("clip.avi", options));
     EXPECT_FALSE(outcome.made);
     EXPECT_TRUE(outcome.failureReason.contains("other users")) << outcome.failureReason.toStdString();
     EXPECT_FALSE(QFile::exists(WorkFolder() + "/avi2jpg.bat"));

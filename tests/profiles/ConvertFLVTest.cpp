@@ -149,8 +149,9 @@ TEST(ConvertFLV, NamesSettingsAndRefusals)
         engineEvents = 0;
         OutputFolder folder;
         ASSERT_EQ(folder.Open(row.folderEndsInSlash ? out + "/" : out), "");
-        ConversionAttempt attempt = ConvertFLV(engine, source, QString::fromUtf8(row.profile),
-                                               "/in/" + QString::fromUtf8(row.inputName), folder, row.custom, sink);
+        ConversionAttempt attempt =
+            ConvertFLV(engine, source, QString::fromUtf8(row.profile),
+                       "/in/" + QString::fromUtf8(row.inputName), folder, row.custom, sink);
         if (engine.IsConverting()) {
             // The result is named once its tool has ended and it reads back whole.
             ASSERT_TRUE(test::ProcessEventsUntil([&] { return !engine.IsConverting(); }, 600000));
