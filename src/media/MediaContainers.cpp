@@ -71,7 +71,7 @@ const std::vector<ContainerRow>& Containers()
         // A GIF holds GIF pictures only, each with its own duration, and no sound.
         Row("gif", {".gif"}, "gif", "").AnyNameEndingIn("gif").OnlyVideo({"gif"}, "gif").NoSound().NoStatedRate(),
         // FLV carries H.263 only in its Sorenson form (flv); ffmpeg refuses H.263 and MPEG-4
-        // Visual there ("not supported in the official FLV specification").
+        // Visual there as unofficial.
         Row("flv", {".flv"}, "flv", "libmp3lame").RefusesVideo({"h263", "mpeg4"}, "flv"),
         // The MPEG program stream carries only MPEG audio, AC-3, DTS and 16-bit PCM (not AAC):
         // others are written as MPEG audio layer II, its own sound. MPEG-4 Visual pictures there

@@ -183,8 +183,9 @@ TEST(ConvertFLV, NamesSettingsAndRefusals)
     }
 }
 
-// The designed conversion lines of Parts 4.2 (the profile table) and 3.1 (the switch order):
-// what "ffmpeg.exe" gets between the quoted source and the quoted destination.
+// The designed conversion line of each profile, written out from its settings and the fixed
+// order of the switches: what "ffmpeg.exe" gets between the quoted source and the quoted
+// destination.
 struct DesignedLine {
     const char* profile;
     CustomFormatValues custom;  // for "Custom Format"
