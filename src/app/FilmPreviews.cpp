@@ -1,5 +1,6 @@
 #include "FilmPreviews.h"
 
+#include "ToolNames.h"
 #include "JobProgress.h"
 
 #include <QFileInfo>
@@ -20,7 +21,7 @@ const QString kPictureScale = QStringLiteral("scale=96:64:force_original_aspect_
 
 // ffmpeg and ffprobe take the "file:" form of a path as the path itself, whatever it holds
 // (a name that begins with "-" or holds ":" is no option and no protocol).
-QString toolInput(const QString& path) { return QStringLiteral("file:") + path; }
+QString toolInput(const QString& path) { return QLatin1String(media::kFileProtocol) + path; }
 
 // The moment of the picture: a tenth into the film, at most ten seconds in.
 QString pictureMoment(qint64 lengthMs)
@@ -108,7 +109,7 @@ void FilmPreviews::StartPictures()
         connect(run, &ToolRun::Finished, this,
                 [this, path, run](const ToolOutcome& outcome) { PictureMade(path, run, outcome); });
         QTimer::singleShot(kToolDeadlineMs, run, [run] { run->Stop(); });
-        run->Start(m_tools, QStringLiteral("ffmpeg"),
+        run->Start(m_tools, QLatin1String(media::kFfmpegProgram),
                    {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
                     QStringLiteral("-ss"), pictureMoment(m_facts.value(path).lengthMs), QStringLiteral("-i"),
                     toolInput(path), QStringLiteral("-an"), QStringLiteral("-sn"), QStringLiteral("-dn"),

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "ConversionViews.h"
 #include "FileRoutines.h"
+#include "MediaContainers.h"
 #include "ProcessRunner.h"
 #include "ToolRun.h"
 #include "WorkFolder.h"
@@ -16,15 +17,12 @@ namespace {
 
 bool CanBePassedOn(const QString& path) { return CanBeCarriedOnCommandLine(path.toStdString()); }
 
-// Animated GIF output is recognised by the last three characters of the destination alone.
-bool IsGifDestination(const QString& destination)
-{
-    return destination.right(3).toLower() == QLatin1String("gif");
-}
-
 }  // namespace
 
-QString ConversionToolPath() { return WorkFolder() + QStringLiteral("/ffmpeg.exe"); }
+QString ConversionToolPath()
+{
+    return WorkFolder() + QLatin1Char('/') + QLatin1String(media::kFfmpegToolName);
+}
 
 QString ProgramToken(const QString& toolPath)
 {
@@ -84,17 +82,6 @@ void AVC::AudioCodec(QString StrValue) { m_settings.audioCodec = StrValue.toStdS
 void AVC::AudioFourCCTag(QString StrValue) { m_settings.audioFourCCTag = StrValue.toStdString(); }
 void AVC::AudioSamples(QString StrValue) { m_settings.audioSamples = StrValue.toStdString(); }
 void AVC::AudioChannels(QString StrValue) { m_settings.audioChannels = StrValue.toStdString(); }
-void AVC::SourceColours(QString matrix, QString primaries, QString transfer)
-{
-    m_sourceColourOptions.clear();
-    const std::pair<const char*, QString*> options[] = {
-        {"-colorspace", &matrix}, {"-color_primaries", &primaries}, {"-color_trc", &transfer}};
-    for (const auto& [option, value] : options) {
-        if (!value->isEmpty())
-            m_sourceColourOptions << QLatin1String(option) << *value;
-    }
-}
-void AVC::SourceFrameRate(QString rate) { m_sourceFrameRate = std::move(rate); }
 void AVC::ToolEnvironment(QStringList entries) { m_toolEnvironment = std::move(entries); }
 void AVC::ApplySettings(const ConversionSettings& given) { ApplyGivenSettings(m_settings, given); }
 
@@ -139,15 +126,10 @@ QString AVC::UnusableFileName() const
 
 QString AVC::BuildCommandLine(bool OverWrite) const
 {
-    // The rate and the colour names are ffmpeg's own words: one argument each, as they stand.
-    QString commandLine = ProgramToken(ConversionToolPath()) + QLatin1Char(' ');
-    if (!m_sourceFrameRate.isEmpty())
-        commandLine += QStringLiteral("-r ") + m_sourceFrameRate + QLatin1Char(' ');
-    for (const QString& option : m_sourceColourOptions)
-        commandLine += option + QLatin1Char(' ');
-    commandLine +=
-        QStringLiteral("-i ") + QuoteForCommandLine(m_SourceFile) + QLatin1Char(' ') + OptionText(OverWrite);
-    if (IsGifDestination(m_DestFile)) {
+    QString commandLine = ProgramToken(ConversionToolPath()) + QStringLiteral(" -i ") +
+                          QuoteForCommandLine(m_SourceFile) + QLatin1Char(' ') + OptionText(OverWrite);
+    // Animated GIF output is recognised by the last three characters of the destination alone.
+    if (media::IsAnimatedGifName(m_DestFile.toStdString())) {
         // Each piece brings its own spaces, so two stand between neighbouring pieces.
         commandLine += QStringLiteral(" -pix_fmt rgb24 ");
         commandLine += QStringLiteral(" -loop_output 0 ");
@@ -192,8 +174,6 @@ void AVC::ClearSettings()
 {
     m_SourceFile.clear();
     m_DestFile.clear();
-    m_sourceColourOptions.clear();
-    m_sourceFrameRate.clear();
     m_toolEnvironment.clear();
     m_settings = ConversionSettings();
 }

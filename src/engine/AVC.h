@@ -9,6 +9,7 @@
 
 #include "ChildProcess.h"
 #include "ConversionSettings.h"
+#include "ToolNames.h"
 
 #include <QObject>
 #include <QPointer>
@@ -25,7 +26,8 @@ class ProgressBarView;
 // The refusal texts of ConvertMedia.
 inline const QString kNoSourceMessage = QStringLiteral("No source filename defined");
 inline const QString kNoDestinationMessage = QStringLiteral("No destination filename defined");
-inline const QString kToolMissingMessage = QStringLiteral("Unable to locate ffmpeg.exe");
+inline const QString kToolMissingMessage =
+    QStringLiteral("Unable to locate ") + QLatin1String(media::kFfmpegToolName);
 // Followed by the file name: a name holding a line break or a NUL cannot be passed on.
 inline const QString kUnusableFileNameMessage = QStringLiteral(
     "This file name cannot be passed to ffmpeg because it holds a line break or a NUL character: ");
@@ -73,15 +75,9 @@ public:
     void AudioFourCCTag(QString StrValue);
     void AudioSamples(QString StrValue);
     void AudioChannels(QString StrValue);
-    // How the source's pictures are to be read: their colour matrix, primaries and transfer in
-    // ffmpeg's names ("bt709"). They stand before the source on the command line as
-    // "-colorspace", "-color_primaries" and "-color_trc"; empty ones are left out.
-    void SourceColours(QString matrix, QString primaries, QString transfer);
-    // The constant rate of the source's pictures ("30000/1001"), stated before the source as
-    // "-r"; empty leaves it out. Encoders whose limits depend on the rate are set up from it.
-    void SourceFrameRate(QString rate);
     // What the tool is told besides its command line: "NAME=value" entries of its environment
-    // (facts about the source that the ffmpeg front end acts on). Cleared with the settings.
+    // (facts about the source's pictures that the ffmpeg front end acts on, media::InputFacts),
+    // so that the command line stays as designed. Cleared with the settings.
     void ToolEnvironment(QStringList entries);
     // Every text of given that is not empty and every switch of it that is true; the other
     // settings keep their values.
@@ -143,8 +139,6 @@ private:
 
     ConversionSettings m_settings;
     QString m_SourceFile;
-    QStringList m_sourceColourOptions;
-    QString m_sourceFrameRate;
     QStringList m_toolEnvironment;
     QString m_DestFile;
 };

@@ -1,6 +1,8 @@
 #include "JobPlan.h"
 
+#include "ToolNames.h"
 #include "DialectTranslation.h"
+#include "MediaCodecs.h"
 #include "ProbeClient.h"
 #include "ProfileCatalogue.h"
 #include "StepCosts.h"
@@ -116,24 +118,16 @@ QSet<QString> ParseEncoderList(const QByteArray& output)
 
 QStringList EncodersUsed(const ConversionSettings& settings, const QString& extension)
 {
+    // The engine's line as it will be, from the source to the destination.
     std::vector<std::string> arguments{"-i", "rvideo.avi"};
     for (const std::string& argument : SettingArguments(settings))
         arguments.push_back(argument);
-    const std::string destination = "result" + extension.toStdString();
     if (extension.right(3).toLower() == QLatin1String("gif"))
         arguments.insert(arguments.end(), {"-pix_fmt", "rgb24", "-loop_output", "0", "-r", "2"});
-    arguments.push_back(destination);
-    const std::vector<std::string> translated = ffmpeg_front_end::TranslateArguments(arguments);
+    arguments.push_back("result" + extension.toStdString());
     QStringList encoders;
-    for (size_t i = 0; i + 1 < translated.size(); ++i) {
-        const std::string& option = translated[i];
-        if (option == "-vcodec" || option == "-acodec" || option == "-c:v" || option == "-c:a" ||
-            option == "-codec:v" || option == "-codec:a") {
-            const QString encoder = QString::fromStdString(translated[i + 1]);
-            if (encoder != QLatin1String("copy") && !encoders.contains(encoder))
-                encoders << encoder;
-        }
-    }
+    for (const std::string& encoder : media::EncodersUsed(ffmpeg_front_end::TranslateArguments(arguments)))
+        encoders << QString::fromStdString(encoder);
     return encoders;
 }
 
@@ -166,7 +160,7 @@ void EncoderCatalogue::Request()
             knownEncoders() = encoders;
         emit Ready();
     });
-    m_run->Start(m_tools, QStringLiteral("ffmpeg"),
+    m_run->Start(m_tools, QLatin1String(media::kFfmpegProgram),
                  {QStringLiteral("-hide_banner"), QStringLiteral("-encoders")});
 }
 

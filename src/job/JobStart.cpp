@@ -1,5 +1,6 @@
 #include "JobStart.h"
 
+#include "ToolNames.h"
 #include "CommandLine.h"
 #include "ProcessRunner.h"
 #include "ToolDeployment.h"
@@ -36,7 +37,7 @@ QString workFolderConflict(const QString& source, const QString& outputFolder)
 QString MissingProgramsProblem()
 {
     const std::pair<const char*, const char*> tools[] = {
-        {"ffmpeg", "ffmpeg"}, {"ffprobe", "ffmpeg"}, {"sox", "sox"}};
+        {media::kFfmpegProgram, "ffmpeg"}, {media::kFfprobeProgram, "ffmpeg"}, {media::kSoxProgram, "sox"}};
     QStringList missing;
     for (const auto& [program, package] : tools) {
         if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty())
@@ -87,8 +88,8 @@ QString OutputFolderInWorkFolder(const QString& outputFolder)
 
 QString DeploymentProblem(const QString& work, const QString& firstError)
 {
-    const std::pair<int, const char*> tools[] = {{kFfmpeg64Resource, "ffmpeg.exe"},
-                                                 {kSoxResource, "sox.exe"}};
+    const std::pair<int, const char*> tools[] = {{kFfmpeg64Resource, media::kFfmpegToolName},
+                                                 {kSoxResource, media::kSoxToolName}};
     for (const auto& [resource, name] : tools) {
         const QFileInfo deployed(work + QLatin1Char('/') + QLatin1String(name));
         const QFileInfo carried(ResourceProgramPath(resource));

@@ -1,5 +1,6 @@
 // The reverse job's work on each file, in the order of the rows: its reversal, its conversion
 // and the check of the result, each started when the one before has ended.
+#include "ToolNames.h"
 #include "ReverseJob.h"
 
 #include "AVC.h"
@@ -158,7 +159,7 @@ void ReverseJob::FinishRow(FileOutcome outcome)
         const PlanReading::Row& row = m_rows[m_current - 1];
         // The row names the file beside its reason: the reason need not name it again.
         outcome.reason =
-            WithoutLeadingPaths(outcome.reason, {row.source, row.text, QStringLiteral("file:") + row.source});
+            WithoutLeadingPaths(outcome.reason, {row.source, row.text, QLatin1String(media::kFileProtocol) + row.source});
         m_summary.files.push_back(outcome);
         m_progress.FinishFile();
         emit FileFinished(outcome);

@@ -1,51 +1,16 @@
 #include "FramePictures.h"
 
+#include "MediaColours.h"
+
 namespace tarnivo {
 
 namespace {
-
-bool isBt601(const QString& matrix)
-{
-    return matrix == QLatin1String("smpte170m") || matrix == QLatin1String("bt470bg");
-}
-
-// Same matrix: the BT.601 ones differ only in their names.
-bool sameMatrix(const QString& a, const QString& b) { return a == b || (isBt601(a) && isBt601(b)); }
-
-bool isHdrTransfer(const QString& transfer)
-{
-    return transfer == QLatin1String("smpte2084") || transfer == QLatin1String("arib-std-b67");
-}
-
-// Pictures stored as RGB (or as indices into an RGB palette) have no matrix of their own.
-bool isRgb(const QString& pixelFormat)
-{
-    for (const char* kind : {"rgb", "bgr", "gbr", "pal8", "bayer"}) {
-        if (pixelFormat.contains(QLatin1String(kind)))
-            return true;
-    }
-    return false;
-}
 
 QString rangeOf(const SourceFacts& source)
 {
     if (!source.colours.range.isEmpty())
         return source.colours.range;
     return source.pixelFormat.startsWith(QLatin1String("yuvj")) ? QStringLiteral("pc") : QStringLiteral("tv");
-}
-
-// The colorspace filter's name of a matrix with its usual primaries and transfer; empty when
-// the filter does not know it.
-QString colorspaceFilterName(const QString& matrix)
-{
-    if (matrix == QLatin1String("bt709") || matrix == QLatin1String("smpte170m") ||
-        matrix == QLatin1String("smpte240m"))
-        return matrix;
-    if (matrix == QLatin1String("bt470bg"))
-        return QStringLiteral("bt601-6-625");
-    if (matrix == QLatin1String("bt2020nc") || matrix == QLatin1String("bt2020c"))
-        return QStringLiteral("bt2020");
-    return QString();
 }
 
 // PQ or HLG into SDR BT.709 of limited range: light made linear, the BT.2020 gamut brought into
@@ -65,11 +30,11 @@ QString toneMapping(const SourceFacts& source)
 
 }  // namespace
 
-bool IsHighDefinition(int width, int height) { return width >= 1280 || height > 576; }
+bool IsHighDefinition(int width, int height) { return media::IsHighDefinition(width, height); }
 
 QString MatrixPlayersAssume(int width, int height)
 {
-    return IsHighDefinition(width, height) ? QStringLiteral("bt709") : QStringLiteral("smpte170m");
+    return QString::fromStdString(media::MatrixPlayersAssume(width, height));
 }
 
 FrameColours ChooseFrameColours(const SourceFacts& source)
@@ -78,32 +43,31 @@ FrameColours ChooseFrameColours(const SourceFacts& source)
     FrameColours frames;
     frames.primaries = source.colours.primaries;
     frames.transfer = source.colours.transfer;
-    if (isHdrTransfer(source.colours.transfer)) {
+    if (media::IsHdrTransfer(source.colours.transfer.toStdString())) {
         frames.matrix = frames.primaries = frames.transfer = QStringLiteral("bt709");
         frames.filters = toneMapping(source);
         frames.toneMapped = true;
         return frames;
     }
     frames.matrix = assumed;
-    if (isRgb(source.pixelFormat)) {
-        frames.filters =
-            QStringLiteral("scale=out_color_matrix=") +
-            (assumed == QLatin1String("bt709") ? QStringLiteral("bt709") : QStringLiteral("bt601"));
+    if (media::IsRgbPixelFormat(source.pixelFormat.toStdString())) {
+        frames.filters = QStringLiteral("scale=out_color_matrix=") +
+                         QString::fromStdString(media::ScaleFilterMatrix(assumed.toStdString()));
         return frames;
     }
     const QString stated = source.colours.matrix;
-    if (stated.isEmpty() || sameMatrix(stated, assumed)) {
+    if (stated.isEmpty() || media::SameMatrix(stated.toStdString(), assumed.toStdString())) {
         // Read as it states, or as players read a film that states nothing: nothing to convert.
         if (!stated.isEmpty())
             frames.matrix = stated;
         return frames;
     }
-    const QString from = colorspaceFilterName(stated);
+    const QString from = QString::fromStdString(media::ColorspaceFilterName(stated.toStdString()));
     if (from.isEmpty())
         return frames;  // a matrix no filter here knows: read as players would read it
     // Only the matrix is converted (fast): between BT.709 and BT.601 the primaries and the transfer
     // are as good as the same. BT.2020 and SMPTE 240M get their gamut and transfer converted too.
-    const bool matrixOnly = from == QLatin1String("bt709") || isBt601(stated);
+    const bool matrixOnly = from == QLatin1String("bt709") || media::IsBt601Matrix(stated.toStdString());
     const QString range = rangeOf(source);
     frames.filters = QStringLiteral("colorspace=iall=%1:all=%2:irange=%3:range=%3:fast=%4")
                          .arg(from, assumed, range, matrixOnly ? QStringLiteral("1") : QStringLiteral("0"));

@@ -1,6 +1,8 @@
 #include "MediaProbe.h"
 
+#include "MediaColours.h"
 #include "ProcessRunner.h"
+#include "ToolNames.h"
 
 #include <QFile>
 
@@ -8,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,7 +22,7 @@ namespace tarnivo {
 
 namespace {
 
-const QString kFileProtocol = QStringLiteral("file:");
+const QString kFileProtocol = QLatin1String(media::kFileProtocol);
 
 // ffprobe gives times and rates as texts ("12.480000", "44100"); 0 when one is missing.
 double numberOf(const QJsonObject& object, const QString& key)
@@ -60,8 +61,7 @@ QString reasonFrom(const QStringList& errorLines)
 // ffprobe says "unknown" (or nothing) for a colour fact the stream does not state.
 QString statedText(const QJsonObject& stream, const QString& key)
 {
-    const QString text = stream.value(key).toString();
-    return text == QLatin1String("unknown") || text == QLatin1String("unspecified") ? QString() : text;
+    return QString::fromStdString(media::StatedColour(stream.value(key).toString().toStdString()));
 }
 
 PictureColours coloursOf(const QJsonObject& stream)
@@ -76,30 +76,11 @@ PictureColours coloursOf(const QJsonObject& stream)
 
 }  // namespace
 
-double FrameRateValue(const QString& rate)
-{
-    static const QRegularExpression form(
-        QStringLiteral("^([0-9]+(?:\\.[0-9]+)?)(?:/([0-9]+(?:\\.[0-9]+)?))?$"));
-    const QRegularExpressionMatch match = form.match(rate);
-    if (!match.hasMatch())
-        return 0;
-    const double numerator = match.captured(1).toDouble();
-    const double denominator = match.captured(2).isEmpty() ? 1.0 : match.captured(2).toDouble();
-    return denominator > 0 ? numerator / denominator : 0;
-}
+double FrameRateValue(const QString& rate) { return media::RateValue(rate.toStdString()); }
 
 QString ChooseFrameRate(const QString& nominal, const QString& average)
 {
-    const double nominalValue = FrameRateValue(nominal);
-    const double averageValue = FrameRateValue(average);
-    const bool nominalIsAFrameRate =
-        nominalValue > 0 && (averageValue <= 0 || nominalValue <= 2 * averageValue);
-    const QString rate = nominalIsAFrameRate ? nominal : averageValue > 0 ? average : QString();
-    if (rate.isEmpty())
-        return QString::fromLatin1(kDefaultFrameRate);
-    if (FrameRateValue(rate) <= kHighestFrameRate)
-        return rate;
-    return averageValue > 0 ? QString::number(kHighestFrameRate) : QString::fromLatin1(kDefaultFrameRate);
+    return QString::fromStdString(media::ChooseFrameRate(nominal.toStdString(), average.toStdString()));
 }
 
 FieldOrder FieldOrderOf(const QString& fieldOrder)

@@ -1,18 +1,18 @@
 // What Tarnivo needs to know about a source before it reverses it, read with ffprobe.
 #pragma once
 
+#include "MediaRates.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 namespace tarnivo {
 
-constexpr const char* kDefaultFrameRate = "25";
-// The highest rate frames are taken at. It keeps every frame of the fastest slow-motion modes
-// of cameras and phones (960 fps), and bounds the frame files a second of film can need: at the
-// bound, a second of 720p is already 1000 JPEG files (about 70 MB, held twice). A source faster
-// than this has its frames dropped evenly to the bound.
-constexpr double kHighestFrameRate = 1000.0;
+// The rate of a source that states none, and the highest rate frames are taken at: the media
+// table's.
+constexpr const char* kDefaultFrameRate = media::kImageSequenceRate;
+constexpr double kHighestFrameRate = media::kHighestFrameRate;
 
 // How a source's pictures are made of fields, as its container or codec states it.
 enum class FieldOrder {
@@ -79,11 +79,7 @@ struct PacketSpan {
 QStringList PacketSpanArguments(const QString& path, const QString& kind, double readFrom);
 PacketSpan ParsePacketSpan(int exitStatus, const QByteArray& output);
 
-// The rate both extraction and rebuild use: the nominal rate when it is a frame rate, else the
-// average rate, else 25. A nominal rate more than twice the average is a guess from irregular
-// timestamps (a variable-rate film states 90000/1 or 1000/1), not a frame rate. A rate above
-// kHighestFrameRate becomes that bound when the average confirms it, else 25 (with no average,
-// such a rate is a timestamp resolution). Both are ffprobe's fractions ("30/1", "0/0").
+// The rate both extraction and rebuild use (media::ChooseFrameRate).
 QString ChooseFrameRate(const QString& nominal, const QString& average);
 
 // ffprobe's field_order ("progressive", "tt", "bb", "tb", "bt", "unknown" or nothing).

@@ -1,5 +1,6 @@
 #include "OutputCheck.h"
 
+#include "ToolNames.h"
 #include "FailureReason.h"
 #include "ProcessRunner.h"
 #include "ToolRun.h"
@@ -191,7 +192,7 @@ void ResultCheck::Read(const QString& path, const QString& kind, StreamLength* i
         *into = StreamLengthOf(ParsePacketSpan(outcome.status, outcome.output));
         ReadingDone();
     });
-    run->Start(m_tools, QStringLiteral("ffprobe"), PacketSpanArguments(path, kind, 0));
+    run->Start(m_tools, QLatin1String(media::kFfprobeProgram), PacketSpanArguments(path, kind, 0));
 }
 
 void ResultCheck::ReadingDone()

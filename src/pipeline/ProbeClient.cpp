@@ -1,5 +1,6 @@
 #include "ProbeClient.h"
 
+#include "ToolNames.h"
 #include "ToolRun.h"
 
 #include <QFile>
@@ -91,7 +92,7 @@ void ProbeClient::StartWaiting()
             Finish(path, ParseProbe(path, outcome.status, outcome.output, outcome.errorLines));
         });
         QTimer::singleShot(kToolDeadlineMs, run, [run] { run->Stop(); });
-        run->Start(m_tools, QStringLiteral("ffprobe"), ProbeArguments(path));
+        run->Start(m_tools, QLatin1String(media::kFfprobeProgram), ProbeArguments(path));
     }
 }
 

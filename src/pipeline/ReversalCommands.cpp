@@ -1,5 +1,6 @@
 #include "ReversalCommands.h"
 
+#include "ToolNames.h"
 #include "CommandLine.h"
 #include "FileRoutines.h"
 #include "ProcessRunner.h"
@@ -51,7 +52,7 @@ ReversalPaths CurrentReversalPaths()
 
 QString QuotedToolPath(const QString& workFolder)
 {
-    return QuoteForCommandLine(workFolder + QStringLiteral("/ffmpeg.exe"));
+    return QuoteForCommandLine(workFolder + QLatin1Char('/') + QLatin1String(media::kFfmpegToolName));
 }
 
 QString FrameFilterChain(const ReversalSpan& span)

@@ -1,5 +1,6 @@
 #include "ReverseOneFile.h"
 
+#include "ToolNames.h"
 #include "CommandLine.h"
 #include "FailureReason.h"
 #include "FileRoutines.h"
@@ -244,7 +245,7 @@ void ReverseOneFile::ReverseSound()
         else
             JoinPictureAndSound();
     });
-    run->StartCommandLine(m_tools, QuoteForCommandLine(m_paths.work + QStringLiteral("/sox.exe")) +
+    run->StartCommandLine(m_tools, QuoteForCommandLine(m_paths.work + QLatin1Char('/') + QLatin1String(media::kSoxToolName)) +
                                        QLatin1Char(' ') + QuoteForCommandLine(m_paths.audio) +
                                        QLatin1Char(' ') + QuoteForCommandLine(m_paths.reversed) +
                                        QStringLiteral(" reverse"));

@@ -4,6 +4,8 @@
 // the tools need are the system's own, so nothing is written for them.
 #pragma once
 
+#include "ToolNames.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -37,8 +39,8 @@ QString GetAddressWidth();
 void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 
 // The files the job deletes after its last file, in order.
-const char* const kDeployedToolNames[] = {"ffmpeg.exe",     "sox.exe",        "LibMad.dll",
-                                          "LibMp3Lame.dll", "pthreadgc2.dll", "zlib1.dll"};
+const char* const kDeployedToolNames[] = {media::kFfmpegToolName, media::kSoxToolName, "LibMad.dll",
+                                          "LibMp3Lame.dll",       "pthreadgc2.dll",    "zlib1.dll"};
 
 // Creates the working folder when missing and writes every tool that is missing there. A
 // failing step is reported at the caller's location and the next one runs; an existing tool

@@ -1,5 +1,6 @@
 #include "WorkSpace.h"
 
+#include "ToolNames.h"
 #include "MediaProbe.h"
 #include "ToolRun.h"
 
@@ -57,7 +58,7 @@ QStringList sampleFramesArguments(const FilmForRoom& film, double seconds, int c
                        QStringLiteral("-ss"),
                        QString::number(seconds, 'f', 6),
                        QStringLiteral("-i"),
-                       QStringLiteral("file:") + film.source,
+                       QLatin1String(media::kFileProtocol) + film.source,
                        QStringLiteral("-map"),
                        QStringLiteral("0:v:0"),
                        QStringLiteral("-an")} +
@@ -113,7 +114,7 @@ QStringList keyFramesArguments(const FilmForRoom& film, const std::vector<double
             QStringLiteral("csv=p=0"),
             QStringLiteral("-read_intervals"),
             intervals.join(QLatin1Char(',')),
-            QStringLiteral("file:") + film.source};
+            QLatin1String(media::kFileProtocol) + film.source};
 }
 
 // Each point once; the points themselves when the packets could not be read there.
@@ -263,7 +264,7 @@ void RoomCheck::ReadEnd(double from)
     const SourceFacts& facts = m_film.facts;
     const QString kind = facts.hasPicture ? QStringLiteral("v") : QStringLiteral("a");
     ToolRun* run = Run(PacketSpanArguments(m_film.source, kind, from > 0 ? facts.fileStart + from : 0),
-                       QStringLiteral("ffprobe"));
+                       QLatin1String(media::kFfprobeProgram));
     connect(run, &ToolRun::Finished, this, [this, from](const ToolOutcome& outcome) {
         const PacketSpan span = ParsePacketSpan(outcome.status, outcome.output);
         if (!span.present && from > 0) {
@@ -298,7 +299,7 @@ void RoomCheck::KnowLength(double end)
 void RoomCheck::FindSamplePoints()
 {
     const std::vector<double> even = evenPoints(m_film, m_estimate);
-    ToolRun* run = Run(keyFramesArguments(m_film, even), QStringLiteral("ffprobe"));
+    ToolRun* run = Run(keyFramesArguments(m_film, even), QLatin1String(media::kFfprobeProgram));
     connect(run, &ToolRun::Finished, this, [this, even](const ToolOutcome& outcome) {
         m_points = chosenPoints(m_film, even, outcome.output);
         // More frames at each point when several points share a key frame.
@@ -326,7 +327,7 @@ void RoomCheck::SampleNextPoint()
         return;
     }
     const double seconds = m_points[m_nextPoint++];
-    ToolRun* run = Run(sampleFramesArguments(m_film, seconds, m_framesPerPoint), QStringLiteral("ffmpeg"));
+    ToolRun* run = Run(sampleFramesArguments(m_film, seconds, m_framesPerPoint), QLatin1String(media::kFfmpegProgram));
     connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
         if (outcome.Succeeded()) {
             for (const qint64 size : frameSizesOf(outcome.output)) {

@@ -3,6 +3,8 @@
 #include "AVC.h"
 #include "ChildProcess.h"
 #include "FileRoutines.h"
+#include "InputFacts.h"
+#include "MediaContainers.h"
 #include "MessageSink.h"
 #include "OutputCheck.h"
 #include "OutputFolder.h"
@@ -78,6 +80,33 @@ std::optional<QString> extensionOf(const QString& ProfileName, const CustomForma
 {
     const std::optional<ProfileChoice> choice = ChoiceFor(ProfileName, custom);
     return choice ? std::optional<QString>(choice->extension) : std::nullopt;
+}
+
+// The colours the intermediate's pictures are read in, as the front end's environment entries;
+// every entry is given, empty where nothing is known (no picture), so that nothing the job was
+// started with counts.
+QStringList intermediateFacts(const IntermediatePicture& picture)
+{
+    media::InputFacts facts;
+    if (picture.frames > 0) {
+        facts.matrix = picture.colours.matrix.toStdString();
+        facts.primaries = picture.colours.primaries.toStdString();
+        facts.transfer = picture.colours.transfer.toStdString();
+    }
+    QStringList entries;
+    for (const std::string& entry : media::ColourEnvironment(facts))
+        entries << QString::fromStdString(entry);
+    return entries;
+}
+
+// The ending of the hidden file ffmpeg writes into: the extension, so that ffmpeg picks the
+// container from it. A result named like an animated GIF ("mygif", for an empty extension)
+// whose extension does not end so itself gets ".gif": the engine then takes the animated-GIF
+// form for the hidden name, as it does for the final one.
+QString temporaryEnding(const QString& base, const QString& extension)
+{
+    const bool gifName = media::IsAnimatedGifName((base + extension).toStdString());
+    return gifName && !media::IsAnimatedGifName(extension.toStdString()) ? QStringLiteral(".gif") : extension;
 }
 
 // The file name of InputPath without its last extension; a name without "." is kept whole.
@@ -198,13 +227,15 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
 
     // ffmpeg writes a file of this job's own; the free name is only taken once the result is
     // whole, so nothing that appears under it meanwhile is ever written over.
-    QString temporaryName = CreateTemporaryOutput(outputFolder, base, *extension, &attempt.failure);
+    QString temporaryName =
+        CreateTemporaryOutput(outputFolder, base, temporaryEnding(base, *extension), &attempt.failure);
     const QString fatBase = BaseNameForFatFileSystems(base);
     if (temporaryName.isEmpty() && fatBase != base) {
         // USB sticks and memory cards (FAT, exFAT) refuse some characters in a name, with "No such
         // file or directory" or "Invalid argument": the result is named without them.
         QString refused;
-        temporaryName = CreateTemporaryOutput(outputFolder, fatBase, *extension, &refused);
+        temporaryName =
+            CreateTemporaryOutput(outputFolder, fatBase, temporaryEnding(fatBase, *extension), &refused);
         if (!temporaryName.isEmpty()) {
             base = fatBase;
             candidate = freeCandidate(outputFolder, base, *extension);
@@ -224,9 +255,10 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     attempt.temporaryName = temporaryName;
     report.Run(kSourceLine, [&] {
         AVC1.SourceFile(SourcePath);
-        const FrameColours& colours = sourcePicture.colours;
-        AVC1.SourceColours(colours.matrix, colours.primaries, colours.transfer);
-        AVC1.SourceFrameRate(sourcePicture.frameRate);
+        // The command line stays as designed: the front end is told the colours the
+        // intermediate's pictures are read in through its environment, and reads their rate from
+        // the intermediate's header.
+        AVC1.ToolEnvironment(intermediateFacts(sourcePicture));
         AVC1.DestFile(attempt.temporary);
     });
     report.Run(kConvertLine, [&] { AVC1.ConvertMedia(true); });

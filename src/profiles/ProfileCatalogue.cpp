@@ -1,5 +1,7 @@
 #include "ProfileCatalogue.h"
 
+#include "MediaContainers.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -108,56 +110,19 @@ std::string ProfileNameFor(const std::string& idOrName)
 
 bool MeansSameAsSource(const std::string& text) { return lowered(text) == lowered(kSameAsSource); }
 
-namespace {
-
-struct ContainerRule {
-    const char* kind;  // "video" or "sound"
-    std::vector<std::string> codecs;
-    std::vector<std::string> extensions;  // the files that hold them
-};
-
-// Measured with the system's ffmpeg: the other containers refuse these codecs, or take them in
-// a form that players do not read (H.265 in AVI or MPEG, ProRes in AVI, a WebM of other codecs
-// is written as VP8 instead).
-const std::vector<ContainerRule>& ContainerRules()
-{
-    static const std::vector<ContainerRule> rules = {
-        {"video", {"hevc", "h265", "libx265"}, {".mp4", ".mov", ".qt", ".mkv", ".m4v"}},
-        {"video", {"vp9", "libvpx-vp9"}, {".webm", ".mkv", ".mp4", ".ivf"}},
-        {"video", {"av1", "libsvtav1", "libaom-av1", "librav1e"}, {".webm", ".mkv", ".mp4", ".ivf"}},
-        {"video", {"prores", "prores_ks", "prores_aw"}, {".mov", ".qt", ".mkv"}},
-        {"sound", {"opus", "libopus"}, {".webm", ".mkv", ".mp4", ".ogg", ".opus"}},
-    };
-    return rules;
-}
-
-bool contains(const std::vector<std::string>& list, const std::string& text)
-{
-    return std::find(list.begin(), list.end(), text) != list.end();
-}
-
-std::string joined(const std::vector<std::string>& list)
-{
-    std::string text;
-    for (const std::string& item : list)
-        text += (text.empty() ? "" : ", ") + item;
-    return text;
-}
-
-}  // namespace
-
 std::string CustomContainerProblem(const std::string& videoCodec, const std::string& audioCodec,
                                    const std::string& extension)
 {
-    for (const ContainerRule& rule : ContainerRules()) {
-        const std::string& codec = std::string(rule.kind) == "video" ? videoCodec : audioCodec;
-        if (!contains(rule.codecs, lowered(codec)) || contains(rule.extensions, lowered(extension)))
-            continue;
-        return "Custom Format: the " + std::string(rule.kind) + " codec \"" + codec +
-               "\" cannot be stored in a \"" + extension + "\" file. Choose the extension " +
-               joined(rule.extensions) + ", or another codec.";
-    }
-    return std::string();
+    const std::optional<media::CodecMisfit> misfit =
+        media::CodecThatDoesNotFit(videoCodec, audioCodec, extension);
+    if (!misfit)
+        return std::string();
+    std::string fitting;
+    for (const std::string& candidate : misfit->extensions)
+        fitting += (fitting.empty() ? "" : ", ") + candidate;
+    return "Custom Format: the " + misfit->kind + " codec \"" + misfit->codec +
+           "\" cannot be stored in a \"" + extension + "\" file. Choose the extension " + fitting +
+           ", or another codec.";
 }
 
 bool CustomPanelEnabledFor(const std::string& profileName) { return profileName == kCustomFormat; }

@@ -48,8 +48,8 @@ constexpr const char* kSameAsSource = "Same as source";
 bool MeansSameAsSource(const std::string& text);
 
 // Why the custom panel's codecs cannot be stored in a file with this extension, for the codecs
-// of today that only some containers hold (H.265, VP9, AV1, ProRes, Opus); empty when they fit
-// or when the codec is not one of those.
+// of today that players read only in some containers (H.265, VP9, AV1, ProRes, Opus: the media
+// table's); empty when they fit or when the codec is not one of those.
 std::string CustomContainerProblem(const std::string& videoCodec, const std::string& audioCodec,
                                    const std::string& extension);
 

@@ -34,11 +34,10 @@ TEST_F(CommandLineBuild, FilesAloneGiveToolSourceAndDestination)
     EXPECT_EQ(engine.BuildCommandLine(false), Tool() + " -i \"/clips/in.avi\" \"/out/result.avi\"");
     EXPECT_EQ(engine.BuildCommandLine(true), Tool() + " -i \"/clips/in.avi\" -y \"/out/result.avi\"");
 
-    // How the source's pictures are to be read stands before it; what is not known is left out.
-    engine.SourceColours("bt709", "", "bt709");
-    engine.SourceFrameRate("30000/1001");
-    EXPECT_EQ(engine.BuildCommandLine(false), Tool() + " -r 30000/1001 -colorspace bt709 -color_trc bt709 -i "
-                                                       "\"/clips/in.avi\" \"/out/result.avi\"");
+    // What the tool is told of the source's pictures goes into its environment: the line stays
+    // as designed.
+    engine.ToolEnvironment({"TARNIVO_INPUT_COLOR_MATRIX=bt709", "TARNIVO_INPUT_COLOR_TRANSFER=bt709"});
+    EXPECT_EQ(engine.BuildCommandLine(false), Tool() + " -i \"/clips/in.avi\" \"/out/result.avi\"");
     engine.ClearSettings();
     engine.SourceFile("/clips/in.avi");
     engine.DestFile("/out/result.avi");

@@ -105,7 +105,7 @@ protected:
         environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(sources());
-        process.setProgram(HelperProgramFolder() + "/tarnivo-reverse");
+        process.setProgram((programs.isEmpty() ? HelperProgramFolder() : programs) + "/tarnivo-reverse");
         process.setArguments(arguments);
         QDir().mkpath(sources());
         QDir(sources()).mkpath(tempRoot.isEmpty() ? temp() : tempRoot);  // a relative TEMP is from there
@@ -152,6 +152,7 @@ protected:
     QString userHome;              // HOME for tarnivo-reverse, when not this process's
     QString freeBytes;             // the working folder's free space as tarnivo-reverse is to see it
     QStringList extraEnvironment;  // "NAME=value" for tarnivo-reverse
+    QString programs;              // the folder of tarnivo-reverse and its helpers, when not the build's
 };
 
 // A file system of a few kilobytes mounted for one test (tmpfs needs the right to mount).
@@ -453,6 +454,52 @@ TEST_F(ReverseCli, EveryProfileGivesAValidFile)
             EXPECT_EQ(width + "x" + height, size);
         }
     }
+}
+
+// The real job hands "ffmpeg.exe" the designed conversion line, token for token but for its
+// hidden destination, and tells it the picture's colours in its environment only: RealMedia
+// (whose encoder's rate depends on the picture rate, which the front end reads from the
+// intermediate) is made from a 10 fps film. A copy of the programs runs with a recorder in place
+// of the front end, which records each call and then runs it.
+TEST_F(ReverseCli, TheJobHandsFfmpegTheDesignedLine)
+{
+    programs = home.path() + "/programs";
+    const QString records = home.path() + "/records";
+    ASSERT_TRUE(QDir().mkpath(programs) && QDir().mkpath(records));
+    for (const char* program : {"tarnivo-reverse", "tarnivo-batch", "tarnivo-sox"})
+        ASSERT_TRUE(QFile::copy(HelperProgramFolder() + "/" + program, programs + "/" + program));
+    ASSERT_TRUE(
+        QFile::copy(HelperProgramFolder() + "/tarnivo-test-ffmpeg-recorder", programs + "/tarnivo-ffmpeg"));
+    extraEnvironment = {"TARNIVO_TEST_RECORDS=" + records,
+                        "TARNIVO_TEST_FRONT_END=" + HelperProgramFolder() + "/tarnivo-ffmpeg"};
+    QDir().mkpath(sources());
+    const QString source = sources() + "/ten fps.avi";
+    ClipOptions tenFps;
+    tenFps.frameRate = "10";
+    ASSERT_TRUE(MakeClip(source, tenFps));
+
+    const CliRun result = run({"--profile", "rm", "--out", out(), source});
+    ASSERT_EQ(result.exitCode, 0) << result.output.toStdString() << result.errors.toStdString();
+    EXPECT_EQ(outputs(), QStringList{"ten fps.rm"});
+    EXPECT_EQ(StreamEntry(out() + "/ten fps.rm", "v:0", "codec_name"), "rv20");
+    // The last call is the conversion: every entry ends with NUL, the four colour entries first.
+    QStringList calls = QDir(records).entryList(QDir::Files, QDir::Name);
+    ASSERT_FALSE(calls.isEmpty());
+    QFile call(records + "/" + calls.last());
+    ASSERT_TRUE(call.open(QIODevice::ReadOnly));
+    QStringList entries = QString::fromUtf8(call.readAll()).split(QChar(0));
+    entries.removeLast();
+    ASSERT_GT(entries.size(), 4);
+    EXPECT_EQ(entries.mid(0, 4),
+              (QStringList{"TARNIVO_INPUT_COLOR_MATRIX=smpte170m", "TARNIVO_INPUT_COLOR_PRIMARIES=",
+                           "TARNIVO_INPUT_COLOR_TRANSFER=", "TARNIVO_INPUT_COLOR_RANGE="}));
+    const QStringList arguments = entries.mid(4);
+    EXPECT_EQ(arguments.mid(0, arguments.size() - 1),
+              (QStringList{"-i", work() + "/rvideo.avi", "-y", "-vcodec", "rv20", "-deinterlace", "-sameq",
+                           "-ar", "44100", "-ac", "2"}));
+    EXPECT_TRUE(QFileInfo(arguments.last()).fileName().startsWith(".ten fps.tarnivo-"))
+        << arguments.last().toStdString();
+    EXPECT_TRUE(arguments.last().endsWith(".rm"));
 }
 
 namespace {

@@ -297,6 +297,65 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"NoInput", "-hide_banner -encoders", "-hide_banner -encoders"}),
     [](const auto& info) { return info.param.name; });
 
+// Facts given about the input (the job's environment, the intermediate's header) count where
+// the line's input options state nothing; no picture filter reaches an output without pictures.
+struct FactsCase {
+    std::string name;
+    tarnivo::media::InputFacts facts;
+    std::string in;
+    std::string out;
+};
+
+void PrintTo(const FactsCase& rule, std::ostream* out) { *out << rule.in; }
+
+class DialectRuleWithFacts : public testing::TestWithParam<FactsCase> {};
+
+TEST_P(DialectRuleWithFacts, TranslatesAsDocumented)
+{
+    EXPECT_EQ(TranslateArguments(Args(GetParam().in), GetParam().facts), Args(GetParam().out));
+}
+
+const tarnivo::media::InputFacts kBt709Facts{"bt709", "bt709", "bt709", "", ""};
+tarnivo::media::InputFacts AtRate(const std::string& rate) { return {"", "", "", "", rate}; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Facts, DialectRuleWithFacts,
+    testing::Values(
+        FactsCase{"ColoursOfTheEnvironment", kBt709Facts, "-i a.avi -y -b 360 -s 320x240 -vcodec xvid o.avi",
+                  "-i a.avi -y -b:v 360k -vcodec libxvid -vf " + kBt709Tags +
+                      ",scale=320:240:out_color_matrix=bt601,setparams=colorspace=smpte170m o.avi"},
+        FactsCase{"TheLinesOwnColoursCount", kBt709Facts,
+                  "-colorspace smpte170m -i a.avi -vcodec mjpeg o.avi",
+                  "-colorspace smpte170m -i a.avi -vcodec mjpeg -vf "
+                  "setparams=colorspace=smpte170m:color_primaries=bt709:color_trc=bt709 o.avi"},
+        FactsCase{"NoPictureFilterOnSound", kBt709Facts,
+                  "-i a.avi -y -f mp3 -acodec mp3 -ab 128 -ar 44100 -ac 2 o.mp3",
+                  "-i a.avi -y -f mp3 -acodec libmp3lame -b:a 128k -ar 44100 -ac 2 o.mp3"},
+        FactsCase{"RealMediaAtTheHeadersRate", AtRate("10/1"), "-i a.avi -y -vcodec rv20 -sameq o.rm",
+                  "-i a.avi -y -vcodec rv20 -b:v 4000k " + kRealMediaCap + " -vf " + kFourSourceSize +
+                      " o.rm"},
+        FactsCase{"TheLinesOwnRateCounts", AtRate("10/1"), "-r 30 -i a.avi -vcodec rv20 -sameq o.rm",
+                  "-r 30 -i a.avi -vcodec rv20 -b:v 8000k " + kRealMediaCap + " -vf " + kFourSourceSize +
+                      " o.rm"},
+        FactsCase{"Mpeg4InMpegProgramStreamAtTheHeadersRate", AtRate("30000/1001"),
+                  "-i a.avi -y -b 512 -s 320x240 -vcodec mpeg4 -aspect 4:3 -acodec aac o.mpg",
+                  "-i a.avi -y -b:v 512k -vcodec mpeg4 -aspect 4:3 -acodec mp2 -r 30 -vf "
+                  "fps=30,scale=320:240 o.mpg"},
+        // A GIF's pictures take the input's colours before their palette; AV1 is one of WebM's own
+        // codecs; FLV refuses MPEG-4 Visual as it refuses H.263; WMA takes no rate above 48 kHz.
+        FactsCase{"GifFormWithColours", kBt709Facts, "-i a.avi -y -pix_fmt rgb24 -loop_output 0 -r 2 my.gif",
+                  With("-i a.avi -y -loop 0 -an -vf " + kBt709Tags + ",fps=2,%F my.gif", kPalette)},
+        FactsCase{"Av1KeptInWebm",
+                  {},
+                  "-i a.avi -vcodec av1 -acodec opus o.webm",
+                  "-i a.avi -vcodec libaom-av1 -acodec libopus o.webm"},
+        FactsCase{"Mpeg4InFlvIsSorenson", {}, "-i a.avi -vcodec mpeg4 o.flv", "-i a.avi -vcodec flv o.flv"},
+        FactsCase{"WmaAtTheNearestRateItTakes",
+                  {},
+                  "-i a.avi -acodec wmav2 -ar 96000 o.wmv",
+                  "-i a.avi -acodec wmav2 -ar 48000 o.wmv"}),
+    [](const auto& info) { return info.param.name; });
+
 TEST(DialectTranslation, PathsReachFfmpegUnchanged)
 {
     const std::string source = "/tmp/my \"film\" $HOME %06d \\ \xC3\xBC -b.avi";

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DialectTranslation.h"
+#include "InputFile.h"
 #include "ProfileTable.h"
 #include "ProgramRun.h"
 
@@ -302,6 +303,40 @@ TEST_F(FfmpegFrontEnd, ReversalLinesRun)
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_EQ(streams[0].codec, "mpeg4");
     EXPECT_EQ(streams[1].codec, "pcm_s16le");
+}
+
+// The rate the front end reads from an intermediate made as the reversal makes it (JPEG frames
+// read at a rate and copied, then joined with the sound): the header's, exactly.
+TEST_F(FfmpegFrontEnd, ReadsThePictureRateFromTheIntermediatesHeader)
+{
+    const std::string frames = Output("rate-frames");
+    fs::create_directory(frames);
+    const std::string sound = Output("rate.wav");
+    ASSERT_EQ(RunProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                          "testsrc=s=64x48:r=25:d=0.12", frames + "/image%d.jpg"})
+                  .exitStatus,
+              0);
+    ASSERT_EQ(RunProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=d=0.5", "-ac",
+                          "2", sound})
+                  .exitStatus,
+              0);
+    for (const std::string rate : {"30000/1001", "1/1", "400/19"}) {
+        const std::string rebuilt = Output("rate-tvideo.avi");
+        const std::string joined = Output("rate-rvideo.avi");
+        ASSERT_EQ(RunProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "image2", "-framerate", rate,
+                              "-i", frames + "/image%d.jpg", "-vcodec", "copy", rebuilt})
+                      .exitStatus,
+                  0);
+        ASSERT_EQ(RunProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", rebuilt, "-i", sound, "-c",
+                              "copy", "-map", "0:v:0", "-map", "1:a:0", "-shortest", joined})
+                      .exitStatus,
+                  0);
+        EXPECT_EQ(tarnivo::ffmpeg_front_end::AviPictureRate(joined), rate);
+        EXPECT_EQ(tarnivo::ffmpeg_front_end::LastInput({"-i", sound, "-i", joined, "-y", "o.rm"}), joined);
+    }
+    EXPECT_EQ(tarnivo::ffmpeg_front_end::AviPictureRate(sound), "");
+    EXPECT_EQ(tarnivo::ffmpeg_front_end::AviPictureRate(Output("missing.avi")), "");
+    EXPECT_EQ(tarnivo::ffmpeg_front_end::AviPictureRate(frames), "");
 }
 
 TEST_F(FfmpegFrontEnd, PathsWithOddCharactersReachFfmpeg)

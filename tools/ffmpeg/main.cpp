@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "DialectTranslation.h"
+#include "InputFile.h"
+#include "ToolNames.h"
 
 namespace {
 
@@ -21,6 +23,17 @@ constexpr const char* kStartedMarker = "TARNIVO_FFMPEG_FRONT_END";
 
 constexpr int kCannotRunFfmpeg = 127;  // as a shell reports a command it cannot run
 
+// The facts of the input's pictures: their colours as the job's environment states them, their
+// rate as the input's own header does.
+tarnivo::media::InputFacts InputFactsOf(const std::vector<std::string>& arguments)
+{
+    tarnivo::media::InputFacts facts =
+        tarnivo::media::ColourFactsFrom([](const char* name) { return std::getenv(name); });
+    facts.frameRate =
+        tarnivo::ffmpeg_front_end::AviPictureRate(tarnivo::ffmpeg_front_end::LastInput(arguments));
+    return facts;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -29,19 +42,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tarnivo-ffmpeg: \"ffmpeg\" on PATH is this front end itself\n");
         return kCannotRunFfmpeg;
     }
+    const std::vector<std::string> given(argv + 1, argv + argc);
     const std::vector<std::string> arguments =
-        tarnivo::ffmpeg_front_end::TranslateArguments({argv + 1, argv + argc});
+        tarnivo::ffmpeg_front_end::TranslateArguments(given, InputFactsOf(given));
 
     std::vector<char*> ffmpegArgv;
-    static char programName[] = "ffmpeg";
-    ffmpegArgv.push_back(programName);
+    static std::string programName = tarnivo::media::kFfmpegProgram;
+    ffmpegArgv.push_back(programName.data());
     for (const std::string& argument : arguments) {
         ffmpegArgv.push_back(const_cast<char*>(argument.c_str()));
     }
     ffmpegArgv.push_back(nullptr);
 
     setenv(kStartedMarker, "1", 1);
-    execvp("ffmpeg", ffmpegArgv.data());
+    execvp(tarnivo::media::kFfmpegProgram, ffmpegArgv.data());
     std::fprintf(stderr, "tarnivo-ffmpeg: cannot run ffmpeg: %s\n", std::strerror(errno));
     return kCannotRunFfmpeg;
 }

@@ -5,11 +5,14 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "ToolNames.h"
+
 int main(int argc, char** argv)
 {
     (void)argc;
-    argv[0] = const_cast<char*>("sox");
-    execvp("sox", argv);
-    std::fprintf(stderr, "sox.exe: cannot start sox: %s\n", std::strerror(errno));
+    argv[0] = const_cast<char*>(tarnivo::media::kSoxProgram);
+    execvp(tarnivo::media::kSoxProgram, argv);
+    std::fprintf(stderr, "%s: cannot start %s: %s\n", tarnivo::media::kSoxToolName,
+                 tarnivo::media::kSoxProgram, std::strerror(errno));
     return 127;
 }
