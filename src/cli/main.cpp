@@ -150,6 +150,7 @@ private:
 
 struct Usage {
     QStringList files;
+    QStringList refused;  // files in the folders given whose names cannot be handed on, escaped
     StoredChoices choices;
 };
 
@@ -183,16 +184,17 @@ QString helpText()
 
 QString usageProblem(const QString& text) { return QStringLiteral("tarnivo-reverse: ") + text; }
 
-// The files to reverse: each FILE as given, a folder replaced by its files.
-// A folder that brings no file is named in *emptyFolders.
-QStringList filesToReverse(const QStringList& arguments, QStringList* emptyFolders)
+// The files to reverse: each FILE as given, a folder replaced by its files. A folder that
+// brings no file is named in *emptyFolders, a file in it whose name is not UTF-8 in *refused.
+QStringList filesToReverse(const QStringList& arguments, QStringList* emptyFolders, QStringList* refused)
 {
     QStringList files;
     for (const QString& argument : arguments) {
         if (FolderExists(argument)) {
+            const int refusedBefore = static_cast<int>(refused->size());
             const QStringList found = FilesOfFolderTree(
-                QDir::cleanPath(QDir::current().absoluteFilePath(argument)), QStringLiteral("*.*"));
-            if (found.isEmpty())
+                QDir::cleanPath(QDir::current().absoluteFilePath(argument)), QStringLiteral("*.*"), refused);
+            if (found.isEmpty() && refused->size() == refusedBefore)
                 *emptyFolders << argument;
             files << found;
         } else {
@@ -261,10 +263,14 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
     usage.choices.profileName = QString::fromStdString(ProfileNameFor(asked.toStdString()));
     const QString outputFolder = parser.isSet(out) ? parser.value(out) : usage.choices.outputFolder;
     usage.choices.outputFolder = QDir::current().absoluteFilePath(outputFolder);
+    for (const QString& notice :
+         NoticesOfChoicesUsed(usage.choices, parser.isSet(out), parser.isSet(profile)))
+        face.Complain(usageProblem(notice));
 
     *exit = kExitUsage;
     if (usage.choices.profileName.isEmpty()) {
-        face.Complain(usageProblem(QStringLiteral("unknown profile '%1' (see --list-profiles)").arg(asked)));
+        face.Complain(usageProblem(
+            QStringLiteral("unknown profile '%1' (see --list-profiles)").arg(ShownValue(asked))));
         return false;
     }
     if (!QFileInfo(usage.choices.outputFolder).isDir()) {
@@ -279,7 +285,7 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
     }
     QStringList emptyFolders;
     try {
-        usage.files = filesToReverse(parser.positionalArguments(), &emptyFolders);
+        usage.files = filesToReverse(parser.positionalArguments(), &emptyFolders, &usage.refused);
     } catch (const std::exception& error) {
         face.Complain(usageProblem(QString::fromUtf8(error.what())));
         return false;
@@ -289,7 +295,7 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
         for (const QString& folder : std::as_const(emptyFolders))
             face.Complain(usageProblem(QStringLiteral("the folder '%1' holds no files").arg(folder)));
     }
-    if (usage.files.isEmpty()) {
+    if (usage.files.isEmpty() && usage.refused.isEmpty()) {
         face.Complain(usageProblem(parser.positionalArguments().isEmpty()
                                        ? QStringLiteral("no FILE given (see --help)")
                                        : QStringLiteral("no files in the folders given")));
@@ -332,6 +338,11 @@ int main(int argc, char** argv)
     int exit = kExitSuccess;
     if (!readUsage(application, face, usage, &exit))
         return exit;
+    // A file that cannot be handed on is never passed over in silence.
+    for (const QString& name : std::as_const(usage.refused))
+        face.Complain(QStringLiteral("refused: %1: %2").arg(name, kNameNotUtf8Reason));
+    if (usage.files.isEmpty())
+        return kExitFailure;
 
     FileList files(usage.files);
     FixedChoices choices(usage.choices);
@@ -354,6 +365,7 @@ int main(int argc, char** argv)
         QCoreApplication::quit();
     });
     application.exec();
-    const bool allMade = summary.ran && !summary.cancelled && summary.FailedCount() == 0;
+    const bool allMade =
+        summary.ran && !summary.cancelled && summary.FailedCount() == 0 && usage.refused.isEmpty();
     return allMade ? kExitSuccess : kExitFailure;
 }

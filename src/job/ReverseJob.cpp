@@ -262,7 +262,10 @@ bool ReverseJob::Prepare(WorkFolderLock& lock)
         m_sink.ShowMessage(problem);
         return false;
     }
-    const QString problem = lock.Acquire(WorkFolder());
+    QString problem = lock.Acquire(WorkFolder());
+    // Only with the lock held: what a killed job left is told from the user's files.
+    if (problem.isEmpty())
+        problem = BeginJobInWorkFolder();
     if (!problem.isEmpty()) {
         m_sink.ShowMessage(problem);
         return false;

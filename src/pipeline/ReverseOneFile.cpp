@@ -6,6 +6,7 @@
 #include "MediaProbe.h"
 #include "MessageSink.h"
 #include "ProcessRunner.h"
+#include "SourceIdentity.h"
 #include "WorkFolder.h"
 #include "WorkSpace.h"
 
@@ -56,13 +57,6 @@ void moveFile(const QString& from, const QString& to)
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
         throw FileRoutineError("Cannot move " + from.toStdString() + " to " + to.toStdString() + ": " +
                                std::strerror(errno));
-}
-
-bool isFrameNumber(const QString& text)
-{
-    return !text.isEmpty() && text.size() <= 18 && std::all_of(text.begin(), text.end(), [](QChar c) {
-        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    });
 }
 
 // The reason a step's run gives the user: a full disk with the working folder, else the tool's
@@ -274,9 +268,9 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
     std::vector<Frame> frames;
     for (const QString& name : names) {
         const QString path = folder + QLatin1Char('/') + name;
-        const QString stem = FileNameOf(StripExtension(path));
-        if (isFrameNumber(stem))
-            frames.push_back({stem.toLongLong(), path});
+        // Only the names the extraction writes: a user's 7.jpg or IMG_0001.JPG is no frame.
+        if (IsExtractedFrameName(name))
+            frames.push_back({FileNameOf(StripExtension(path)).toLongLong(), path});
     }
     std::stable_sort(frames.begin(), frames.end(),
                      [](const Frame& a, const Frame& b) { return a.number > b.number; });
@@ -303,6 +297,11 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     if (!canBeCarried(S))
         return failure(QStringLiteral("the file name holds a line break, which cannot be passed to "
                                       "ffmpeg; please rename the file"));
+    // A named pipe would hold ffprobe for ever: only a regular file is read, and only while it
+    // stays the one recorded here.
+    SourceIdentity identity;
+    if (const QString notAFile = RecordSourceIdentity(S, &identity); !notAFile.isEmpty())
+        return failure(notAFile);
     const QString problem = PrepareWorkFolder();
     if (!problem.isEmpty())
         return failure(problem);
@@ -313,6 +312,8 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     KillFiles(paths.result);
 
     const SourceFacts source = ProbeSource(S, tools);
+    if (!SourceUnchanged(S, identity))
+        return failure(kSourceChangedReason);
     if (!source.readable)
         return failure(source.problem);
     if (!source.hasPicture && !source.hasSound)
@@ -328,9 +329,15 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     const QString room = CheckRoomForReversal(RoomQuestion(S, source, span), paths.work, tools);
     if (!room.isEmpty())
         return failure(room);
+    if (!SourceUnchanged(S, identity))
+        return failure(kSourceChangedReason);
     int frames = 0;
     if (source.hasPicture) {
         const ToolRun extraction = ExtractFrames(S, FQ, span, paths, report, tools);
+        if (!SourceUnchanged(S, identity)) {
+            DeleteExtractedFrames(paths.work);
+            return failure(kSourceChangedReason);
+        }
         if (extraction.status != 0) {
             // A failed or killed extraction leaves a cut frame set: nothing goes on with it.
             DeleteExtractedFrames(paths.work);
@@ -356,6 +363,8 @@ ReversalResult ReverseOneFile(const QString& S, const QString& FQ, const StepErr
     QString reason;
     if (source.hasSound)
         reason = extractAndReverseSound(S, FQ, paths, source.hasPicture ? &span : nullptr, tools);
+    if (reason.isEmpty() && !SourceUnchanged(S, identity))
+        reason = kSourceChangedReason;
     if (reason.isEmpty() && source.hasPicture)
         reason = rebuildVideo(FQ, span.frameRate, paths, report, tools);
     if (reason.isEmpty())
