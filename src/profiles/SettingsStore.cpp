@@ -6,6 +6,12 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tarnivo {
 
 namespace {
@@ -29,6 +35,26 @@ void setOptionButton(StoredChoices& choices, const QString& stored)
 void setProfileName(StoredChoices& choices, const QString& stored) { choices.profileName = stored; }
 
 constexpr int kShownCharacters = 60;
+
+// Why a file cannot be written where file names it: the folders above it are made as the store
+// makes them, and a file is tried beside it, to learn the file system's own reason.
+QString whyNotWritable(const QString& file)
+{
+    const QString folder = QFileInfo(file).absolutePath();
+    QString made;
+    for (const QString& part : folder.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        made += QLatin1Char('/') + part;
+        if (::mkdir(QFile::encodeName(made).constData(), 0700) != 0 && errno != EEXIST)
+            return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    const QByteArray probe = QFile::encodeName(file + QStringLiteral(".tarnivo-test"));
+    const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    ::close(fd);
+    ::unlink(probe.constData());
+    return QStringLiteral("the file could not be written");
+}
 
 QString storeFileName()
 {
@@ -82,11 +108,16 @@ bool IsSettingStored(const QString& key)
     return store.contains(key);
 }
 
-void WriteSetting(const QString& key, const QString& value)
+QString WriteSetting(const QString& key, const QString& value)
 {
     QSettings store(QSettings::UserScope, QLatin1String(kSettingsOrganisation));
     store.beginGroup(QLatin1String(kSettingsGroup));
     store.setValue(key, value);
+    store.sync();
+    if (store.status() == QSettings::NoError)
+        return QString();
+    return QStringLiteral("cannot save the settings in %1: %2")
+        .arg(store.fileName(), whyNotWritable(store.fileName()));
 }
 
 QString DefaultOutputFolderPath()

@@ -15,7 +15,10 @@ namespace tarnivo {
 
 // The stored text of a key, or defaultValue when the key was never written.
 QString ReadSetting(const QString& key, const QString& defaultValue = QString());
-void WriteSetting(const QString& key, const QString& value);
+// Writes and saves the value. Returns why the store could not be saved, with the file system's
+// own reason ("cannot save the settings in /home/u/.config/Quorlan.conf: Permission denied");
+// empty when it was.
+QString WriteSetting(const QString& key, const QString& value);
 // True when the key was written (its default is asked for only when not).
 bool IsSettingStored(const QString& key);
 
