@@ -280,7 +280,7 @@ bool readUsage(QCoreApplication& application, TerminalFace& face, Usage& usage, 
             (undecodable
                  ? QStringLiteral("output folder '%1': the name is not valid UTF-8; rename the folder")
                  : QStringLiteral("output folder '%1' does not exist"))
-                .arg(outputFolder)));
+                .arg(ShownValue(outputFolder))));
         return false;
     }
     QStringList emptyFolders;
