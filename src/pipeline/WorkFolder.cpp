@@ -396,9 +396,10 @@ QString BeginJobInWorkFolder()
         DeleteWorkFiles(work);
     } else if (const QStringList users = entriesUnderTarnivosNames(work); !users.isEmpty()) {
         return QStringLiteral(
-                   "The working folder %1 holds files under names that Tarnivo gives the files it "
-                   "makes there, and no Tarnivo job left them: %2. Tarnivo would write over them or "
-                   "delete them. Please move them out of %1, or set TEMP to another folder%3.")
+                   "The working folder %1 holds files under the names that Tarnivo gives the files it "
+                   "makes there, which no job that Tarnivo knows of left: %2. Tarnivo would write over "
+                   "them or delete them. Please move them out of %1 (or delete them, if a Tarnivo job "
+                   "that was killed left them), or set TEMP to another folder%3.")
             .arg(work, someNames(users), withoutTempNote());
     }
     const QByteArray text =

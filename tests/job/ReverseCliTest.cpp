@@ -1589,8 +1589,8 @@ TEST_F(ReverseCli, TheWorkingFolderHoldsNothingButTarnivosOwnFiles)
          source,
          out(),
          "The working folder " + work() +
-             " holds files under names that Tarnivo gives the files it makes there, and no Tarnivo job left "
-             "them: 000123.jpg, audio.wav, Renamed/image1.jpg and 1 more."},
+             " holds files under the names that Tarnivo gives the files it makes there, which no job that "
+             "Tarnivo knows of left: 000123.jpg, audio.wav, Renamed/image1.jpg and 1 more."},
         {"a source",
          {{"clip.avi", clipBytes}},
          work() + "/clip.avi",
