@@ -129,8 +129,11 @@ void Form1::Form_Load()
     Trap(procedure, 7, [this] { ProgressPhase = 0; });
     Trap(procedure, 8, [this] { FillProfileLists(); });
     Trap(procedure, 9, [this] {
-        const QString key = QLatin1String(kOutputFolderKey);
-        Text2->setText(IsSettingStored(key) ? ReadSetting(key) : DesktopFolder());
+        // A stored folder that cannot be used (empty, not UTF-8) falls back to the default, told once.
+        const StoredValue folder = StoredOutputFolder();
+        Text2->setText(folder.value);
+        if (!folder.notice.isEmpty())
+            ShowMessage(folder.notice);
     });
     RestoreOptions();
     Trap(procedure, 24, [this] {
@@ -277,7 +280,17 @@ void Form1::SaveOptions()
 
 // ---- The output folder ----
 
-void Form1::Text2_Change() { WriteSetting(QLatin1String(kOutputFolderKey), Text2->text()); }
+void Form1::Text2_Change() { TellSettingProblem(WriteSetting(QLatin1String(kOutputFolderKey), Text2->text())); }
+
+// Settings that cannot be saved (a configuration folder that cannot be written) are told once,
+// with the real reason, not at every keystroke.
+void Form1::TellSettingProblem(const QString& problem)
+{
+    if (problem.isEmpty() || m_settingProblemTold)
+        return;
+    m_settingProblemTold = true;
+    ShowMessage(problem);
+}
 
 void Form1::PushButton2_Click()
 {

@@ -101,6 +101,8 @@ private:
     // Adds each file, and each folder's files, as rows; a folder that gave none is named in one
     // message, so nothing is dropped without a word.
     void AddFilesAndFolders(const char* procedure, const QStringList& paths);
+    void TellRefusedNames(const QStringList& refused);
+    void TellSettingProblem(const QString& problem);
     void RemoveSelectedRow();
 
     void ShowBusyPointer();
@@ -147,6 +149,7 @@ private:
     bool m_closing = false;    // the window closes once the running job has ended
     qint16 ProgressPhase = 0;  // the bar's pulse position while a file is converted
     int m_barFile = 0;         // the row the bar was last set for
+    bool m_settingProblemTold = false;  // a setting that could not be saved is told once
     DesktopJobProgress m_desktop;
     QString m_lastAddedFrom;  // the folder files were last added from by a dialog
 };

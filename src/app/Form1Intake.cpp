@@ -75,7 +75,7 @@ void Form1::PushButton4_Click()
          [&] { answer = m_dialogs.AskText(ApplicationTitle(), kExtensionPrompt, QStringLiteral("*")); });
     if (answer.isEmpty())
         return;
-    Trap(procedure, 3, [&] { WriteSetting(QLatin1String(kExtensionKey), answer); });
+    Trap(procedure, 3, [&] { TellSettingProblem(WriteSetting(QLatin1String(kExtensionKey), answer)); });
     QString folder;
     Trap(procedure, 4, [&] {
         folder = BrowseForFolder(m_dialogs, kPickFolderTitle, StartFolder({m_lastAddedFrom, Text2->text()}));
@@ -86,13 +86,15 @@ void Form1::PushButton4_Click()
     ShowBusyPointer();
     QStringList folders{folder + QLatin1Char('/')};
     Trap(procedure, 6, [&] { GetSubFolders(folders, true); });
+    QStringList refused;
     Trap(procedure, 7, [&] {
         for (const QString& entry : std::as_const(folders)) {
-            for (const QString& path : FilesOfFolderEntry(entry, QStringLiteral("*.") + answer))
+            for (const QString& path : FilesOfFolderEntry(entry, QStringLiteral("*.") + answer, &refused))
                 m_list->AddRow(path);
         }
     });
     ShowDefaultPointer();
+    TellRefusedNames(refused);
 }
 
 void Form1::ListView1_OLEDragDrop(const QStringList& items)
@@ -103,15 +105,28 @@ void Form1::ListView1_OLEDragDrop(const QStringList& items)
 void Form1::AddFilesAndFolders(const char* procedure, const QStringList& paths)
 {
     QStringList emptyFolders;
+    QStringList refused;
     int line = 0;
     for (const QString& path : paths) {
         Trap(procedure, ++line, [&] {
-            if (m_list->AddFileOrFolder(path) == 0)
+            const qsizetype refusedBefore = refused.size();
+            if (m_list->AddFileOrFolder(path, &refused) == 0 && refused.size() == refusedBefore)
                 emptyFolders << QStringLiteral("The folder '%1' holds no files.").arg(path);
         });
     }
     if (!emptyFolders.isEmpty())
         ShowMessage(emptyFolders.join(QLatin1Char('\n')));
+    TellRefusedNames(refused);
+}
+
+// Files a folder holds under names that are not UTF-8 cannot be handed to the tools: they are
+// named (escaped), never dropped without a word.
+void Form1::TellRefusedNames(const QStringList& refused)
+{
+    if (refused.isEmpty())
+        return;
+    ShowMessage(QStringLiteral("These files were not added: %1.\n%2")
+                    .arg(kNameNotUtf8Reason, refused.join(QLatin1Char('\n'))));
 }
 
 void Form1::PushButton6_Click()

@@ -20,18 +20,18 @@ void JobList::AddRow(const QString& path)
     row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
 }
 
-int JobList::AddFolderTree(const QString& folder, const QString& pattern)
+int JobList::AddFolderTree(const QString& folder, const QString& pattern, QStringList* refused)
 {
-    const QStringList files = FilesOfFolderTree(folder, pattern);
+    const QStringList files = FilesOfFolderTree(folder, pattern, refused);
     for (const QString& path : files)
         AddRow(path);
     return static_cast<int>(files.size());
 }
 
-int JobList::AddFileOrFolder(const QString& path)
+int JobList::AddFileOrFolder(const QString& path, QStringList* refused)
 {
     if (FolderExists(path))
-        return AddFolderTree(path, QStringLiteral("*.*"));
+        return AddFolderTree(path, QStringLiteral("*.*"), refused);
     AddRow(path);
     return 1;
 }

@@ -19,10 +19,10 @@ public:
     void AddRow(const QString& path);
     // The files of a folder and of all its subfolders whose names match the pattern; returns
     // how many rows were added.
-    int AddFolderTree(const QString& folder, const QString& pattern);
+    int AddFolderTree(const QString& folder, const QString& pattern, QStringList* refused = nullptr);
     // A folder with all its files and those of its subfolders, else the path as a row; returns
     // how many rows were added (none for a folder without files).
-    int AddFileOrFolder(const QString& path);
+    int AddFileOrFolder(const QString& path, QStringList* refused = nullptr);
     void RemoveSelectedRow();
     void Clear();
 

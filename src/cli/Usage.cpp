@@ -79,16 +79,17 @@ QString parseProblem(const QCommandLineParser& parser)
     return text + QStringLiteral(" (see --help)");
 }
 
-// The files to reverse: each FILE as given, a folder replaced by its files.
-// A folder that brings no file is named in *emptyFolders.
-QStringList filesToReverse(const QStringList& arguments, QStringList* emptyFolders)
+// The files to reverse: each FILE as given, a folder replaced by its files. A folder that
+// brings no file is named in *emptyFolders, a file in it whose name is not UTF-8 in *refused.
+QStringList filesToReverse(const QStringList& arguments, QStringList* emptyFolders, QStringList* refused)
 {
     QStringList files;
     for (const QString& argument : arguments) {
         if (FolderExists(argument)) {
+            const qsizetype refusedBefore = refused->size();
             const QStringList found = FilesOfFolderTree(
-                QDir::cleanPath(QDir::current().absoluteFilePath(argument)), QStringLiteral("*.*"));
-            if (found.isEmpty())
+                QDir::cleanPath(QDir::current().absoluteFilePath(argument)), QStringLiteral("*.*"), refused);
+            if (found.isEmpty() && refused->size() == refusedBefore)
                 *emptyFolders << argument;
             files << found;
         } else {
@@ -139,8 +140,8 @@ QString outputFolderProblem(const QString& asked, const QString& absolute)
     // Bytes that are not UTF-8 come in as U+FFFD: the folder may well exist under its real name.
     if (asked.contains(QChar(QChar::ReplacementCharacter)))
         return QStringLiteral("output folder '%1': the name is not valid UTF-8; rename the folder")
-            .arg(asked);
-    return QStringLiteral("output folder '%1' does not exist").arg(asked);
+            .arg(ShownValue(asked));
+    return QStringLiteral("output folder '%1' does not exist").arg(ShownValue(asked));
 }
 
 }  // namespace
@@ -186,9 +187,11 @@ int ReadUsage(const QStringList& arguments, Usage& usage)
     usage.choices.profileName = QString::fromStdString(ProfileNameFor(asked.toStdString()));
     const QString outputFolder = parser.isSet(out) ? parser.value(out) : usage.choices.outputFolder;
     usage.choices.outputFolder = QDir::current().absoluteFilePath(outputFolder);
+    for (const QString& notice : NoticesOfChoicesUsed(usage.choices, parser.isSet(out), parser.isSet(profile)))
+        printLine(stderr, QStringLiteral("tarnivo-reverse: ") + notice);
 
     if (usage.choices.profileName.isEmpty())
-        return refuse(QStringLiteral("unknown profile '%1' (see --list-profiles)").arg(asked));
+        return refuse(QStringLiteral("unknown profile '%1' (see --list-profiles)").arg(ShownValue(asked)));
     if (QString problem = customContainerProblem(usage.choices); !problem.isEmpty()) {
         // "... Choose the extension .mp4, .mov, or another codec." said where to choose them.
         if (problem.endsWith(QLatin1Char('.')))
@@ -201,11 +204,11 @@ int ReadUsage(const QStringList& arguments, Usage& usage)
         return refuse(problem);
     QStringList emptyFolders;
     try {
-        usage.files = filesToReverse(parser.positionalArguments(), &emptyFolders);
+        usage.files = filesToReverse(parser.positionalArguments(), &emptyFolders, &usage.refused);
     } catch (const std::exception& error) {
         return refuse(QString::fromUtf8(error.what()));
     }
-    if (usage.files.isEmpty())
+    if (usage.files.isEmpty() && usage.refused.isEmpty())
         return refuse(parser.positionalArguments().isEmpty()
                           ? QStringLiteral("no FILE given (see --help)")
                           : QStringLiteral("no files in the folders given"));

@@ -21,6 +21,7 @@ constexpr int kRunTheJob = -1;
 
 struct Usage {
     QStringList files;      // each FILE as given, a folder replaced by its files
+    QStringList refused;    // files in the folders given whose names cannot be handed on, escaped
     StoredChoices choices;  // the window's stored choices, --profile and --out applied
     bool quiet = false;     // print only problems and failed files
 };

@@ -5,6 +5,7 @@
 // Exit status: 0 when every file gave its output, 1 when any failed or the job was cancelled
 // (SIGINT, SIGTERM) or could not start, 2 for bad usage.
 #include "AVC.h"
+#include "FileIntake.h"
 #include "JobProgress.h"
 #include "MessageSink.h"
 #include "ReverseJob.h"
@@ -182,6 +183,11 @@ int main(int argc, char** argv)
         return status;
     TerminalFace face;
     face.quiet = usage.quiet;
+    // A file that cannot be handed on is never passed over in silence.
+    for (const QString& name : std::as_const(usage.refused))
+        face.Complain(QStringLiteral("refused: %1: %2").arg(name, kNameNotUtf8Reason));
+    if (usage.files.isEmpty())
+        return kExitFailure;
 
     FileList files(usage.files);
     FixedChoices choices(usage.choices);
@@ -199,8 +205,9 @@ int main(int argc, char** argv)
     OnStopSignals(&job, [&job] { job.Cancel(); });
 
     int status = kExitFailure;
-    QObject::connect(&job, &ReverseJob::Finished, [&status](const JobSummary& summary) {
-        const bool allMade = summary.ran && !summary.cancelled && summary.FailedCount() == 0;
+    QObject::connect(&job, &ReverseJob::Finished, [&status, &usage](const JobSummary& summary) {
+        const bool allMade =
+            summary.ran && !summary.cancelled && summary.FailedCount() == 0 && usage.refused.isEmpty();
         status = summary.choicesRefused ? kExitUsage : allMade ? kExitSuccess : kExitFailure;
         QCoreApplication::quit();
     });

@@ -1,5 +1,6 @@
 #include "JobStart.h"
 
+#include "FileIntake.h"
 #include "ToolNames.h"
 #include "CommandLine.h"
 #include "ProcessRunner.h"
@@ -13,8 +14,6 @@
 namespace tarnivo {
 
 namespace {
-
-const QString kNotUtf8Reason = QStringLiteral("the name is not valid UTF-8; rename the file");
 
 // The same check as OutputFolderInWorkFolder for one file, told as the reason it fails (the row
 // or the output folder may change while a job runs).
@@ -106,7 +105,7 @@ QString DeploymentProblem(const QString& work, const QString& firstError)
 QString RowProblem(const QString& source, const QString& outputFolder)
 {
     if (LostUndecodableBytes(source))
-        return kNotUtf8Reason;
+        return kNameNotUtf8Reason;
     if (!CanBeCarriedOnCommandLine(source.toStdString()))
         return QStringLiteral("the file name holds a line break, which cannot be passed to ffmpeg; "
                               "please rename the file");

@@ -204,7 +204,11 @@ bool ReverseJob::Prepare()
     QString problem = PrepareWorkFolder();
     if (problem.isEmpty())
         problem = m_lock.Acquire(WorkFolder());
+    // Only with the lock held: what a killed job left is told from the user's files.
+    if (problem.isEmpty())
+        problem = BeginJobInWorkFolder();
     if (!problem.isEmpty()) {
+        m_lock.Release();
         m_output.Close();
         RefuseStart(problem, false);
         return false;

@@ -1,9 +1,12 @@
 #include "StopSignals.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarnivo {
@@ -19,6 +22,26 @@ void onStopSignal(int)
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
 }
 
+constexpr int kOutputWatchMs = 500;
+
+// A pipe or socket on standard output whose reader is gone is seen within half a second, not
+// only at the next line written there, which may be a whole reversal away.
+void watchStandardOutput(QObject* context, const std::function<void()>& action)
+{
+    struct stat output {};
+    if (::fstat(STDOUT_FILENO, &output) != 0 || !(S_ISFIFO(output.st_mode) || S_ISSOCK(output.st_mode)))
+        return;
+    auto* watch = new QTimer(context);
+    QObject::connect(watch, &QTimer::timeout, context, [watch, action] {
+        pollfd output{STDOUT_FILENO, 0, 0};
+        if (::poll(&output, 1, 0) == 1 && (output.revents & (POLLERR | POLLHUP))) {
+            watch->stop();
+            action();
+        }
+    });
+    watch->start(kOutputWatchMs);
+}
+
 }  // namespace
 
 void OnStopSignals(QObject* context, std::function<void()> action)
@@ -26,7 +49,7 @@ void OnStopSignals(QObject* context, std::function<void()> action)
     if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [action = std::move(action)] {
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [action] {
         char bytes[16];
         while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
         }
@@ -36,8 +59,10 @@ void OnStopSignals(QObject* context, std::function<void()> action)
     handler.sa_handler = onStopSignal;
     sigemptyset(&handler.sa_mask);
     handler.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &handler, nullptr);
-    ::sigaction(SIGTERM, &handler, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        ::sigaction(signal, &handler, nullptr);
+    ::signal(SIGXFSZ, SIG_IGN);
+    watchStandardOutput(context, action);
 }
 
 }  // namespace tarnivo

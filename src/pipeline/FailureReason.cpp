@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 
 namespace tarnivo {
 
@@ -66,6 +67,8 @@ template <size_t N> bool anyLineHolds(const QStringList& lines, const char* cons
     return false;
 }
 
+const char* const kFileTooLarge[] = {"File too large"};
+
 bool endedBySignal(int exitStatus) { return exitStatus > 128 && exitStatus < 128 + 65; }
 
 }  // namespace
@@ -90,9 +93,30 @@ bool SaysDiskFull(const QStringList& errorLines) { return anyLineHolds(errorLine
 
 bool SaysEncoderRefused(const QStringList& errorLines) { return anyLineHolds(errorLines, kEncoderRefusals); }
 
+qint64 FileSizeLimitBytes()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return -1;
+    return static_cast<qint64>(limit.rlim_cur);
+}
+
+QString FileSizeLimitReason()
+{
+    return QStringLiteral(
+               "the file-size limit of this session is too small (files may not grow beyond %1 KB, "
+               "ulimit -f)")
+        .arg(FileSizeLimitBytes() / 1024);
+}
+
 QString ToolFailureReason(const QString& tool, int exitStatus, const QStringList& errorLines,
                           const QString& fallback, const WritePlace& place)
 {
+    // A write past the limit ends a tool by SIGXFSZ, or fails with "File too large" where the
+    // tool ignores that signal (the same words come from a file system's own limit, FAT's 4 GB).
+    if (FileSizeLimitBytes() >= 0 && (exitStatus == 128 + SIGXFSZ || anyLineHolds(errorLines, kFileTooLarge)))
+        return FileSizeLimitReason() +
+               QStringLiteral(" for a file in the %1 %2").arg(place.role, place.folder);
     if (SaysDiskFull(errorLines))
         return QStringLiteral("No space left on device in the %1 %2").arg(place.role, place.folder);
     const QString line = TellingLine(errorLines);

@@ -28,7 +28,14 @@ struct WritePlace {
     QString folder;  // its path
 };
 
-// Why a tool's run failed: a full disk as "No space left on device in the <role> <folder>",
+// The session's limit on the size of a file (ulimit -f, RLIMIT_FSIZE), in bytes; -1 when there
+// is none.
+qint64 FileSizeLimitBytes();
+// "the file-size limit of this session is too small (files may not grow beyond N KB, ulimit -f)"
+QString FileSizeLimitReason();
+
+// Why a tool's run failed: a file-size limit of the session that stopped a write as such, a full
+// disk as "No space left on device in the <role> <folder>",
 // else the telling line, else a tool ended by a signal as such, else fallback with the status.
 QString ToolFailureReason(const QString& tool, int exitStatus, const QStringList& errorLines,
                           const QString& fallback, const WritePlace& place);

@@ -110,20 +110,6 @@ QStringList ProbeArguments(const QString& source)
             kFileProtocol + source};
 }
 
-QString NotARegularFileProblem(const QString& path)
-{
-    struct stat entry {};
-    if (::stat(QFile::encodeName(path).constData(), &entry) != 0)
-        return QStringLiteral("it cannot be found (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
-    if (S_ISDIR(entry.st_mode))
-        return QStringLiteral("it is a folder, not a film");
-    if (S_ISFIFO(entry.st_mode) || S_ISSOCK(entry.st_mode))
-        return QStringLiteral("it is a pipe or a socket, not a film file: copy the film into a file first");
-    if (!S_ISREG(entry.st_mode))
-        return QStringLiteral("it is a device, not a film file: copy the film into a file first");
-    return QString();
-}
-
 SourceFacts ParseProbe(const QString& source, int exitStatus, const QByteArray& output,
                        const QStringList& errorLines)
 {

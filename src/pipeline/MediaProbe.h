@@ -2,6 +2,7 @@
 #pragma once
 
 #include "MediaRates.h"
+#include "SourceIdentity.h"
 
 #include <QByteArray>
 #include <QString>
@@ -51,6 +52,8 @@ struct SourceFacts {
     QString pixelFormat;     // ffprobe's pix_fmt of the picture ("yuv420p", "rgb24")
     PictureColours colours;  // as the picture stream states them
     double sampleRate = 0;   // of the sound; 0 when not stated
+    // The file the facts were read from, recorded before ffprobe read it (size -1: not recorded).
+    SourceIdentity identity;
 };
 
 // The ffprobe arguments that read a source's streams (the first picture stream and the first
@@ -59,11 +62,6 @@ struct SourceFacts {
 QStringList ProbeArguments(const QString& source);
 SourceFacts ParseProbe(const QString& source, int exitStatus, const QByteArray& output,
                        const QStringList& errorLines);
-
-// Why a path cannot be a source at all, told before any tool reads it: it is missing, a
-// folder, or no regular file (a pipe, a device, a socket, which a tool could wait on for
-// ever). Empty for a regular file (links followed).
-QString NotARegularFileProblem(const QString& path);
 
 // The packets of the first stream of a kind ("v" for the picture, "a" for the sound) as ffprobe
 // lists them, the container read and nothing decoded, in the file's own time stamps.

@@ -3,30 +3,11 @@
 #include "ToolNames.h"
 #include "ToolRun.h"
 
-#include <QFile>
 #include <QTimer>
 
-#include <sys/stat.h>
 
 namespace tarnivo {
 
-namespace {
-
-// What tells a file apart from the same path holding other bytes: its size and its
-// modification time. Empty when the path names no file.
-QString identityOf(const QString& path)
-{
-    struct stat entry {};
-    if (::stat(QFile::encodeName(path).constData(), &entry) != 0)
-        return QString();
-    return QStringLiteral("%1:%2:%3.%4")
-        .arg(entry.st_ino)
-        .arg(entry.st_size)
-        .arg(entry.st_mtim.tv_sec)
-        .arg(entry.st_mtim.tv_nsec);
-}
-
-}  // namespace
 
 ProbeClient::ProbeClient(QObject* parent) : QObject(parent) { qRegisterMetaType<SourceFacts>(); }
 
@@ -52,9 +33,9 @@ void ProbeClient::Request(const QString& path)
 const SourceFacts* ProbeClient::Facts(const QString& path) const
 {
     const auto found = m_known.constFind(path);
-    if (found == m_known.cend() || found->identity != identityOf(path))
+    if (found == m_known.cend() || !SourceUnchanged(path, found->identity))
         return nullptr;
-    return &found->facts;
+    return &found.value();
 }
 
 void ProbeClient::KeepOnly(const QSet<QString>& paths)
@@ -75,8 +56,9 @@ void ProbeClient::StartWaiting()
 {
     while (m_running.size() < kReadingsAtOnce && !m_waiting.isEmpty()) {
         const QString path = m_waiting.takeFirst();
-        const QString problem = NotARegularFileProblem(path);
-        if (!problem.isEmpty()) {
+        // A named pipe would hold ffprobe for ever: only a regular file is read.
+        SourceIdentity identity;
+        if (const QString problem = RecordSourceIdentity(path, &identity); !problem.isEmpty()) {
             SourceFacts facts;
             facts.problem = problem;
             QTimer::singleShot(0, this, [this, path, facts] { Finish(path, facts); });
@@ -84,12 +66,14 @@ void ProbeClient::StartWaiting()
         }
         auto* run = new ToolRun(this);
         m_running.insert(path, run);
-        connect(run, &ToolRun::Finished, this, [this, path, run](const ToolOutcome& outcome) {
+        connect(run, &ToolRun::Finished, this, [this, path, run, identity](const ToolOutcome& outcome) {
             if (m_running.value(path) != run)
                 return;
             m_running.remove(path);
             run->deleteLater();
-            Finish(path, ParseProbe(path, outcome.status, outcome.output, outcome.errorLines));
+            SourceFacts facts = ParseProbe(path, outcome.status, outcome.output, outcome.errorLines);
+            facts.identity = identity;
+            Finish(path, facts);
         });
         QTimer::singleShot(kToolDeadlineMs, run, [run] { run->Stop(); });
         run->Start(m_tools, QLatin1String(media::kFfprobeProgram), ProbeArguments(path));
@@ -98,7 +82,7 @@ void ProbeClient::StartWaiting()
 
 void ProbeClient::Finish(const QString& path, const SourceFacts& facts)
 {
-    m_known.insert(path, {identityOf(path), facts});
+    m_known.insert(path, facts);
     StartWaiting();
     emit Probed(path, facts);
 }

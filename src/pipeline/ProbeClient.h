@@ -45,16 +45,11 @@ signals:
     void Probed(const QString& path, const tarnivo::SourceFacts& facts);
 
 private:
-    struct Known {
-        QString identity;  // size and modification time when read
-        SourceFacts facts;
-    };
-
     void StartWaiting();
     void Finish(const QString& path, const SourceFacts& facts);
 
     RunningTools m_tools;
-    QHash<QString, Known> m_known;
+    QHash<QString, SourceFacts> m_known;  // with the identity of the file they were read from
     QStringList m_waiting;
     QHash<QString, ToolRun*> m_running;
 };

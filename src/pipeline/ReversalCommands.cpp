@@ -21,12 +21,6 @@ QString quotedForBatch(const QString& path)
 
 QString forBatch(const QString& text) { return QString::fromStdString(EscapePercent(text.toStdString())); }
 QString seconds(double value) { return QString::number(value, 'f', 6); }
-bool isFrameNumber(const QString& text)
-{
-    return !text.isEmpty() && text.size() <= 18 && std::all_of(text.begin(), text.end(), [](QChar c) {
-        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    });
-}
 }  // namespace
 
 double SpanStart(const QString& frameRate, double pictureStart)
@@ -122,9 +116,9 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
     std::vector<Frame> frames;
     for (const QString& name : names) {
         const QString path = folder + QLatin1Char('/') + name;
-        const QString stem = FileNameOf(StripExtension(path));
-        if (isFrameNumber(stem))
-            frames.push_back({stem.toLongLong(), path});
+        // Only the names the extraction writes: a user's 7.jpg or IMG_0001.JPG is no frame.
+        if (IsExtractedFrameName(name))
+            frames.push_back({FileNameOf(StripExtension(path)).toLongLong(), path});
     }
     std::stable_sort(frames.begin(), frames.end(),
                      [](const Frame& a, const Frame& b) { return a.number > b.number; });

@@ -6,6 +6,7 @@
 #include "FileRoutines.h"
 #include "MessageSink.h"
 #include "ProcessRunner.h"
+#include "SourceIdentity.h"
 #include "WorkFolder.h"
 #include "WorkSpace.h"
 
@@ -73,6 +74,13 @@ void ReverseOneFile::Start(const QString& S, const SourceFacts& facts, const QSt
         KillFiles(m_paths.result);
         if (!m_facts.readable)
             return Fail(m_facts.problem);
+        // The facts were read from the film as it was then: it must be the same one still.
+        if (m_facts.identity.size < 0) {
+            if (const QString notAFile = RecordSourceIdentity(m_source, &m_facts.identity); !notAFile.isEmpty())
+                return Fail(notAFile);
+        }
+        if (!SourceUnchanged(m_source, m_facts.identity))
+            return Fail(kSourceChangedReason);
         if (!m_facts.hasPicture && !m_facts.hasSound)
             return Fail(
                 QStringLiteral("the file holds neither a picture nor a sound that could be reversed."));
@@ -126,6 +134,8 @@ void ReverseOneFile::CheckRoom()
             return Fail(kStoppedReason);
         if (!problem.isEmpty())
             return Fail(problem);
+        if (!SourceUnchanged(m_source, m_facts.identity))
+            return Fail(kSourceChangedReason);
         if (m_facts.hasPicture)
             ExtractFrames();
         else
@@ -142,11 +152,14 @@ void ReverseOneFile::ExtractFrames()
     ToolRun* run = NewRun(ReversalStep::Frames);
     connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
         KillFiles(m_paths.extractBatch);
-        if (m_stopped || !outcome.Succeeded()) {
+        const bool changed = !SourceUnchanged(m_source, m_facts.identity);
+        if (m_stopped || changed || !outcome.Succeeded()) {
             // A failed or killed extraction leaves a cut frame set: nothing goes on with it.
             DeleteExtractedFrames(m_paths.work);
             if (m_stopped)
                 return Fail(kStoppedReason);
+            if (changed)
+                return Fail(kSourceChangedReason);
             if (SaysEncoderRefused(outcome.errorLines) && isVeryLarge(m_facts))
                 return Fail(QStringLiteral("the picture is %1x%2, larger than ffmpeg's JPEG encoder takes "
                                            "for the frames; scale the film down first (to 3840x2160 or less)")
@@ -213,12 +226,13 @@ void ReverseOneFile::ExtractSound()
     KillFiles(m_paths.reversed);
     ToolRun* run = NewRun(ReversalStep::Sound);
     connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
-        if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.audio)) {
+        const bool changed = !SourceUnchanged(m_source, m_facts.identity);
+        if (m_stopped || changed || !outcome.Succeeded() || !IsFile(m_paths.audio)) {
             // A tool that fails part-way can leave a cut-off file behind.
             KillFiles(m_paths.audio);
-            return Fail(m_stopped
-                            ? kStoppedReason
-                            : StepReason(QStringLiteral("ffmpeg"), outcome,
+            return Fail(m_stopped  ? kStoppedReason
+                        : changed ? kSourceChangedReason
+                                  : StepReason(QStringLiteral("ffmpeg"), outcome,
                                          QStringLiteral("ffmpeg could not read the sound of this file.")));
         }
         ReverseSound();

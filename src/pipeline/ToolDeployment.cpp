@@ -1,5 +1,6 @@
 #include "ToolDeployment.h"
 
+#include "FailureReason.h"
 #include "FileRoutines.h"
 #include "MessageSink.h"
 #include "ProcessRunner.h"
@@ -22,8 +23,11 @@ namespace {
 
 [[noreturn]] void fail(const QString& what)
 {
-    throw FileRoutineError(
-        QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno))).toStdString());
+    // Past the session's file-size limit a write fails with EFBIG (SIGXFSZ is ignored).
+    const QString reason = errno == EFBIG && FileSizeLimitBytes() >= 0
+                               ? FileSizeLimitReason()
+                               : QString::fromLocal8Bit(std::strerror(errno));
+    throw FileRoutineError(QStringLiteral("%1: %2").arg(what, reason).toStdString());
 }
 
 // Whether path is a plain file holding exactly bytes.

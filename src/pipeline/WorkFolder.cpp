@@ -1,5 +1,6 @@
 #include "WorkFolder.h"
 
+#include "FailureReason.h"
 #include "FileRoutines.h"
 #include "ToolDeployment.h"
 
@@ -77,19 +78,6 @@ QString checkTempProtectsWorkFolder(const QString& temp)
         .arg(temp);
 }
 
-// The names of the files that only Tarnivo puts into W: finding one tells that a folder
-// without the marker is the working folder of an earlier version, left by a job that was
-// killed. Sound files, intermediates and frames could as well be the user's own.
-bool isTarnivoOnlyName(const QString& name)
-{
-    for (const char* tool : kDeployedToolNames) {
-        if (name == QLatin1String(tool))
-            return true;
-    }
-    return name == QLatin1String("avi2jpg.bat") || name == QLatin1String("jpg2avi.bat") ||
-           name == QLatin1String("jpg2avi.tmp");
-}
-
 bool allDigits(QStringView text)
 {
     return !text.isEmpty() &&
@@ -104,81 +92,147 @@ QFileInfoList entriesOf(const QString& folder)
                                       QDir::Name);
 }
 
-// What W holds (and R in it), named relative to W: the files with the names Tarnivo gives its
-// files there, and everything else.
-struct WorkFolderEntries {
-    QStringList tarnivoNames;
-    QStringList others;
-    bool tarnivoOnlyName = false;  // one of the names only Tarnivo gives a file
-};
-
-WorkFolderEntries entriesOfWorkFolder(const QString& work)
+// One of Tarnivo's tools, byte for byte as this build carries it: a file that no one else made.
+bool isProvablyTarnivos(const QFileInfo& entry)
 {
-    WorkFolderEntries found;
+    const QString name = entry.fileName();
+    const int resource = name == QLatin1String("ffmpeg.exe") ? kFfmpeg64Resource
+                         : name == QLatin1String("sox.exe")  ? kSoxResource
+                                                             : 0;
+    if (resource == 0 || !isRegularFile(entry))
+        return false;
+    QFile carried(ResourceProgramPath(resource));
+    QFile there(entry.filePath());
+    return carried.size() == there.size() && carried.open(QIODevice::ReadOnly) &&
+           there.open(QIODevice::ReadOnly) && carried.readAll() == there.readAll();
+}
+
+// What W holds (and R in it) that is not provably Tarnivo's, named relative to W; R itself
+// counts as Tarnivo's when it is a folder.
+QStringList unprovenEntries(const QString& work)
+{
+    QStringList unproven;
     for (const QFileInfo& entry : entriesOf(work)) {
-        const QString name = entry.fileName();
-        if (name == QLatin1String("Renamed") && entry.isDir() && !entry.isSymLink()) {
-            for (const QFileInfo& frame : entriesOf(entry.filePath())) {
-                const bool isFrame = isRegularFile(frame) && IsRenumberedFrameName(frame.fileName());
-                (isFrame ? found.tarnivoNames : found.others) << name + QLatin1Char('/') + frame.fileName();
-            }
-        } else if (isRegularFile(entry) && IsWorkFileName(name)) {
-            found.tarnivoNames << name;
-            found.tarnivoOnlyName = found.tarnivoOnlyName || isTarnivoOnlyName(name);
-        } else {
-            found.others << name;
+        if (entry.fileName() == QLatin1String("Renamed") && entry.isDir() && !entry.isSymLink()) {
+            for (const QFileInfo& inside : entriesOf(entry.filePath()))
+                unproven << QStringLiteral("Renamed/") + inside.fileName();
+        } else if (!isProvablyTarnivos(entry)) {
+            unproven << entry.fileName();
         }
     }
+    return unproven;
+}
+
+// The files under Tarnivo's names in W and R that are not provably Tarnivo's.
+QStringList entriesUnderTarnivosNames(const QString& work)
+{
+    QStringList found;
+    for (const QFileInfo& entry : entriesOf(work)) {
+        const QString name = entry.fileName();
+        if (name != kWorkFolderMarkerName && IsWorkFileName(name) && !isProvablyTarnivos(entry))
+            found << name;
+    }
+    for (const QFileInfo& entry : entriesOf(work + QStringLiteral("/Renamed"))) {
+        if (IsRenumberedFrameName(entry.fileName()))
+            found << QStringLiteral("Renamed/") + entry.fileName();
+    }
     return found;
+}
+
+// Writes a new file of W that only this job makes; false with errno set when it cannot.
+bool writeOwnFile(const QString& path, const QByteArray& text, int flags)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | flags, 0600);
+    if (fd < 0)
+        return false;
+    const ssize_t written = ::write(fd, text.constData(), static_cast<size_t>(text.size()));
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return written == text.size();
 }
 
 // Names W as Tarnivo's own. Nothing depends on the write succeeding: a W where nothing can be
 // written fails at the tools' deployment, with its reason.
 void writeMarker(const QString& work)
 {
-    const QByteArray text =
-        "This folder is Tarnivo's working folder. Tarnivo writes its tools, the frames of the films it\r\n"
-        "reverses and their sound here, and deletes them after every job. Keep no files of your own "
-        "here.\r\n";
-    const int fd = ::open(QFile::encodeName(work + QLatin1Char('/') + kWorkFolderMarkerName).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return;
-    const ssize_t written = ::write(fd, text.constData(), static_cast<size_t>(text.size()));
-    (void)written;
-    ::close(fd);
+    writeOwnFile(
+        work + QLatin1Char('/') + kWorkFolderMarkerName,
+        "This folder is Tarnivo's working folder. Tarnivo writes its tools, the frames of the films "
+        "it\r\nreverses and their sound here, and deletes them after every job. Keep no files of your "
+        "own here.\r\n",
+        O_EXCL);
+}
+
+// The names of files, the first few of them, for a message.
+QString someNames(QStringList names)
+{
+    SortByName(names);
+    constexpr int kNamesShown = 3;
+    QString shown = QStringList(names.mid(0, kNamesShown)).join(QStringLiteral(", "));
+    if (names.size() > kNamesShown)
+        shown += QStringLiteral(" and %1 more").arg(names.size() - kNamesShown);
+    return shown;
+}
+
+QString withoutTempNote()
+{
+    return usingPrivateRoot() ? QString()
+                              : QStringLiteral(" (without TEMP, Tarnivo works in %1)")
+                                    .arg(cacheFolder() + QStringLiteral("/tarnivo/temp"));
 }
 
 // The job deletes what it makes in W, so it works only in a W of its own: one that bears the
-// marker, or one that holds nothing that Tarnivo would not have left there, which then gets
-// the marker. A folder with files of anyone else's is refused, and nothing is made in it.
+// marker, or one that holds nothing that is not provably Tarnivo's (its tools as this build
+// carries them), which then gets the marker. A folder with anything else is refused, and
+// nothing is made in it: a photo called 000001.jpg is as likely as a frame a killed job left.
 QString claimWorkFolder(const QString& work)
 {
     if (isRegularFile(QFileInfo(work + QLatin1Char('/') + kWorkFolderMarkerName)))
         return QString();
-    const WorkFolderEntries entries = entriesOfWorkFolder(work);
-    // Frames, sound and videos alone, without a tool or batch file of Tarnivo's beside them,
-    // may be anyone's: 000001.jpg is a common name for a photo.
-    if (entries.others.isEmpty() && (entries.tarnivoNames.isEmpty() || entries.tarnivoOnlyName)) {
+    const QStringList unproven = unprovenEntries(work);
+    if (unproven.isEmpty()) {
         writeMarker(work);
         return QString();
     }
-    // In a folder that is not Tarnivo's, none of the files is known to be Tarnivo's.
-    QStringList foreign = entries.others + entries.tarnivoNames;
-    SortByName(foreign);
-    constexpr int kNamesShown = 3;
-    QString names = QStringList(foreign.mid(0, kNamesShown)).join(QStringLiteral(", "));
-    if (foreign.size() > kNamesShown)
-        names += QStringLiteral(" and %1 more").arg(foreign.size() - kNamesShown);
-    const QString withoutTemp = usingPrivateRoot()
-                                    ? QString()
-                                    : QStringLiteral(" (without TEMP, Tarnivo works in %1)")
-                                          .arg(cacheFolder() + QStringLiteral("/tarnivo/temp"));
     return QStringLiteral("The working folder %1 holds files that are not known to be Tarnivo's: %2. "
                           "Tarnivo deletes the files it makes in its working folder after every job, "
-                          "so it works only in a folder of its own. Please set TEMP to another folder%3, "
-                          "or move those files out of %1.")
-        .arg(work, names, withoutTemp);
+                          "so it works only in a folder of its own. Please empty %1, or set TEMP to another "
+                          "folder%3.")
+        .arg(work, someNames(unproven), withoutTempNote());
+}
+
+// A finite file-size limit (ulimit -f) smaller than a tool leaves the job nothing to run.
+QString fileSizeLimitProblem()
+{
+    const qint64 limit = FileSizeLimitBytes();
+    if (limit < 0)
+        return QString();
+    const qint64 largestTool = std::max(QFileInfo(ResourceProgramPath(kFfmpeg64Resource)).size(),
+                                        QFileInfo(ResourceProgramPath(kSoxResource)).size());
+    if (limit >= largestTool)
+        return QString();
+    return QStringLiteral(
+               "Tarnivo cannot work here: the file-size limit of this session is too small. "
+               "Files may not grow beyond %1 KB (ulimit -f), and Tarnivo's tools alone take %2 KB "
+               "in its working folder, a film's frames and results far more. Please raise the limit "
+               "(ulimit -f unlimited) and start again.")
+        .arg(limit / 1024)
+        .arg((largestTool + 1023) / 1024);
+}
+
+// The folders above the private working folder, made when missing: a failure is told with its
+// own reason, not as the missing folder it leaves.
+QString makePrivateRoot(const QString& root)
+{
+    for (const QString& folder : {cacheFolder(), root}) {
+        if (!makeFolderIfMissing(folder))
+            return QStringLiteral("The folder %1 cannot be created: %2. Tarnivo works there when TEMP is "
+                                  "not set; please set TEMP to a folder of your own.")
+                .arg(folder, QString::fromLocal8Bit(strerror(errno)));
+    }
+    return QString();
 }
 
 void deleteFilesNamed(const QString& folder, bool (*isNamed)(const QString&))
@@ -187,13 +241,6 @@ void deleteFilesNamed(const QString& folder, bool (*isNamed)(const QString&))
         if (isNamed(name))
             KillFiles(folder + QLatin1Char('/') + name);
     }
-}
-
-bool isExtractedFrameName(const QString& name)
-{
-    constexpr int kLeastDigits = 6;  // the extraction writes %06d.jpg
-    return name.endsWith(QLatin1String(".jpg")) && name.size() - 4 >= kLeastDigits &&
-           allDigits(QStringView(name).chopped(4));
 }
 
 bool isWorkFileButMarker(const QString& name)
@@ -216,10 +263,28 @@ QString canonicalOrInFolder(const QString& path)
 
 bool IsWorkFileName(const QString& name)
 {
-    static const QStringList kStepFiles{QStringLiteral("audio.wav"), QStringLiteral("reversed.wav"),
-                                        QStringLiteral("tvideo.avi"), QStringLiteral("rvideo.avi"),
-                                        kWorkFolderMarkerName};
-    return isTarnivoOnlyName(name) || kStepFiles.contains(name) || isExtractedFrameName(name);
+    static const QStringList kNames = [] {
+        QStringList names{
+            QStringLiteral("avi2jpg.bat"), QStringLiteral("jpg2avi.bat"),  QStringLiteral("jpg2avi.tmp"),
+            QStringLiteral("audio.wav"),   QStringLiteral("reversed.wav"), QStringLiteral("tvideo.avi"),
+            QStringLiteral("rvideo.avi"),  kWorkFolderMarkerName,          kJobRecordName};
+        for (const char* tool : kDeployedToolNames)
+            names << QLatin1String(tool);
+        return names;
+    }();
+    return kNames.contains(name) || IsExtractedFrameName(name);
+}
+
+bool IsExtractedFrameName(const QString& name)
+{
+    // "%06d.jpg" from frame 1: six digits, more only without a leading zero.
+    constexpr int kDigits = 6;
+    constexpr int kMostDigits = 18;
+    if (!name.endsWith(QLatin1String(".jpg")))
+        return false;
+    const QStringView digits = QStringView(name).chopped(4);
+    return digits.size() >= kDigits && digits.size() <= kMostDigits && allDigits(digits) &&
+           (digits.size() == kDigits || digits.front() != u'0') && digits.toLongLong() >= 1;
 }
 
 bool IsRenumberedFrameName(const QString& name)
@@ -228,7 +293,7 @@ bool IsRenumberedFrameName(const QString& name)
            name.size() > 9 && name.at(5) != u'0' && allDigits(QStringView(name).mid(5, name.size() - 9));
 }
 
-void DeleteExtractedFrames(const QString& workFolder) { deleteFilesNamed(workFolder, isExtractedFrameName); }
+void DeleteExtractedFrames(const QString& workFolder) { deleteFilesNamed(workFolder, IsExtractedFrameName); }
 
 void DeleteRenumberedFrames(const QString& renameFolder)
 {
@@ -292,7 +357,13 @@ QString CheckFolderIsPrivate(const QString& folder)
 
 QString PrepareWorkFolder()
 {
+    if (const QString limit = fileSizeLimitProblem(); !limit.isEmpty())
+        return limit;
     const QString root = TempRoot();
+    if (usingPrivateRoot()) {
+        if (const QString problem = makePrivateRoot(root); !problem.isEmpty())
+            return problem;
+    }
     const QString rootProblem =
         usingPrivateRoot() ? CheckFolderIsPrivate(root) : checkTempProtectsWorkFolder(root);
     if (!rootProblem.isEmpty())
@@ -314,6 +385,33 @@ QString PrepareWorkFolder()
             .arg(RenameFolder(), QString::fromLocal8Bit(strerror(errno)));
     // Frames are deleted from R by name: it must be a folder of its own, not a link to another.
     return CheckFolderIsPrivate(RenameFolder());
+}
+
+QString BeginJobInWorkFolder()
+{
+    const QString work = WorkFolder();
+    const QString record = work + QLatin1Char('/') + kJobRecordName;
+    if (QFileInfo(record).exists() || QFileInfo(record).isSymLink()) {
+        // The job before was killed: what it left under Tarnivo's names goes.
+        DeleteWorkFiles(work);
+    } else if (const QStringList users = entriesUnderTarnivosNames(work); !users.isEmpty()) {
+        return QStringLiteral(
+                   "The working folder %1 holds files under the names that Tarnivo gives the files it "
+                   "makes there, which no job that Tarnivo knows of left: %2. Tarnivo would write over "
+                   "them or delete them. Please move them out of %1 (or delete them, if a Tarnivo job "
+                   "that was killed left them), or set TEMP to another folder%3.")
+            .arg(work, someNames(users), withoutTempNote());
+    }
+    const QByteArray text =
+        QStringLiteral("A Tarnivo job (process %1) works in this folder. Found when no job "
+                       "runs, this file tells the next job that this one was killed, and "
+                       "that the files under Tarnivo's names here are what it left.\r\n")
+            .arg(::getpid())
+            .toUtf8();
+    if (!writeOwnFile(record, text, O_TRUNC))
+        return QStringLiteral("Tarnivo cannot write in its working folder %1: %2.")
+            .arg(work, QString::fromLocal8Bit(strerror(errno)));
+    return QString();
 }
 
 }  // namespace tarnivo

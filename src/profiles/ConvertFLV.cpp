@@ -143,7 +143,7 @@ std::optional<QString> freeCandidate(const OutputFolder& folder, const QString& 
                                      const QString& extension)
 {
     for (int counter = -1; counter <= kLastOutputNumber; ++counter) {
-        const QString name = CandidateName(base, counter, extension, folder.NameLimit()).name;
+        const QString name = CandidateName(folder.Policy(), base, counter, extension).name;
         if (!name.isEmpty() && !nameIsTaken(folder, name))
             return name;
     }
@@ -210,8 +210,16 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
     report.Run(kNameLine, [&] {
         base = withoutOuterSpaces(baseNameOf(InputPath));
         attempt.failure = OutputProblem(outputFolder, InputPath, ProfileName, custom);
-        if (attempt.failure.isEmpty())
-            candidate = freeCandidate(outputFolder, base, *extension);
+        if (!attempt.failure.isEmpty())
+            return;
+        // Every name is made from the folder's policy: a character its file system refuses
+        // (" * : < > ? \ | on a USB stick's FAT or exFAT) is made _ in the result's name and in
+        // the hidden one alike, so neither can fail after the work.
+        const QString named = NameBase(outputFolder.Policy(), base);
+        if (named != base)
+            attempt.note = RefusedCharactersNote(outputFolder.Policy());
+        base = named;
+        candidate = freeCandidate(outputFolder, base, *extension);
     });
     if (!attempt.failure.isEmpty()) {
         AVC1.ClearSettings();
@@ -227,22 +235,8 @@ ConversionAttempt ConvertFLV(AVC& AVC1, const QString& SourcePath, const QString
 
     // ffmpeg writes a file of this job's own; the free name is only taken once the result is
     // whole, so nothing that appears under it meanwhile is ever written over.
-    QString temporaryName =
+    const QString temporaryName =
         CreateTemporaryOutput(outputFolder, base, temporaryEnding(base, *extension), &attempt.failure);
-    const QString fatBase = BaseNameForFatFileSystems(base);
-    if (temporaryName.isEmpty() && fatBase != base) {
-        // USB sticks and memory cards (FAT, exFAT) refuse some characters in a name, with "No such
-        // file or directory" or "Invalid argument": the result is named without them.
-        QString refused;
-        temporaryName =
-            CreateTemporaryOutput(outputFolder, fatBase, temporaryEnding(fatBase, *extension), &refused);
-        if (!temporaryName.isEmpty()) {
-            base = fatBase;
-            candidate = freeCandidate(outputFolder, base, *extension);
-            attempt.failure.clear();
-            attempt.note = FatFileSystemNameNote();
-        }
-    }
     if (temporaryName.isEmpty()) {
         AVC1.ClearSettings();
         attempt.result = ConversionAttempt::Result::Refused;
@@ -327,7 +321,7 @@ void ConversionCheck::Publish(const QString& readBackProblem)
         m_attempt.destination = folder.Prefix() + published.name;
         if (published.shortened)
             m_attempt.note +=
-                (m_attempt.note.isEmpty() ? QString() : QStringLiteral("; ")) + ShortenedNameNote(folder);
+                (m_attempt.note.isEmpty() ? QString() : QStringLiteral("; ")) + ShortenedNameNote(folder.Policy());
     });
     if (m_attempt.destination.isEmpty()) {
         removeTemporary(folder, m_attempt.temporaryName, !m_moved.isEmpty());
@@ -346,7 +340,7 @@ QString OutputProblem(const OutputFolder& outputFolder, const QString& InputPath
     const std::optional<QString> extension = extensionOf(ProfileName, custom);
     if (!extension)
         return QString();
-    return OutputNamesProblem(outputFolder, withoutOuterSpaces(baseNameOf(InputPath)), *extension);
+    return OutputNamesProblem(outputFolder.Policy(), withoutOuterSpaces(baseNameOf(InputPath)), *extension);
 }
 
 }  // namespace tarnivo

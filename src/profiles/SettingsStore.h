@@ -4,7 +4,9 @@
 
 #include "ConvertFLV.h"
 
+#include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -13,7 +15,10 @@ namespace tarnivo {
 
 // The stored text of a key, or defaultValue when the key was never written.
 QString ReadSetting(const QString& key, const QString& defaultValue = QString());
-void WriteSetting(const QString& key, const QString& value);
+// Writes and saves the value. Returns why the store could not be saved, with the file system's
+// own reason ("cannot save the settings in /home/u/.config/Quorlan.conf: Permission denied");
+// empty when it was.
+QString WriteSetting(const QString& key, const QString& value);
 // True when the key was written (its default is asked for only when not).
 bool IsSettingStored(const QString& key);
 
@@ -24,14 +29,37 @@ QString DefaultOutputFolderPath();
 // The same followed by "/" (empty when it cannot be determined).
 QString DefaultOutputFolder();
 
+// A stored value that cannot be used falls back to its default, and the notice says so: for
+// example "the stored output folder (Text2 in /home/u/.config/Quorlan.conf) is empty; the
+// default /home/u/Desktop/ is used". Undecodable values (not UTF-8) always fall back; empty
+// ones only where empty means nothing (the output folder, the profile): an empty box of the
+// custom panel is a choice of its own.
+struct StoredValue {
+    QString value;
+    QString notice;  // empty when the stored value (or the default, when none is stored) is used
+};
+
+// "Text2": the output folder, DefaultOutputFolder() when none or an unusable one is stored.
+StoredValue StoredOutputFolder();
+
 // What the window left in the store: "Text2" (default: DefaultOutputFolder()), "Op1"
 // (default: the default profile), and the custom panel from "Op2" to "Op13" with their defaults.
 struct StoredChoices {
     QString outputFolder;
     QString profileName;
     CustomFormatValues custom;
+    // The notices of the values that fell back, by key ("Text2", "Op1" ... "Op13").
+    QMap<QString, QString> notices;
 };
 StoredChoices ReadStoredChoices();
+
+// The notices of the stored values that a job with these choices uses, each to be told once:
+// the output folder's unless one was given, the profile's unless one was given, the custom
+// panel's when the profile is "Custom Format".
+QStringList NoticesOfChoicesUsed(const StoredChoices& choices, bool outputFolderGiven, bool profileGiven);
+
+// A value as a message shows it: a long one cut after its first 60 characters, with its length.
+QString ShownValue(const QString& value);
 
 // One stored option: its key, the window's control that shows it, its first-start default and
 // what it sets among the choices. Texts are stored as typed, check states as "0" (clear), "1"

@@ -30,6 +30,7 @@
 #include <ostream>
 #include <sys/mount.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -260,24 +261,46 @@ TEST_F(ReverseCli, ReversesGoodFilesAndNamesEveryFailure)
     EXPECT_EQ(QDir(work() + "/Renamed").entryList(QDir::Files), QStringList());
 }
 
+// Ctrl+C, SIGHUP (the terminal closed) and a standard output closed by its reader (as
+// "| head -1" does) each stop the job: the running tool ends, the half-made file and the working
+// folder's files are deleted, and finished outputs stay.
 TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
 {
     const QString first = clip("first.avi");
     const QString second = hourLongClip("second.avi");
-    QProcess process;
-    freeBytes = "100000000000";  // the hour's room is not measured
-    prepare(process, {"--out", out(), first, second});
-    process.start();
-    QString seen;
-    ASSERT_TRUE(waitForLine(process, "[2/2] reversing", seen)) << seen.toStdString();
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    const CliRun result = finish(process);
+    enum class Stop { Interrupt, HangUp, OutputClosed };
+    for (const Stop stop : {Stop::Interrupt, Stop::HangUp, Stop::OutputClosed}) {
+        SCOPED_TRACE(static_cast<int>(stop));
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+        QProcess process;
+        freeBytes = "100000000000";  // the hour's room is not measured
+        if (stop == Stop::OutputClosed) {
+            // Only the hour: "head -1" ends after its first line, and the job with it.
+            prepare(process, {"-c", "\"$@\" | head -1; exit ${PIPESTATUS[0]}", "bash",
+                              HelperProgramFolder() + "/tarnivo-reverse", "--out", out(), second});
+            process.setProgram("bash");
+        } else {
+            prepare(process, {"--out", out(), first, second});
+        }
+        freeBytes.clear();
+        process.start();
+        QString seen;
+        if (stop != Stop::OutputClosed) {
+            ASSERT_TRUE(waitForLine(process, "[2/2] reversing", seen)) << seen.toStdString();
+            ::kill(static_cast<pid_t>(process.processId()), stop == Stop::Interrupt ? SIGINT : SIGHUP);
+        }
+        const CliRun result = finish(process);
 
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE((seen + result.output).contains("Cancelled.")) << result.output.toStdString();
-    EXPECT_EQ(outputs(), QStringList({"first.avi"}));
-    EXPECT_EQ(leftInWork(), QStringList());
-    EXPECT_EQ(toolsWorkingIn(home.path()), QStringList());
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(
+            (seen + result.output).contains(stop == Stop::OutputClosed ? "[1/1] reversing" : "Cancelled."))
+            << result.output.toStdString();
+        EXPECT_EQ(outputs(), stop == Stop::OutputClosed ? QStringList() : QStringList({"first.avi"}));
+        EXPECT_EQ(leftInWork(), QStringList());
+        EXPECT_EQ(QDir(work() + "/Renamed").entryList(QDir::Files), QStringList());
+        EXPECT_EQ(toolsWorkingIn(home.path()), QStringList());
+    }
 }
 
 // One job at a time in a working folder: a second job is refused while the first runs.
@@ -419,6 +442,32 @@ TEST_F(ReverseCli, AFirstStartWritesToTheDesktopOrElseHome)
     QDir().mkpath(userHome + "/Desktop");
     EXPECT_EQ(run({source}).exitCode, 0);
     EXPECT_TRUE(QFile::exists(userHome + "/Desktop/clip.avi"));
+
+    // A stored output folder that is empty, or not UTF-8, falls back to the desktop folder and
+    // says so once; a long stored value is cut where a message shows it.
+    QDir().mkpath(home.path() + "/config");
+    QFile settings(home.path() + "/config/Quorlan.conf");
+    const QByteArray stored[] = {"[Tarnivo]\nText2=\n", "[Tarnivo]\nText2=/caf\xe9/\n"};
+    for (const QByteArray& text : stored) {
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(text);
+        settings.close();
+        const CliRun fallback = run({source});
+        EXPECT_EQ(fallback.exitCode, 0) << fallback.errors.toStdString();
+        EXPECT_EQ(fallback.errors.count("the stored output folder (Text2 in " + settings.fileName() + ")"), 1)
+            << fallback.errors.toStdString();
+        EXPECT_TRUE(fallback.errors.contains("; the default " + userHome + "/Desktop/ is used"))
+            << fallback.errors.toStdString();
+    }
+    EXPECT_EQ(QDir(userHome + "/Desktop").entryList(QDir::Files),
+              QStringList({"clip.avi", "clip0.avi", "clip1.avi"}));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Tarnivo]\nOp1=" + QByteArray(100000, 'x') + "\n");
+    settings.close();
+    const CliRun longProfile = run({source});
+    EXPECT_EQ(longProfile.exitCode, 2);
+    EXPECT_EQ(longProfile.errors.trimmed(), "tarnivo-reverse: unknown profile '" + QString(60, 'x') +
+                                                "... (100000 characters)' (see --list-profiles)");
 }
 
 // Every profile of the catalogue through the whole job: the output has the profile's extension,
@@ -795,6 +844,57 @@ TEST_F(ReverseCli, AStepThatFailsOrIsCutShortMakesNothing)
         {"full output folder", out(), 16 * 1024,
          "clip.avi: No space left on device in the output folder " + out() + "\n"},
     };
+    // A film replaced by another once its frames are taken (by an ffmpeg on PATH that moves the
+    // other film over it then): its file fails, and nothing is made of the two films.
+    const QString bin = home.path() + "/bin";
+    QDir().mkpath(bin);
+    QFile wrapper(bin + "/ffmpeg");
+    ASSERT_TRUE(wrapper.open(QIODevice::WriteOnly));
+    wrapper.write(
+        "#!/bin/sh\n\"" + QFile::encodeName(QStandardPaths::findExecutable("ffmpeg")) +
+        "\" \"$@\"\nstatus=$?\ncase \"$*\" in *%06d.jpg*) mv \"$TEST_OTHER\" \"$TEST_SOURCE\";; esac\n"
+        "exit $status\n");
+    wrapper.close();
+    wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner);
+    const QString replaced = clip("replaced.avi", 2);
+    path = bin + ":" + qEnvironmentVariable("PATH");
+    extraEnvironment << "TEST_OTHER=" + clip("other.avi", 3) << "TEST_SOURCE=" + replaced;
+    const CliRun changed = run({"--out", out(), replaced});
+    path.clear();
+    extraEnvironment.clear();
+    EXPECT_EQ(changed.exitCode, 1);
+    EXPECT_TRUE(changed.output.contains("replaced.avi: the film changed while it was reversed"))
+        << changed.output.toStdString();
+    EXPECT_EQ(outputs(), QStringList());
+    EXPECT_EQ(leftInWork(), QStringList());
+
+    // Under a file-size limit (ulimit -f): one too small for the tools refuses the job before
+    // anything is written; one that takes the tools but not a film's sound fails its file. Each
+    // says so, and leaves nothing.
+    const qint64 largestTool = std::max(QFileInfo(HelperProgramFolder() + "/tarnivo-ffmpeg").size(),
+                                        QFileInfo(HelperProgramFolder() + "/tarnivo-sox").size());
+    const qint64 soundBytesPerSecond = 44100 * 2 * 2;
+    for (const qint64 limit : {qint64(50 * 1024), largestTool + 64 * 1024}) {
+        SCOPED_TRACE(limit);
+        ClipOptions sound;
+        sound.withVideo = false;
+        sound.seconds = double(limit / soundBytesPerSecond + 2);
+        ASSERT_TRUE(MakeClip(sources() + "/sound.wav", sound));
+        QProcess limited;
+        prepare(limited, {"--out", out(), sources() + "/sound.wav"});
+        limited.setChildProcessModifier([limit] {
+            const rlimit size{rlim_t(limit), rlim_t(limit)};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+        });
+        limited.start();
+        const CliRun result = finish(limited);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.output.contains("the file-size limit of this session is too small"))
+            << result.output.toStdString() << result.errors.toStdString();
+        EXPECT_EQ(outputs(), QStringList());
+        EXPECT_EQ(leftInWork(), QStringList());
+    }
+
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const SmallFileSystem small(c.smallFolder, QByteArray::number(c.size));
@@ -913,7 +1013,10 @@ TEST_F(ReverseCli, AResultNeverTakesANameFromAnotherFile)
     wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner);
     path = bin + ":" + qEnvironmentVariable("PATH");
     auto hidden = [&] { return QDir(out()).entryList({".*.tarnivo-*"}, QDir::Files | QDir::Hidden); };
-    auto start = [&](QProcess& job, const QString& tempName, bool held) {
+    // A job started under another name is known by what it holds all the same.
+    const QString otherName = bin + "/reverser";
+    ASSERT_TRUE(QFile::link(HelperProgramFolder() + "/tarnivo-reverse", otherName));
+    auto start = [&](QProcess& job, const QString& tempName, bool held, const QString& program = QString()) {
         extraEnvironment.removeIf([](const QString& setting) { return setting.startsWith("TEST_HOLD="); });
         QFile::remove(hold + ".held");
         if (held) {
@@ -921,6 +1024,8 @@ TEST_F(ReverseCli, AResultNeverTakesANameFromAnotherFile)
             QFile(hold).open(QIODevice::WriteOnly);
         }
         prepare(job, {"--out", out(), source}, home.path() + "/" + tempName);
+        if (!program.isEmpty())
+            job.setProgram(program);
         job.start();
         if (held) {
             EXPECT_TRUE(ProcessEventsUntil([&] { return QFile::exists(hold + ".held"); }, 300000));
@@ -946,10 +1051,11 @@ TEST_F(ReverseCli, AResultNeverTakesANameFromAnotherFile)
         if (fileSystem == FileSystem::NoReplaceRefused)
             extraEnvironment << "TARNIVO_TEST_REFUSE_NOREPLACE=1";
 
-        // A job is held at its conversion; the user saves clip.avi meanwhile, and a second job
-        // runs to its end beside it: the first job's hidden file is not another's to remove.
+        // A job (started under another name) is held at its conversion; the user saves clip.avi
+        // meanwhile, and a second job runs to its end beside it: the first job's hidden file is
+        // not another's to remove.
         QProcess first;
-        start(first, "temp a", true);
+        start(first, "temp a", true, otherName);
         const QByteArray users = "the user's own file";
         QFile saved(out() + "/clip.avi");
         ASSERT_TRUE(saved.open(QIODevice::NewOnly));
@@ -1046,6 +1152,13 @@ TEST_F(ReverseCli, TheOutputFolderAndNamesAreCheckedBeforeTheWork)
          0,
          "(the output folder's file system takes no \" * : < > ? \\ | in a name: each was made _)",
          {"what_ _a__ b.avi", "what_ _a__ b0.avi"}},
+        {"a character a USB stick refuses after the 60th",
+         {QString(61, 'a') + ": b.ts"},
+         "stick",
+         "",
+         0,
+         "(the output folder's file system takes no \" * : < > ? \\ | in a name: each was made _)",
+         {QString(61, 'a') + "_ b.avi", QString(61, 'a') + "_ b0.avi"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -1111,23 +1224,26 @@ TEST_F(ReverseCli, TheOutputFolderAndNamesAreCheckedBeforeTheWork)
 }
 
 // A file that the working folder has no room for fails before any frame is written, saying how
-// much room it needs and where; the next file that fits is made. A name that is not UTF-8
-// cannot be handed on and is refused as such.
+// much room it needs and where; the next file that fits is made. A named pipe is refused at once
+// (a tool would wait on it for ever). A name that is not UTF-8 cannot be handed on and is refused
+// as such, also when it comes from a folder, shown with its odd bytes escaped.
 TEST_F(ReverseCli, FilesAreRefusedBeforeTheWorkWhenTheyCannotBeDone)
 {
     const QString big = clip("big.avi", 10, 640, 480);
     const QString small = clip("small.avi");
     const QByteArray latin1 = QFile::encodeName(sources()) + "/caf\xe9.avi";
     ASSERT_EQ(::link(QFile::encodeName(small).constData(), latin1.constData()), 0);
+    const QString pipe = sources() + "/pipe.avi";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     QDir().mkpath(temp());
     freeBytes = "3000000";
-    const tarnivo::test::ProgramResult result =
-        RunProgram({QFile::encodeName(HelperProgramFolder() + "/tarnivo-reverse").toStdString(), "--out",
-                    QFile::encodeName(out()).toStdString(), QFile::encodeName(big).toStdString(),
-                    latin1.toStdString(), QFile::encodeName(small).toStdString()},
-                   {"TEMP=" + QFile::encodeName(temp()).toStdString(),
-                    "XDG_CONFIG_HOME=" + QFile::encodeName(home.path() + "/config").toStdString(),
-                    "TARNIVO_TEST_FREE_BYTES=" + freeBytes.toStdString()});
+    const tarnivo::test::ProgramResult result = RunProgram(
+        {QFile::encodeName(HelperProgramFolder() + "/tarnivo-reverse").toStdString(), "--out",
+         QFile::encodeName(out()).toStdString(), QFile::encodeName(big).toStdString(),
+         QFile::encodeName(pipe).toStdString(), latin1.toStdString(), QFile::encodeName(small).toStdString()},
+        {"TEMP=" + QFile::encodeName(temp()).toStdString(),
+         "XDG_CONFIG_HOME=" + QFile::encodeName(home.path() + "/config").toStdString(),
+         "TARNIVO_TEST_FREE_BYTES=" + freeBytes.toStdString()});
     const QString said = QString::fromStdString(result.standardOutput + result.standardError);
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_TRUE(said.contains(QRegularExpression("big.avi: not enough room in the working folder " +
@@ -1137,8 +1253,30 @@ TEST_F(ReverseCli, FilesAreRefusedBeforeTheWorkWhenTheyCannotBeDone)
         << said.toStdString();
     EXPECT_TRUE(said.contains("TEMP")) << said.toStdString();
     EXPECT_TRUE(said.contains("the name is not valid UTF-8; rename the file")) << said.toStdString();
+    EXPECT_TRUE(said.contains("pipe.avi: it is a named pipe (FIFO), not a file")) << said.toStdString();
     EXPECT_EQ(outputs(), QStringList({"small.avi"}));
     EXPECT_EQ(leftInWork(), QStringList());
+    ::unlink(QFile::encodeName(pipe).constData());
+
+    // The same name in a folder given: listed as refused, alone or beside a file that is made.
+    QFile::remove(big);
+    QFile::remove(out() + "/small.avi");
+    for (const bool beside : {false, true}) {
+        if (!beside)
+            QFile::rename(small, home.path() + "/small.avi");
+        else
+            QFile::rename(home.path() + "/small.avi", small);
+        const tarnivo::test::ProgramResult folder =
+            RunProgram({QFile::encodeName(HelperProgramFolder() + "/tarnivo-reverse").toStdString(), "--out",
+                        QFile::encodeName(out()).toStdString(), QFile::encodeName(sources()).toStdString()},
+                       {"TEMP=" + QFile::encodeName(temp()).toStdString(),
+                        "XDG_CONFIG_HOME=" + QFile::encodeName(home.path() + "/config").toStdString()});
+        const QString told = QString::fromStdString(folder.standardOutput + folder.standardError);
+        EXPECT_EQ(folder.exitStatus, 1) << told.toStdString();
+        EXPECT_TRUE(told.contains("refused: " + sources() + "/caf\\xE9.avi: the name is not valid UTF-8"))
+            << told.toStdString();
+        EXPECT_EQ(outputs(), beside ? QStringList({"small.avi"}) : QStringList());
+    }
     ::unlink(latin1.constData());  // a name Qt cannot give back when it cleans up
 
     const QByteArray latin1Folder = QFile::encodeName(out()) + "/caf\xe9";
@@ -1450,10 +1588,12 @@ QMap<QString, QByteArray> contentsBelow(const QString& top)
 
 }  // namespace
 
-// Tarnivo works only in a working folder of its own and deletes only what it makes there. A
-// folder holding the user's files, a source in it and an output folder in it are refused before
-// anything runs, and every file stays as it was; the leftovers of an earlier version's killed
-// job are no reason to say anything, and neither is a relative TEMP.
+// Tarnivo works only in a working folder of its own and deletes and reads only what it makes
+// there. A folder holding the user's files (unmarked, or marked but holding files under the names
+// Tarnivo gives its own that no killed job left), a source in it and an output folder in it are
+// refused before anything runs, and every file stays as it was. In its own folder, the user's
+// other files are left alone and never taken for frames. The tools of an earlier version that
+// this build carries too are no reason to say anything, and neither is a relative TEMP.
 TEST_F(ReverseCli, TheWorkingFolderHoldsNothingButTarnivosOwnFiles)
 {
     const QString source = clip("clip.avi");
@@ -1463,6 +1603,14 @@ TEST_F(ReverseCli, TheWorkingFolderHoldsNothingButTarnivosOwnFiles)
     const QByteArray frontEnd = contentsBelow(HelperProgramFolder()).value("tarnivo-ffmpeg");
     const QByteArray soxLauncher = contentsBelow(HelperProgramFolder()).value("tarnivo-sox");
     ASSERT_FALSE(frontEnd.isEmpty());
+    QFile photoFile(sources() + "/photo.jpg");
+    ASSERT_EQ(RunTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=white:s=160x120", "-frames:v",
+                                 "1", photoFile.fileName()})
+                  .exitCode,
+              0);
+    ASSERT_TRUE(photoFile.open(QIODevice::ReadOnly));
+    const QByteArray photo = photoFile.readAll();
+    const QByteArray marker = "Tarnivo's working folder";
     struct Case {
         const char* what;
         QMap<QString, QByteArray> before;  // below W ("<folder>" makes a folder)
@@ -1484,6 +1632,29 @@ TEST_F(ReverseCli, TheWorkingFolderHoldsNothingButTarnivosOwnFiles)
          source,
          out(),
          "The working folder " + work() + " holds files that are not known to be Tarnivo's: 000001.jpg."},
+        {"an unmarked folder with the user's program, picture and sound",
+         {{"ffmpeg.exe", "#!/bin/sh\nexit 3\n"}, {"000001.jpg", photo}, {"audio.wav", "my sound"}},
+         source,
+         out(),
+         "The working folder " + work() +
+             " holds files that are not known to be Tarnivo's: 000001.jpg, audio.wav, ffmpeg.exe. "
+             "Tarnivo deletes the files it makes in its working folder after every job, so it works only in "
+             "a "
+             "folder of its own. Please empty " +
+             work() + ", or set TEMP to another folder"},
+        {"the user's files under Tarnivo's names in its own folder",
+         {{kWorkFolderMarkerName, marker},
+          {"000123.jpg", photo},
+          {"audio.wav", "my sound"},
+          {"tvideo.avi", clipBytes},
+          {"7.jpg", photo},
+          {"Renamed", "<folder>"},
+          {"Renamed/image1.jpg", photo}},
+         source,
+         out(),
+         "The working folder " + work() +
+             " holds files under the names that Tarnivo gives the files it makes there, which no job that "
+             "Tarnivo knows of left: 000123.jpg, audio.wav, Renamed/image1.jpg and 1 more."},
         {"a source",
          {{"clip.avi", clipBytes}},
          work() + "/clip.avi",
@@ -1499,15 +1670,21 @@ TEST_F(ReverseCli, TheWorkingFolderHoldsNothingButTarnivosOwnFiles)
          source,
          work() + "/Renamed",
          "The output folder " + work() + "/Renamed lies in Tarnivo's working folder"},
-        {"an earlier version's leftovers",
-         {{"ffmpeg.exe", "#!/bin/sh\nexit 3\n"},  // another version's tool, which must not run
-          {"sox.exe", soxLauncher},
-          {"avi2jpg.bat", "old batch"},
-          {"jpg2avi.tmp", "jpg2avi"},
-          {"000001.jpg", "old frame"},
-          {"audio.wav", "old sound"},
+        {"the user's pictures and notes in Tarnivo's own folder",
+         {{kWorkFolderMarkerName, marker},
+          {"7.jpg", photo},
+          {"2023.JPG", photo},
+          {"0000001.jpg", photo},
+          {"12345678.JPG", photo},
+          {"000005.JPG", photo},
+          {"notes.doc", "my notes"},
           {"Renamed", "<folder>"},
-          {"Renamed/image1.jpg", "old frame"}},
+          {"Renamed/IMAGE1.JPG", photo}},
+         source,
+         out(),
+         QString()},
+        {"an earlier version's tools, as this build carries them",
+         {{"ffmpeg.exe", frontEnd}, {"sox.exe", soxLauncher}, {"Renamed", "<folder>"}},
          source,
          out(),
          QString(),
@@ -1542,7 +1719,19 @@ TEST_F(ReverseCli, TheWorkingFolderHoldsNothingButTarnivosOwnFiles)
             EXPECT_EQ(result.exitCode, 0) << said.toStdString();
             EXPECT_FALSE(said.contains("working folder")) << said.toStdString();
             EXPECT_EQ(outputs(), QStringList({"clip.avi"}));
-            EXPECT_EQ(contentsBelow(work()).keys(), QStringList({"Renamed", kWorkFolderMarkerName}));
+            // The source's second of frames and nothing more: no picture of the user's among them.
+            EXPECT_NEAR(DecodedDuration(out() + "/clip.avi", "v:0"), 1, 0.1);
+            // Everything of the user's stays as it was; Tarnivo's tools and files are gone.
+            QMap<QString, QByteArray> expected = c.before;
+            expected.remove("ffmpeg.exe");
+            expected.remove("sox.exe");
+            expected["Renamed"] = "<folder>";
+            QMap<QString, QByteArray> after = contentsBelow(work());
+            EXPECT_TRUE(after.contains(kWorkFolderMarkerName));
+            expected.remove(kWorkFolderMarkerName);
+            after.remove(kWorkFolderMarkerName);
+            EXPECT_EQ(after.keys(), expected.keys());
+            EXPECT_TRUE(after == expected);
         } else {
             EXPECT_EQ(result.exitCode, 1) << said.toStdString();
             EXPECT_TRUE(said.contains(c.said)) << said.toStdString();
@@ -1650,8 +1839,11 @@ TEST_F(ReverseCli, AKilledJobLeavesNoToolRunning)
         for (const auto& [pid, ending] : orphans.endings())
             EXPECT_EQ(ending, 128 + SIGKILL) << pid << (pid == tool ? " (the ffmpeg at work)" : "");
     }
-    // The killed conversion's hidden file is left; the next job into the folder removes it.
+    // The killed conversion's hidden file is left, and the frames and tools of the jobs in the
+    // working folder; the next job removes them, and works.
     EXPECT_EQ(QDir(out()).entryList({".*.tarnivo-*"}, QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_FALSE(leftInWork().isEmpty());
     EXPECT_EQ(run({"--out", out(), other}).exitCode, 0);
     EXPECT_EQ(outputs(), QStringList({"other.avi"}));
+    EXPECT_EQ(leftInWork(), QStringList());
 }

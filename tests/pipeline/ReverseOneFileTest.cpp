@@ -403,8 +403,10 @@ TEST_F(ReverseOneFileTest, RefusesAWorkingFolderOthersCanWrite)
 
 TEST(FrameOrder, FramesAreOrderedByNumberNotByText)
 {
+    // Only the names the extraction writes ("%06d.jpg" from 1): a user's pictures are no frames.
     const std::vector<Frame> frames = FramesLastFirst(
-        "/w", {"000002.jpg", "1000000.jpg", "999999.jpg", "000010.jpg", "notes.jpg", "000001.jpg"});
+        "/w", {"000002.jpg", "1000000.jpg", "999999.jpg", "000010.jpg", "notes.jpg", "000001.jpg", "7.jpg",
+               "2023.JPG", "000003.JPG", "0000004.jpg", "000000.jpg", "12345.jpg"});
     std::vector<std::int64_t> numbers;
     for (const Frame& frame : frames)
         numbers.push_back(frame.number);

@@ -63,6 +63,13 @@ TEST(WorkFolder, WithoutTempUsesAPrivateFolderOnDisk)
         EXPECT_TRUE(QDir(c.root + "/temp/Renamed").exists());
     }
     EXPECT_FALSE(QDir(runtime).exists());
+
+    // A cache folder that cannot be made is told with the file system's own reason.
+    ScopedEnvironment unusableCache("XDG_CACHE_HOME", "/sys/tarnivo-cache");
+    const QString problem = PrepareWorkFolder();
+    EXPECT_TRUE(problem.startsWith("The folder /sys/tarnivo-cache cannot be created: "))
+        << problem.toStdString();
+    EXPECT_FALSE(problem.contains("No such file or directory")) << problem.toStdString();
 }
 
 TEST(WorkFolder, RefusesAFolderOthersCanWriteOrALink)

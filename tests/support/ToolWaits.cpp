@@ -38,11 +38,19 @@ int ShellExecuteAndWait(const QString& file, const QString& currentFolder, Runni
 
 SourceFacts ProbeAndWait(const QString& source)
 {
+    SourceIdentity identity;
+    if (const QString problem = RecordSourceIdentity(source, &identity); !problem.isEmpty()) {
+        SourceFacts facts;
+        facts.problem = problem;
+        return facts;
+    }
     RunningTools tools;
     ToolRun run;
     run.Start(tools, "ffprobe", ProbeArguments(source));
     const ToolOutcome outcome = RunToEnd(run);
-    return ParseProbe(source, outcome.status, outcome.output, outcome.errorLines);
+    SourceFacts facts = ParseProbe(source, outcome.status, outcome.output, outcome.errorLines);
+    facts.identity = identity;
+    return facts;
 }
 
 }  // namespace tarnivo::test
