@@ -1,5 +1,7 @@
 #include "FramePictures.h"
 
+#include "FrameMaking.h"
+
 #include "MediaColours.h"
 
 namespace tarnivo {
@@ -105,8 +107,10 @@ QString FramePictureFilters(FieldOrder fieldOrder, const FrameColours& colours)
 
 QStringList FrameWriterOptions()
 {
-    return {QStringLiteral("-qscale"), QStringLiteral("1"),       QStringLiteral("-qmin"),
-            QStringLiteral("1"),       QStringLiteral("-strict"), QStringLiteral("-1")};
+    QStringList options;
+    for (const std::string& option : media::FrameWriterOptions())
+        options << QString::fromStdString(option);
+    return options;
 }
 
 }  // namespace tarnivo

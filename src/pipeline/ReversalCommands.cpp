@@ -2,6 +2,8 @@
 
 #include "ToolNames.h"
 #include "CommandLine.h"
+#include "FrameMaking.h"
+#include "ReversalFacts.h"
 #include "FileRoutines.h"
 #include "ProcessRunner.h"
 #include "WorkFolder.h"
@@ -20,7 +22,6 @@ QString quotedForBatch(const QString& path)
 }
 
 QString forBatch(const QString& text) { return QString::fromStdString(EscapePercent(text.toStdString())); }
-QString seconds(double value) { return QString::number(value, 'f', 6); }
 }  // namespace
 
 double SpanStart(const QString& frameRate, double pictureStart)
@@ -51,48 +52,50 @@ QString QuotedToolPath(const QString& workFolder)
 
 QString FrameFilterChain(const ReversalSpan& span)
 {
-    // The fps filter places the first frame at the span's start (padding or trimming there) and
-    // fills every slot of the rate from the source's frames; the frames are then counted from
-    // 0, or the image writer would repeat the first one back to the file's start.
-    const QString pictures = FramePictureFilters(span.fieldOrder, span.colours);
-    return (pictures.isEmpty() ? QString() : pictures + QLatin1Char(',')) + QStringLiteral("fps=fps=") +
-           span.frameRate + QStringLiteral(":start_time=") + seconds(span.start) +
-           QStringLiteral(",setpts=PTS-STARTPTS");
+    return QString::fromStdString(
+        media::FrameFilterChain(FramePictureFilters(span.fieldOrder, span.colours).toStdString(),
+                                span.frameRate.toStdString(), media::SecondsText(span.start)));
 }
 
-QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span)
+QString FrameExtractionBatch(const QString& quotedTool, const QString& source)
 {
-    const QString X = QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an ") +
-                      FrameWriterOptions().join(QLatin1Char(' ')) + QStringLiteral(" -vf ") +
-                      forBatch(FrameFilterChain(span)) + QStringLiteral(" %%06d.jpg");
+    const QString X =
+        QStringLiteral("-i ") + quotedForBatch(source) + QStringLiteral(" -an -qscale 1 %%06d.jpg");
     return forBatch(quotedTool) + QLatin1Char(' ') + X + QStringLiteral("\r\n") +
            QStringLiteral("del jpg2avi.tmp");
 }
 
-QString FrameRebuildBatch(const QString& quotedTool, const QString& frameRate, const QString& rebuilt)
+QString FrameRebuildBatch(const QString& quotedTool, const QString& rebuilt)
 {
-    // Read back at the rate they were written at, the frames last exactly as long as the
-    // picture; copied as they are, they lose nothing more on the way to the conversion.
-    const QString Y = QStringLiteral("-f image2 ") + QStringLiteral(" -framerate ") + forBatch(frameRate) +
-                      QStringLiteral(" -i Renamed/image%%d.jpg -vcodec copy ") + quotedForBatch(rebuilt);
+    const QString Y = QStringLiteral("-f image2 ") +
+                      QStringLiteral(" -i Renamed/image%%d.jpg -vcodec mpeg4 ") + quotedForBatch(rebuilt);
     return forBatch(quotedTool) + QLatin1Char(' ') + Y + QStringLiteral("\r\n") +
            QStringLiteral("del jpg2avi.tmp");
 }
 
-QString SoundExtractionCommandLine(const QString& quotedTool, const QString& source, const QString& audio,
-                                   const ReversalSpan* span)
+QString SoundExtractionCommandLine(const QString& quotedTool, const QString& source, const QString& audio)
 {
-    QString spanFilter;
-    if (span) {
-        // The sound is first laid on the source's timeline from its start (silence before a
-        // late sound, priming samples dropped), then cut and padded to the span.
-        const QString length = seconds(span->length);
-        spanFilter = QStringLiteral("-af aresample=async=1:first_pts=0,atrim=start=") + seconds(span->start) +
-                     QStringLiteral(":duration=") + length + QStringLiteral(",apad=whole_dur=") + length +
-                     QStringLiteral(",asetpts=PTS-STARTPTS ");
-    }
     return quotedTool + QStringLiteral(" -i ") + QuoteForCommandLine(source) + QStringLiteral(" -vn -ac 2 ") +
-           spanFilter + QuoteForCommandLine(audio);
+           QuoteForCommandLine(audio);
+}
+
+QStringList StepEnvironment(const ReversalSpan* span)
+{
+    media::ReversalFacts facts;
+    if (span) {
+        facts.framesRate = span->frameRate.toStdString();
+        facts.framesStart = media::SecondsText(span->start);
+        facts.framesFilters = FramePictureFilters(span->fieldOrder, span->colours).toStdString();
+        // The sound is kept for the picture's span once the frames are counted.
+        if (span->length > 0) {
+            facts.soundStart = facts.framesStart;
+            facts.soundLength = media::SecondsText(span->length);
+        }
+    }
+    QStringList entries;
+    for (const std::string& entry : media::ReversalEnvironment(facts))
+        entries << QString::fromStdString(entry);
+    return entries;
 }
 
 QString JoinCommandLine(const QString& quotedTool, const ReversalPaths& paths, bool haveVideo, bool haveSound)

@@ -54,18 +54,22 @@ QString FrameFilterChain(const ReversalSpan& span);
 // The room check's view of a source: measured with the extraction's own filters and quality.
 FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span);
 
-// Texts of the two batch files (without the final CR LF that writing adds). The frames are
-// written at the span's rate from its start, duplicated or dropped evenly where the source's
-// timing varies, and read back at the same rate, carried into the AVI as they are. Interlaced
-// pictures are made progressive first, and every frame holds the span's colours (see
-// FramePictures.h), so the frames show the source as it looked whatever order they are put in.
-QString FrameExtractionBatch(const QString& quotedTool, const QString& source, const ReversalSpan& span);
-QString FrameRebuildBatch(const QString& quotedTool, const QString& frameRate, const QString& rebuilt);
+// Texts of the two batch files (without the final CR LF that writing adds) and the sound
+// extraction's command line, as designed: "-i S -an -qscale 1 %%06d.jpg", "-f image2  -i
+// Renamed/image%%d.jpg -vcodec mpeg4 T", "-i S -vn -ac 2 A". What the ffmpeg front end makes of
+// them it learns from the steps' environment (StepEnvironment).
+QString FrameExtractionBatch(const QString& quotedTool, const QString& source);
+QString FrameRebuildBatch(const QString& quotedTool, const QString& rebuilt);
+QString SoundExtractionCommandLine(const QString& quotedTool, const QString& source, const QString& audio);
 
-// The sound extraction command line; with a span the sound is cut and padded to it, without
-// one (a source with no picture) the whole sound is kept.
-QString SoundExtractionCommandLine(const QString& quotedTool, const QString& source, const QString& audio,
-                                   const ReversalSpan* span);
+// The environment entries the reversal's steps give the ffmpeg front end (ReversalFacts.h): the
+// frames are written at the span's rate from its start, duplicated or dropped evenly where the
+// source's timing varies, and read back at the same rate, carried into the AVI as they are;
+// interlaced pictures are made progressive first, and every frame holds the span's colours (see
+// FramePictures.h), so the frames show the source as it looked whatever order they are put in.
+// Once the span's length is known (its frames counted), the sound is cut and padded to it;
+// without a span (a source with no picture) nothing is told and the whole sound is kept.
+QStringList StepEnvironment(const ReversalSpan* span);
 
 // The joining command line for the streams present (empty when neither is).
 QString JoinCommandLine(const QString& quotedTool, const ReversalPaths& paths, bool haveVideo,

@@ -76,7 +76,8 @@ void ReverseOneFile::Start(const QString& S, const SourceFacts& facts, const QSt
             return Fail(m_facts.problem);
         // The facts were read from the film as it was then: it must be the same one still.
         if (m_facts.identity.size < 0) {
-            if (const QString notAFile = RecordSourceIdentity(m_source, &m_facts.identity); !notAFile.isEmpty())
+            if (const QString notAFile = RecordSourceIdentity(m_source, &m_facts.identity);
+                !notAFile.isEmpty())
                 return Fail(notAFile);
         }
         if (!SourceUnchanged(m_source, m_facts.identity))
@@ -147,8 +148,7 @@ void ReverseOneFile::CheckRoom()
 void ReverseOneFile::ExtractFrames()
 {
     m_report.Run(2, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), m_paths.marker); });
-    m_report.Run(
-        3, [&] { WriteTextToFile(FrameExtractionBatch(m_FQ, m_source, m_span), m_paths.extractBatch); });
+    m_report.Run(3, [&] { WriteTextToFile(FrameExtractionBatch(m_FQ, m_source), m_paths.extractBatch); });
     ToolRun* run = NewRun(ReversalStep::Frames);
     connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
         KillFiles(m_paths.extractBatch);
@@ -171,7 +171,7 @@ void ReverseOneFile::ExtractFrames()
         m_lastExtraction = outcome;
         RenumberFrames();
     });
-    run->StartBatchFile(m_tools, m_paths.extractBatch, m_paths.work);
+    run->StartBatchFile(m_tools, m_paths.extractBatch, m_paths.work, StepEnvironment(&m_span));
 }
 
 // Frames W/000001.jpg ... become R/image1.jpg (the last frame) ... R/imageN.jpg (the first).
@@ -230,15 +230,16 @@ void ReverseOneFile::ExtractSound()
         if (m_stopped || changed || !outcome.Succeeded() || !IsFile(m_paths.audio)) {
             // A tool that fails part-way can leave a cut-off file behind.
             KillFiles(m_paths.audio);
-            return Fail(m_stopped  ? kStoppedReason
-                        : changed ? kSourceChangedReason
-                                  : StepReason(QStringLiteral("ffmpeg"), outcome,
+            return Fail(m_stopped ? kStoppedReason
+                        : changed
+                            ? kSourceChangedReason
+                            : StepReason(QStringLiteral("ffmpeg"), outcome,
                                          QStringLiteral("ffmpeg could not read the sound of this file.")));
         }
         ReverseSound();
     });
-    run->StartCommandLine(m_tools, SoundExtractionCommandLine(m_FQ, m_source, m_paths.audio,
-                                                              m_facts.hasPicture ? &m_span : nullptr));
+    run->StartCommandLine(m_tools, SoundExtractionCommandLine(m_FQ, m_source, m_paths.audio),
+                          StepEnvironment(m_facts.hasPicture ? &m_span : nullptr));
 }
 
 void ReverseOneFile::ReverseSound()
@@ -259,10 +260,10 @@ void ReverseOneFile::ReverseSound()
         else
             JoinPictureAndSound();
     });
-    run->StartCommandLine(m_tools, QuoteForCommandLine(m_paths.work + QLatin1Char('/') + QLatin1String(media::kSoxToolName)) +
-                                       QLatin1Char(' ') + QuoteForCommandLine(m_paths.audio) +
-                                       QLatin1Char(' ') + QuoteForCommandLine(m_paths.reversed) +
-                                       QStringLiteral(" reverse"));
+    run->StartCommandLine(
+        m_tools, QuoteForCommandLine(m_paths.work + QLatin1Char('/') + QLatin1String(media::kSoxToolName)) +
+                     QLatin1Char(' ') + QuoteForCommandLine(m_paths.audio) + QLatin1Char(' ') +
+                     QuoteForCommandLine(m_paths.reversed) + QStringLiteral(" reverse"));
 }
 
 // T from the renumbered frames. The frames are deleted as soon as T holds them (or could not be
@@ -270,9 +271,8 @@ void ReverseOneFile::ReverseSound()
 void ReverseOneFile::RebuildVideo()
 {
     m_report.Run(23, [&] { WriteTextToFile(QStringLiteral("jpg2avi"), m_paths.marker); });
-    m_report.Run(24, [&] {
-        WriteTextToFile(FrameRebuildBatch(m_FQ, m_span.frameRate, m_paths.rebuilt), m_paths.rebuildBatch);
-    });
+    m_report.Run(24,
+                 [&] { WriteTextToFile(FrameRebuildBatch(m_FQ, m_paths.rebuilt), m_paths.rebuildBatch); });
     ToolRun* run = NewRun(ReversalStep::Rebuilding);
     connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
         DeleteRenumberedFrames(m_paths.renamed);
@@ -285,7 +285,8 @@ void ReverseOneFile::RebuildVideo()
         }
         JoinPictureAndSound();
     });
-    run->StartBatchFile(m_tools, QLatin1Char('"') + m_paths.rebuildBatch + QLatin1Char('"'), m_paths.work);
+    run->StartBatchFile(m_tools, QLatin1Char('"') + m_paths.rebuildBatch + QLatin1Char('"'), m_paths.work,
+                        StepEnvironment(&m_span));
 }
 
 // The joined V from T and B; T is deleted as soon as V holds it.

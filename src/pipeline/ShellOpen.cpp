@@ -45,11 +45,12 @@ int openDocument(const QString& path)
 }
 
 int startAndKeep(const QString& program, const QStringList& arguments, const QString& folder,
-                 RunningTools& tools, ChildProcess* started)
+                 RunningTools& tools, ChildProcess* started, const QStringList& environment)
 {
     qint32 errorNumber = 0;
-    ChildProcess child = tools.Start(program, arguments, folder, &errorNumber,
-                                     started ? ChildProcess::Output::Keep : ChildProcess::Output::Discard);
+    ChildProcess child =
+        tools.Start(program, arguments, folder, &errorNumber,
+                    started ? ChildProcess::Output::Keep : ChildProcess::Output::Discard, environment);
     if (!child.isValid())
         return shellResultForStartFailure(errorNumber);
     if (started)
@@ -59,7 +60,8 @@ int startAndKeep(const QString& program, const QStringList& arguments, const QSt
     return kShellSuccess;
 }
 
-int openFile(const QString& file, const QString& currentFolder, RunningTools& tools, ChildProcess* started)
+int openFile(const QString& file, const QString& currentFolder, RunningTools& tools, ChildProcess* started,
+             const QStringList& environment)
 {
     if (file.isEmpty())
         return kShellFileNotFound;
@@ -78,10 +80,10 @@ int openFile(const QString& file, const QString& currentFolder, RunningTools& to
         const QString runner = BatchRunnerPath();
         if (!QFileInfo(runner).isExecutable())
             return kShellNoAssociation;
-        return startAndKeep(runner, {path}, currentFolder, tools, started);
+        return startAndKeep(runner, {path}, currentFolder, tools, started, environment);
     }
     if (info.isExecutable())
-        return startAndKeep(path, {}, currentFolder, tools, started);
+        return startAndKeep(path, {}, currentFolder, tools, started, environment);
     if (!info.isReadable())
         return kShellAccessDenied;
     return openDocument(path);
@@ -103,9 +105,10 @@ qint32 FailureForShellResult(int resultCode)
     }
 }
 
-int GShell(const QString& file, const QString& currentFolder, RunningTools& tools, ChildProcess* started)
+int GShell(const QString& file, const QString& currentFolder, RunningTools& tools, ChildProcess* started,
+           const QStringList& environment)
 {
-    return openFile(withoutSurroundingQuotes(file), currentFolder, tools, started);
+    return openFile(withoutSurroundingQuotes(file), currentFolder, tools, started, environment);
 }
 
 void SetDocumentOpener(DocumentOpener opener) { documentOpener() = std::move(opener); }

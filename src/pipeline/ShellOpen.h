@@ -22,9 +22,10 @@ constexpr int kShellNoAssociation = 31;
 // started directly, without arguments; a folder or any other document is handed to the
 // document opener. A program started belongs to tools; when `started` is given it receives
 // the started process (documents are opened by another program and give no process),
-// otherwise it is waited for here. Returns the result code.
+// otherwise it is waited for here. A program started gets the environment entries ("NAME=value")
+// on top of this process's environment. Returns the result code.
 int GShell(const QString& file, const QString& currentFolder, RunningTools& tools,
-           ChildProcess* started = nullptr);
+           ChildProcess* started = nullptr, const QStringList& environment = {});
 
 // The negative failure code a runner returns for a GShell result code from 0 to 32.
 qint32 FailureForShellResult(int resultCode);

@@ -51,10 +51,11 @@ void ToolRun::StartCommandLine(RunningTools& tools, const QString& commandLine,
     Start(tools, QString::fromStdString(parts.front()), arguments, QString(), environment);
 }
 
-void ToolRun::StartBatchFile(RunningTools& tools, const QString& batchFile, const QString& folder)
+void ToolRun::StartBatchFile(RunningTools& tools, const QString& batchFile, const QString& folder,
+                             const QStringList& environment)
 {
     ChildProcess child;
-    const int result = GShell(batchFile, folder, tools, &child);
+    const int result = GShell(batchFile, folder, tools, &child, environment);
     if (result <= 32) {
         FailToStart(FailureForShellResult(result));
         return;

@@ -43,8 +43,10 @@ public:
     void StartCommandLine(RunningTools& tools, const QString& commandLine,
                           const QStringList& environment = {});
     // A batch file (with or without surrounding double quotes), run by the batch runner in
-    // folder, as the shell's "open" runs it (ShellOpen.h).
-    void StartBatchFile(RunningTools& tools, const QString& batchFile, const QString& folder);
+    // folder, as the shell's "open" runs it (ShellOpen.h); the programs of its lines inherit the
+    // environment entries.
+    void StartBatchFile(RunningTools& tools, const QString& batchFile, const QString& folder,
+                        const QStringList& environment = {});
 
     bool IsRunning() const { return m_child.isValid() && !m_finished; }
     pid_t Pid() const { return m_child.pid(); }

@@ -4,6 +4,7 @@
 #include "ChildProcess.h"
 #include "FileRoutines.h"
 #include "InputFacts.h"
+#include "ReversalFacts.h"
 #include "MediaContainers.h"
 #include "MessageSink.h"
 #include "OutputCheck.h"
@@ -95,6 +96,9 @@ QStringList intermediateFacts(const IntermediatePicture& picture)
     }
     QStringList entries;
     for (const std::string& entry : media::ColourEnvironment(facts))
+        entries << QString::fromStdString(entry);
+    // A conversion is no step of the reversal: none of their facts counts for it.
+    for (const std::string& entry : media::ReversalEnvironment(media::ReversalFacts()))
         entries << QString::fromStdString(entry);
     return entries;
 }
@@ -320,8 +324,8 @@ void ConversionCheck::Publish(const QString& readBackProblem)
             return;
         m_attempt.destination = folder.Prefix() + published.name;
         if (published.shortened)
-            m_attempt.note +=
-                (m_attempt.note.isEmpty() ? QString() : QStringLiteral("; ")) + ShortenedNameNote(folder.Policy());
+            m_attempt.note += (m_attempt.note.isEmpty() ? QString() : QStringLiteral("; ")) +
+                              ShortenedNameNote(folder.Policy());
     });
     if (m_attempt.destination.isEmpty()) {
         removeTemporary(folder, m_attempt.temporaryName, !m_moved.isEmpty());

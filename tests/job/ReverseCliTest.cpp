@@ -278,7 +278,8 @@ TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
         if (stop == Stop::OutputClosed) {
             // Only the hour: "head -1" ends after its first line, and the job with it.
             prepare(process, {"-c", "\"$@\" | head -1; exit ${PIPESTATUS[0]}", "bash",
-                              HelperProgramFolder() + "/tarnivo-reverse", "--out", out(), second});
+                              HelperProgramFolder() + "/tarnivo-reverse", "--profile", "avi-xvid-best",
+                              "--out", out(), second});
             process.setProgram("bash");
         } else {
             prepare(process, {"--out", out(), first, second});
@@ -345,7 +346,7 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
         // Custom settings that the job would refuse are refused before it starts.
         {{"--out", out(), good},
          "tarnivo-reverse: Custom Format: the video codec \"hevc\" cannot be stored in a \".avi\" file. "
-         "Choose the extension .mp4, .mov, .qt, .mkv, .m4v, or another codec in Tarnivo's window, or "
+         "Choose the extension .mp4, .mov, .qt, .mkv, or another codec in Tarnivo's window, or "
          "another profile (see --list-profiles)",
          {"Op1=Custom Format", "Op2=hevc", "Op13=.avi"}},
         {{"--profile", "mkv", "--out", out(), good},
@@ -1253,7 +1254,8 @@ TEST_F(ReverseCli, FilesAreRefusedBeforeTheWorkWhenTheyCannotBeDone)
         << said.toStdString();
     EXPECT_TRUE(said.contains("TEMP")) << said.toStdString();
     EXPECT_TRUE(said.contains("the name is not valid UTF-8; rename the file")) << said.toStdString();
-    EXPECT_TRUE(said.contains("pipe.avi: it is a named pipe (FIFO), not a file")) << said.toStdString();
+    EXPECT_TRUE(said.contains("pipe.avi: cannot be made: it is a named pipe (FIFO), not a file"))
+        << said.toStdString();
     EXPECT_EQ(outputs(), QStringList({"small.avi"}));
     EXPECT_EQ(leftInWork(), QStringList());
     ::unlink(QFile::encodeName(pipe).constData());

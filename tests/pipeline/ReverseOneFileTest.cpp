@@ -427,22 +427,30 @@ TEST(FrameRate, NominalWhenAFrameRateElseAverageElse25)
     EXPECT_DOUBLE_EQ(SpanStart("25", 0.53), 0.52);
 }
 
-TEST(BatchTexts, AreTheFixedLinesWithPathsEscaped)
+TEST(BatchTexts, AreTheDesignedLinesWithPathsEscapedAndTheirFactsBeside)
 {
-    EXPECT_EQ(FrameExtractionBatch("\"/tmp/w/temp/ffmpeg.exe\"", "/in/clip.avi",
-                                   {"30000/1001",
-                                    0.5005,
-                                    2,
-                                    FieldOrder::Progressive,
-                                    {"smpte170m", "", "", "colorspace=iall=bt709:all=smpte170m:fast=1"}}),
-              "\"/tmp/w/temp/ffmpeg.exe\" -i \"/in/clip.avi\" -an -qscale 1 -qmin 1 -strict -1 -vf "
-              "colorspace=iall=bt709:all=smpte170m:fast=1,fps=fps=30000/1001:start_time=0.500500,"
-              "setpts=PTS-STARTPTS %%06d.jpg\r\ndel jpg2avi.tmp");
-    EXPECT_EQ(FrameRebuildBatch("\"/tmp/w/temp/ffmpeg.exe\"", "30/1", "/tmp/w/temp/tvideo.avi"),
-              "\"/tmp/w/temp/ffmpeg.exe\" -f image2  -framerate 30/1 -i Renamed/image%%d.jpg -vcodec copy "
+    EXPECT_EQ(FrameExtractionBatch("\"/tmp/w/temp/ffmpeg.exe\"", "/in/clip.avi"),
+              "\"/tmp/w/temp/ffmpeg.exe\" -i \"/in/clip.avi\" -an -qscale 1 %%06d.jpg\r\ndel jpg2avi.tmp");
+    EXPECT_EQ(FrameRebuildBatch("\"/tmp/w/temp/ffmpeg.exe\"", "/tmp/w/temp/tvideo.avi"),
+              "\"/tmp/w/temp/ffmpeg.exe\" -f image2  -i Renamed/image%%d.jpg -vcodec mpeg4 "
               "\"/tmp/w/temp/tvideo.avi\"\r\ndel jpg2avi.tmp");
-    EXPECT_EQ(FrameExtractionBatch("\"/w/ffmpeg.exe\"", "/in/50% \"off\".avi",
-                                   {"25", 0, 0, FieldOrder::Progressive}),
-              "\"/w/ffmpeg.exe\" -i \"/in/50%% \\\"off\\\".avi\" -an -qscale 1 -qmin 1 -strict -1 -vf "
-              "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS %%06d.jpg\r\ndel jpg2avi.tmp");
+    EXPECT_EQ(FrameExtractionBatch("\"/w/ffmpeg.exe\"", "/in/50% \"off\".avi"),
+              "\"/w/ffmpeg.exe\" -i \"/in/50%% \\\"off\\\".avi\" -an -qscale 1 %%06d.jpg\r\ndel jpg2avi.tmp");
+    EXPECT_EQ(SoundExtractionCommandLine("\"/w/ffmpeg.exe\"", "/in/50% \"off\".avi", "/w/audio.wav"),
+              "\"/w/ffmpeg.exe\" -i \"/in/50% \\\"off\\\".avi\" -vn -ac 2 \"/w/audio.wav\"");
+    // The facts beside them: the frames' rate, start and filters; the sound's span once the
+    // frames are counted; nothing at all for a film without a picture.
+    const ReversalSpan span{"30000/1001",
+                            0.5005,
+                            2,
+                            FieldOrder::Progressive,
+                            {"smpte170m", "", "", "colorspace=iall=bt709:all=smpte170m:fast=1"}};
+    EXPECT_EQ(StepEnvironment(&span),
+              (QStringList{"TARNIVO_FRAMES_RATE=30000/1001", "TARNIVO_FRAMES_START=0.500500",
+                           "TARNIVO_FRAMES_LENGTH=",
+                           "TARNIVO_FRAMES_FILTERS=colorspace=iall=bt709:all=smpte170m:fast=1",
+                           "TARNIVO_SOUND_START=0.500500", "TARNIVO_SOUND_LENGTH=2.000000"}));
+    EXPECT_EQ(StepEnvironment(nullptr),
+              (QStringList{"TARNIVO_FRAMES_RATE=", "TARNIVO_FRAMES_START=", "TARNIVO_FRAMES_LENGTH=",
+                           "TARNIVO_FRAMES_FILTERS=", "TARNIVO_SOUND_START=", "TARNIVO_SOUND_LENGTH="}));
 }

@@ -356,6 +356,52 @@ INSTANTIATE_TEST_SUITE_P(
                   "-i a.avi -acodec wmav2 -ar 48000 o.wmv"}),
     [](const auto& info) { return info.param.name; });
 
+// The reversal's lines are the designed ones; what today's ffmpeg needs beyond them comes from
+// the facts the job gives beside them, each for its shape. Without facts they stay as they are.
+struct ReversalCase {
+    std::string name;
+    tarnivo::media::ReversalFacts facts;
+    std::string in;
+    std::string out;
+};
+
+void PrintTo(const ReversalCase& rule, std::ostream* out) { *out << rule.in; }
+
+class ReversalLine : public testing::TestWithParam<ReversalCase> {};
+
+TEST_P(ReversalLine, TakesWhatItsShapeNeedsFromTheFacts)
+{
+    EXPECT_EQ(TranslateArguments(Args(GetParam().in), {}, GetParam().facts), Args(GetParam().out));
+}
+
+const tarnivo::media::ReversalFacts kSpan{"30000/1001",    "0.500500", "",
+                                          "yadif=deint=0", "0.500500", "2.002000"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Facts, ReversalLine,
+    testing::Values(
+        ReversalCase{"FramesAtTheSpansRateInItsColours", kSpan, "-i s.mp4 -an -qscale 1 %06d.jpg",
+                     "-i s.mp4 -an -qscale 1 -qmin 1 -strict -1 -vf "
+                     "yadif=deint=0,fps=fps=30000/1001:start_time=0.500500,setpts=PTS-STARTPTS %06d.jpg"},
+        ReversalCase{"FramesOfAPart",
+                     {"25", "3.000000", "2.000000", "", "", ""},
+                     "-i s.mp4 -an -qscale 1 %06d.jpg",
+                     "-i s.mp4 -an -qscale 1 -qmin 1 -strict -1 -t 2.000000 -vf "
+                     "fps=fps=25:start_time=3.000000,setpts=PTS-STARTPTS %06d.jpg"},
+        ReversalCase{"RebuildAtTheFramesRateCopied", kSpan,
+                     "-f image2 -i Renamed/image%d.jpg -vcodec mpeg4 t.avi",
+                     "-f image2 -framerate 30000/1001 -i Renamed/image%d.jpg -vcodec copy t.avi"},
+        ReversalCase{
+            "SoundCutAndPaddedToTheSpan", kSpan, "-i s.mp4 -vn -ac 2 a.wav",
+            "-i s.mp4 -vn -ac 2 -af aresample=async=1:first_pts=0,atrim=start=0.500500:duration=2.002000,"
+            "apad=whole_dur=2.002000,asetpts=PTS-STARTPTS a.wav"},
+        ReversalCase{"WholeSoundWithoutASpan", {}, "-i s.mp4 -vn -ac 2 a.wav", "-i s.mp4 -vn -ac 2 a.wav"},
+        ReversalCase{"FramesWithoutFactsAsWritten",
+                     {},
+                     "-i s.mp4 -an -qscale 1 %06d.jpg",
+                     "-i s.mp4 -an -qscale 1 %06d.jpg"}),
+    [](const auto& info) { return info.param.name; });
+
 TEST(DialectTranslation, PathsReachFfmpegUnchanged)
 {
     const std::string source = "/tmp/my \"film\" $HOME %06d \\ \xC3\xBC -b.avi";

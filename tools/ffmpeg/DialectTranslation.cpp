@@ -2,6 +2,7 @@
 
 #include "FrameExtraction.h"
 #include "OutputPlan.h"
+#include "ReversalLines.h"
 #include "SwitchTable.h"
 #include "Translation.h"
 
@@ -84,9 +85,11 @@ std::vector<std::string> translateOutput(const std::vector<std::string>& output,
 
 }  // namespace
 
-std::vector<std::string> TranslateArguments(const std::vector<std::string>& arguments,
-                                            const media::InputFacts& facts)
+std::vector<std::string> TranslateArguments(const std::vector<std::string>& given,
+                                            const media::InputFacts& facts,
+                                            const media::ReversalFacts& reversal)
 {
+    const std::vector<std::string> arguments = WithReversalFacts(given, reversal);
     if (IsFrameExtraction(arguments))
         return TranslateFrameExtraction(arguments, facts);
     return TranslateByRules(arguments, facts);

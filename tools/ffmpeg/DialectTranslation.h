@@ -15,6 +15,7 @@
 #pragma once
 
 #include "InputFacts.h"
+#include "ReversalFacts.h"
 
 #include <string>
 #include <vector>
@@ -23,9 +24,11 @@ namespace tarnivo::ffmpeg_front_end {
 
 // The argument vector for the system's ffmpeg (without the program name). What the line's
 // input options state of the last input's pictures ("-colorspace bt709 -i ..." , "-r 25 -i
-// ...") counts before the facts given.
+// ...") counts before the facts given. A line of the reversal's steps takes what its shape
+// needs from the reversal's facts (ReversalLines.h).
 std::vector<std::string> TranslateArguments(const std::vector<std::string>& arguments,
-                                            const media::InputFacts& facts = media::InputFacts());
+                                            const media::InputFacts& facts = media::InputFacts(),
+                                            const media::ReversalFacts& reversal = media::ReversalFacts());
 
 // The general rules alone (the frame extraction's handling aside).
 std::vector<std::string> TranslateByRules(const std::vector<std::string>& arguments,

@@ -43,8 +43,9 @@ int main(int argc, char** argv)
         return kCannotRunFfmpeg;
     }
     const std::vector<std::string> given(argv + 1, argv + argc);
-    const std::vector<std::string> arguments =
-        tarnivo::ffmpeg_front_end::TranslateArguments(given, InputFactsOf(given));
+    const std::vector<std::string> arguments = tarnivo::ffmpeg_front_end::TranslateArguments(
+        given, InputFactsOf(given),
+        tarnivo::media::ReversalFactsFrom([](const char* name) { return std::getenv(name); }));
 
     std::vector<char*> ffmpegArgv;
     static std::string programName = tarnivo::media::kFfmpegProgram;
