@@ -283,6 +283,8 @@ QString FileProblem(const SourceFacts& facts, const ProfileChoice& choice, const
     return outputProblem;
 }
 
+ReversalOptions ReversalOptionsFor(const ProfileChoice&) { return ReversalOptions(); }
+
 QString CannotBeMade(const QString& reason) { return QStringLiteral("cannot be made: ") + reason; }
 
 }  // namespace tarnivo

@@ -7,6 +7,7 @@
 
 #include "ConvertFLV.h"
 #include "MediaProbe.h"
+#include "ReversalCommands.h"
 #include "ToolRun.h"
 
 #include <QObject>
@@ -93,6 +94,10 @@ QString CustomNumbersProblem(const CustomFormatValues& custom);
 // Why one file cannot be made with a profile's choice; empty when it can: facts as the probe read
 // them, outputProblem what the output folder says of its name (OutputProblem).
 QString FileProblem(const SourceFacts& facts, const ProfileChoice& choice, const QString& outputProblem);
+
+// What the reversal of a file made with this choice is asked beyond the design's (the frames'
+// fineness, the sound's channels); the defaults for the designed profiles.
+ReversalOptions ReversalOptionsFor(const ProfileChoice& choice);
 
 // The reason a refused file's row and line show: "cannot be made: REASON".
 QString CannotBeMade(const QString& reason);

@@ -6,6 +6,7 @@
 #include "AVC.h"
 #include "FailureReason.h"
 #include "FileRoutines.h"
+#include "JobPlan.h"
 #include "ReverseOneFile.h"
 
 namespace tarnivo {
@@ -83,9 +84,11 @@ void ReverseJob::Reverse(int rowNumber)
     m_reversal = new ReverseOneFile(m_tools, *m_report, this);
     connect(m_reversal, &ReverseOneFile::StepStarted, this,
             [this](ReversalStep step) { m_progress.EnterStep(jobStepOf(step)); });
-    connect(m_reversal, &ReverseOneFile::ToolLine, this, [this](const QString& line) { m_progress.ToolLine(line); });
+    connect(m_reversal, &ReverseOneFile::ToolLine, this,
+            [this](const QString& line) { m_progress.ToolLine(line); });
     connect(m_reversal, &ReverseOneFile::Finished, this, &ReverseJob::Reversed);
-    m_reversal->Start(row.source, row.facts, m_FQ);
+    const std::optional<ProfileChoice> choice = ChoiceFor(m_choices.ProfileName(), m_choices.CustomValues());
+    m_reversal->Start(row.source, row.facts, m_FQ, choice ? ReversalOptionsFor(*choice) : ReversalOptions());
 }
 
 void ReverseJob::Reversed(const ReversalResult& result)
@@ -105,8 +108,9 @@ void ReverseJob::Reversed(const ReversalResult& result)
     emit FileConverting(m_current, row.text);
     m_picture = result.picture;
     m_converting = true;
-    const ConversionAttempt attempt = ConvertFLV(m_engine, CurrentReversalPaths().result, m_choices.ProfileName(),
-                                                 row.source, m_output, m_choices.CustomValues(), m_sink, m_picture);
+    const ConversionAttempt attempt =
+        ConvertFLV(m_engine, CurrentReversalPaths().result, m_choices.ProfileName(), row.source, m_output,
+                   m_choices.CustomValues(), m_sink, m_picture);
     if (attempt.result == ConversionAttempt::Result::Started && m_engine.IsConverting()) {
         m_attempt = attempt;
         return;  // the engine's Complete tells the end of its tool
@@ -158,8 +162,8 @@ void ReverseJob::FinishRow(FileOutcome outcome)
     if (!m_cancelled || outcome.succeeded) {
         const PlanReading::Row& row = m_rows[m_current - 1];
         // The row names the file beside its reason: the reason need not name it again.
-        outcome.reason =
-            WithoutLeadingPaths(outcome.reason, {row.source, row.text, QLatin1String(media::kFileProtocol) + row.source});
+        outcome.reason = WithoutLeadingPaths(
+            outcome.reason, {row.source, row.text, QLatin1String(media::kFileProtocol) + row.source});
         m_summary.files.push_back(outcome);
         m_progress.FinishFile();
         emit FileFinished(outcome);

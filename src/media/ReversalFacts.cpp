@@ -15,7 +15,9 @@ const Entry kEntries[] = {{kFramesRateVariable, &ReversalFacts::framesRate},
                           {kFramesLengthVariable, &ReversalFacts::framesLength},
                           {kFramesFiltersVariable, &ReversalFacts::framesFilters},
                           {kSoundStartVariable, &ReversalFacts::soundStart},
-                          {kSoundLengthVariable, &ReversalFacts::soundLength}};
+                          {kSoundLengthVariable, &ReversalFacts::soundLength},
+                          {kFramesQualityVariable, &ReversalFacts::framesQuality},
+                          {kSoundChannelsVariable, &ReversalFacts::soundChannels}};
 
 // Seconds written as digits with at most one ".", not below 0.
 bool isSeconds(const std::string& text)
@@ -33,6 +35,10 @@ bool fits(const char* variable, const std::string& value)
         return RateValue(value) > 0;
     if (name == kFramesFiltersVariable)
         return true;
+    if (name == kFramesQualityVariable)
+        return value == kFinestFrames;
+    if (name == kSoundChannelsVariable)
+        return value == kSourceChannels;
     return isSeconds(value);
 }
 

@@ -26,6 +26,14 @@ constexpr const char* kFramesFiltersVariable = "TARNIVO_FRAMES_FILTERS";
 // (the picture's span; padded with silence where the sound is shorter). Empty: the whole sound.
 constexpr const char* kSoundStartVariable = "TARNIVO_SOUND_START";
 constexpr const char* kSoundLengthVariable = "TARNIVO_SOUND_LENGTH";
+// How fine the frames are: empty as the line asks ("-qscale 1"), or kFinestFrames for a profile
+// that keeps every detail (editing, lossless): the source's chroma kept, near-lossless.
+constexpr const char* kFramesQualityVariable = "TARNIVO_FRAMES_QUALITY";
+constexpr const char* kFinestFrames = "finest";
+// How many channels the sound keeps: empty as the line asks ("-ac 2"), or kSourceChannels for a
+// profile that keeps the source's own.
+constexpr const char* kSoundChannelsVariable = "TARNIVO_SOUND_CHANNELS";
+constexpr const char* kSourceChannels = "source";
 
 struct ReversalFacts {
     std::string framesRate;
@@ -34,6 +42,8 @@ struct ReversalFacts {
     std::string framesFilters;
     std::string soundStart;
     std::string soundLength;
+    std::string framesQuality;
+    std::string soundChannels;
 
     bool operator==(const ReversalFacts& other) const;
 };

@@ -79,9 +79,13 @@ QString SoundExtractionCommandLine(const QString& quotedTool, const QString& sou
            QuoteForCommandLine(audio);
 }
 
-QStringList StepEnvironment(const ReversalSpan* span)
+QStringList StepEnvironment(const ReversalSpan* span, const ReversalOptions& options)
 {
     media::ReversalFacts facts;
+    if (options.finestFrames)
+        facts.framesQuality = media::kFinestFrames;
+    if (options.keepSoundChannels)
+        facts.soundChannels = media::kSourceChannels;
     if (span) {
         facts.framesRate = span->frameRate.toStdString();
         facts.framesStart = media::SecondsText(span->start);

@@ -43,6 +43,13 @@ struct ReversalSpan {
     FieldOrder fieldOrder = FieldOrder::Unknown;  // of the source's pictures
     FrameColours colours{};                       // the frames'
 };
+// What the job asks of one reversal beyond the film itself, from the profile the file is made
+// into and the row's own choices. The defaults are the designed reversal.
+struct ReversalOptions {
+    bool finestFrames = false;       // frames as fine as an editing or lossless profile needs
+    bool keepSoundChannels = false;  // the sound keeps the source's channels, not two
+};
+
 // The span's start for a picture starting at pictureStart (on the frame grid of the rate).
 double SpanStart(const QString& frameRate, double pictureStart);
 
@@ -69,7 +76,7 @@ QString SoundExtractionCommandLine(const QString& quotedTool, const QString& sou
 // FramePictures.h), so the frames show the source as it looked whatever order they are put in.
 // Once the span's length is known (its frames counted), the sound is cut and padded to it;
 // without a span (a source with no picture) nothing is told and the whole sound is kept.
-QStringList StepEnvironment(const ReversalSpan* span);
+QStringList StepEnvironment(const ReversalSpan* span, const ReversalOptions& options = {});
 
 // The joining command line for the streams present (empty when neither is).
 QString JoinCommandLine(const QString& quotedTool, const ReversalPaths& paths, bool haveVideo,

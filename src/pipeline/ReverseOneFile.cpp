@@ -55,11 +55,13 @@ ReverseOneFile::ReverseOneFile(RunningTools& tools, const StepErrorReporter& rep
 
 ReverseOneFile::~ReverseOneFile() = default;
 
-void ReverseOneFile::Start(const QString& S, const SourceFacts& facts, const QString& FQ)
+void ReverseOneFile::Start(const QString& S, const SourceFacts& facts, const QString& FQ,
+                           const ReversalOptions& options)
 {
     m_source = S;
     m_facts = facts;
     m_FQ = FQ;
+    m_options = options;
     // Everything happens from the event loop: the caller is never re-entered from here.
     QTimer::singleShot(0, this, [this] {
         if (!canBeCarried(m_source))
@@ -171,7 +173,7 @@ void ReverseOneFile::ExtractFrames()
         m_lastExtraction = outcome;
         RenumberFrames();
     });
-    run->StartBatchFile(m_tools, m_paths.extractBatch, m_paths.work, StepEnvironment(&m_span));
+    run->StartBatchFile(m_tools, m_paths.extractBatch, m_paths.work, StepEnvironment(&m_span, m_options));
 }
 
 // Frames W/000001.jpg ... become R/image1.jpg (the last frame) ... R/imageN.jpg (the first).
@@ -239,7 +241,7 @@ void ReverseOneFile::ExtractSound()
         ReverseSound();
     });
     run->StartCommandLine(m_tools, SoundExtractionCommandLine(m_FQ, m_source, m_paths.audio),
-                          StepEnvironment(m_facts.hasPicture ? &m_span : nullptr));
+                          StepEnvironment(m_facts.hasPicture ? &m_span : nullptr, m_options));
 }
 
 void ReverseOneFile::ReverseSound()
@@ -286,7 +288,7 @@ void ReverseOneFile::RebuildVideo()
         JoinPictureAndSound();
     });
     run->StartBatchFile(m_tools, QLatin1Char('"') + m_paths.rebuildBatch + QLatin1Char('"'), m_paths.work,
-                        StepEnvironment(&m_span));
+                        StepEnvironment(&m_span, m_options));
 }
 
 // The joined V from T and B; T is deleted as soon as V holds it.

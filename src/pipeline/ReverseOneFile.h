@@ -47,9 +47,10 @@ public:
     ReverseOneFile(RunningTools& tools, const StepErrorReporter& report, QObject* parent = nullptr);
     ~ReverseOneFile() override;
 
-    // Reverses S, whose facts the probe read, with the quoted tool path FQ. Returns at once;
-    // Finished follows from the event loop.
-    void Start(const QString& S, const SourceFacts& facts, const QString& FQ);
+    // Reverses S, whose facts the probe read, with the quoted tool path FQ, as options ask.
+    // Returns at once; Finished follows from the event loop.
+    void Start(const QString& S, const SourceFacts& facts, const QString& FQ,
+               const ReversalOptions& options = ReversalOptions());
     // Stops the running step's tool; Finished follows, with nothing made.
     void Stop();
 
@@ -83,6 +84,7 @@ private:
     QString m_source;
     SourceFacts m_facts;
     QString m_FQ;
+    ReversalOptions m_options;
     ReversalPaths m_paths;
     ReversalSpan m_span;
     RoomCheck* m_room = nullptr;

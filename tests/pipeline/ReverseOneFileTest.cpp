@@ -449,8 +449,10 @@ TEST(BatchTexts, AreTheDesignedLinesWithPathsEscapedAndTheirFactsBeside)
               (QStringList{"TARNIVO_FRAMES_RATE=30000/1001", "TARNIVO_FRAMES_START=0.500500",
                            "TARNIVO_FRAMES_LENGTH=",
                            "TARNIVO_FRAMES_FILTERS=colorspace=iall=bt709:all=smpte170m:fast=1",
-                           "TARNIVO_SOUND_START=0.500500", "TARNIVO_SOUND_LENGTH=2.000000"}));
+                           "TARNIVO_SOUND_START=0.500500", "TARNIVO_SOUND_LENGTH=2.000000",
+                           "TARNIVO_FRAMES_QUALITY=", "TARNIVO_SOUND_CHANNELS="}));
     EXPECT_EQ(StepEnvironment(nullptr),
               (QStringList{"TARNIVO_FRAMES_RATE=", "TARNIVO_FRAMES_START=", "TARNIVO_FRAMES_LENGTH=",
-                           "TARNIVO_FRAMES_FILTERS=", "TARNIVO_SOUND_START=", "TARNIVO_SOUND_LENGTH="}));
+                           "TARNIVO_FRAMES_FILTERS=", "TARNIVO_SOUND_START=", "TARNIVO_SOUND_LENGTH=",
+                           "TARNIVO_FRAMES_QUALITY=", "TARNIVO_SOUND_CHANNELS="}));
 }

@@ -374,8 +374,22 @@ TEST_P(ReversalLine, TakesWhatItsShapeNeedsFromTheFacts)
     EXPECT_EQ(TranslateArguments(Args(GetParam().in), {}, GetParam().facts), Args(GetParam().out));
 }
 
-const tarnivo::media::ReversalFacts kSpan{"30000/1001",    "0.500500", "",
-                                          "yadif=deint=0", "0.500500", "2.002000"};
+tarnivo::media::ReversalFacts Facts(const std::string& rate, const std::string& start,
+                                    const std::string& length, const std::string& filters,
+                                    const std::string& soundStart, const std::string& soundLength)
+{
+    tarnivo::media::ReversalFacts facts;
+    facts.framesRate = rate;
+    facts.framesStart = start;
+    facts.framesLength = length;
+    facts.framesFilters = filters;
+    facts.soundStart = soundStart;
+    facts.soundLength = soundLength;
+    return facts;
+}
+
+const tarnivo::media::ReversalFacts kSpan =
+    Facts("30000/1001", "0.500500", "", "yadif=deint=0", "0.500500", "2.002000");
 
 INSTANTIATE_TEST_SUITE_P(
     Facts, ReversalLine,
@@ -383,8 +397,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReversalCase{"FramesAtTheSpansRateInItsColours", kSpan, "-i s.mp4 -an -qscale 1 %06d.jpg",
                      "-i s.mp4 -an -qscale 1 -qmin 1 -strict -1 -vf "
                      "yadif=deint=0,fps=fps=30000/1001:start_time=0.500500,setpts=PTS-STARTPTS %06d.jpg"},
-        ReversalCase{"FramesOfAPart",
-                     {"25", "3.000000", "2.000000", "", "", ""},
+        ReversalCase{"FramesOfAPart", Facts("25", "3.000000", "2.000000", "", "", ""),
                      "-i s.mp4 -an -qscale 1 %06d.jpg",
                      "-i s.mp4 -an -qscale 1 -qmin 1 -strict -1 -t 2.000000 -vf "
                      "fps=fps=25:start_time=3.000000,setpts=PTS-STARTPTS %06d.jpg"},
