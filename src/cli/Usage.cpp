@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
+#include <utility>
 
 namespace tarnivo {
 
@@ -53,12 +55,18 @@ QString helpText()
         "works only in a working folder of its own (marked by tarnivo-working-folder.txt) and\n"
         "deletes only the files it made there.\n"
         "\n"
+        "--from and --to reverse a part of every FILE instead of the whole: a TIME is seconds\n"
+        "(12.5) or h:mm:ss.ms (1:02:03.5, 2:03); without --from the part starts with the film,\n"
+        "without --to it ends with it. --boomerang makes the film (or its part) play forward and\n"
+        "then backward, its sound too, the turning picture shown once.\n"
+        "\n"
         "A FILE that is a folder brings all its files, those of its sub-folders included, in name\n"
         "order. While the job runs, a line on the terminal tells the file, the step, how far it\n"
         "is, the speed, the time spent and the time left.\n"
         "\n"
         "Exit status: 0 when every file gave its output, 1 when a file failed or the job was\n"
-        "cancelled (Ctrl+C), 2 for bad usage.");
+        "cancelled (Ctrl+C), 2 for bad usage. Ctrl+Z pauses the job (its tools stop too) and fg\n"
+        "goes on with it.");
 }
 
 // What the parser could not take, in the voice of the other usage errors: "unknown option
@@ -120,6 +128,29 @@ QString customContainerProblem(const StoredChoices& choices)
         custom.videoCodec.toStdString(), custom.audioCodec.toStdString(), custom.extension.toStdString()));
 }
 
+// The part --from and --to ask for, or why they cannot be one.
+QString readPart(const QCommandLineParser& parser, const QCommandLineOption& from,
+                 const QCommandLineOption& to, FilmPart& part)
+{
+    const std::pair<const QCommandLineOption*, double FilmPart::*> times[] = {{&from, &FilmPart::from},
+                                                                              {&to, &FilmPart::to}};
+    for (const auto& [option, member] : times) {
+        if (!parser.isSet(*option))
+            continue;
+        const QString text = parser.value(*option);
+        const std::optional<double> seconds = ParseFilmTime(text);
+        if (!seconds)
+            return QStringLiteral(
+                       "--%1 '%2' is no time (seconds such as 12.5, or h:mm:ss.ms such as 1:02:03.5)")
+                .arg(option->names().constLast(), ShownValue(text));
+        part.*member = *seconds;
+    }
+    if (part.to >= 0 && part.to <= part.from)
+        return QStringLiteral("--to %1 is not after --from %2")
+            .arg(FilmTimeText(part.to), FilmTimeText(part.from));
+    return QString();
+}
+
 // The first line when the profile comes from the window's choice.
 QString profileLine(const StoredChoices& choices)
 {
@@ -163,7 +194,17 @@ int ReadUsage(const QStringList& arguments, Usage& usage)
                                   QStringLiteral("Print each profile's id and name, and exit."));
     const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")},
                                    QStringLiteral("Print only problems and failed files."));
-    parser.addOptions({profile, out, list, quiet});
+    const QCommandLineOption from(
+        QStringLiteral("from"),
+        QStringLiteral("Reverse every file from this time on (seconds or h:mm:ss.ms)."),
+        QStringLiteral("TIME"));
+    const QCommandLineOption to(QStringLiteral("to"),
+                                QStringLiteral("Reverse every file up to this time (seconds or h:mm:ss.ms)."),
+                                QStringLiteral("TIME"));
+    const QCommandLineOption boomerang(
+        QStringLiteral("boomerang"),
+        QStringLiteral("Forward, then backward: the film, then the film reversed."));
+    parser.addOptions({profile, out, from, to, boomerang, list, quiet});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The videos to reverse."),
                                  QStringLiteral("FILE..."));
     if (!parser.parse(arguments))
@@ -182,6 +223,9 @@ int ReadUsage(const QStringList& arguments, Usage& usage)
     }
 
     usage.quiet = parser.isSet(quiet);
+    usage.boomerang = parser.isSet(boomerang);
+    if (const QString problem = readPart(parser, from, to, usage.part); !problem.isEmpty())
+        return refuse(problem);
     usage.choices = ReadStoredChoices();
     const QString asked = parser.isSet(profile) ? parser.value(profile) : usage.choices.profileName;
     usage.choices.profileName = QString::fromStdString(ProfileNameFor(asked.toStdString()));

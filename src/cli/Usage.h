@@ -1,12 +1,14 @@
 // tarnivo-reverse's command line, read before any work:
 //
-//   tarnivo-reverse [--profile ID|NAME] [--out FOLDER] [--quiet] FILE...
+//   tarnivo-reverse [--profile ID|NAME] [--out FOLDER] [--from TIME] [--to TIME] [--boomerang]
+//                   [--quiet] FILE...
 //   tarnivo-reverse --list-profiles | --help | --version
 //
 // Bad usage is told in one line on standard error, "tarnivo-reverse: ...", with a pointer to
 // --help or --list-profiles where they help, and ends the program with kExitUsage.
 #pragma once
 
+#include "FilmPart.h"
 #include "SettingsStore.h"
 
 #include <QStringList>
@@ -24,6 +26,8 @@ struct Usage {
     QStringList refused;    // files in the folders given whose names cannot be handed on, escaped
     StoredChoices choices;  // the window's stored choices, --profile and --out applied
     bool quiet = false;     // print only problems and failed files
+    FilmPart part;          // of every file, --from and --to
+    bool boomerang = false;  // forward, then backward
 };
 
 // Reads the command line (arguments()[0] is the program). Answers --help, --version and

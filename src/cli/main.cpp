@@ -1,9 +1,11 @@
 // tarnivo-reverse: reverses video files from the command line with the same job as the window.
 //
-//   tarnivo-reverse [--profile ID|NAME] [--out FOLDER] [--quiet] FILE...
+//   tarnivo-reverse [--profile ID|NAME] [--out FOLDER] [--from TIME] [--to TIME] [--boomerang]
+//                   [--quiet] FILE...
 //
 // Exit status: 0 when every file gave its output, 1 when any failed or the job was cancelled
-// (SIGINT, SIGTERM) or could not start, 2 for bad usage.
+// (SIGINT, SIGTERM) or could not start, 2 for bad usage. Ctrl+Z (SIGTSTP) pauses the job and
+// stops the program as a terminal's job; fg (SIGCONT) goes on with both.
 #include "AVC.h"
 #include "FileIntake.h"
 #include "JobProgress.h"
@@ -128,23 +130,30 @@ public:
 
 class FileList : public JobListSource {
 public:
-    explicit FileList(QStringList files) : m_files(std::move(files)) {}
+    FileList(QStringList files, FilmPart part) : m_files(std::move(files)), m_part(part) {}
     int RowCount() const override { return static_cast<int>(m_files.size()); }
     QString RowText(int row) const override { return m_files.value(row - 1); }
+    FilmPart RowPart(int) const override { return m_part; }
 
 private:
     QStringList m_files;
+    FilmPart m_part;
 };
 
 class FixedChoices : public JobChoices {
 public:
-    explicit FixedChoices(StoredChoices choices) : m_choices(std::move(choices)) {}
+    FixedChoices(StoredChoices choices, bool boomerang)
+        : m_choices(std::move(choices)), m_boomerang(boomerang)
+    {
+    }
     QString OutputFolderText() const override { return m_choices.outputFolder; }
     QString ProfileName() const override { return m_choices.profileName; }
     CustomFormatValues CustomValues() const override { return m_choices.custom; }
+    bool Boomerang() const override { return m_boomerang; }
 
 private:
     StoredChoices m_choices;
+    bool m_boomerang;
 };
 
 void reportProgress(ReverseJob& job, TerminalFace& face, int fileCount)
@@ -189,8 +198,8 @@ int main(int argc, char** argv)
     if (usage.files.isEmpty())
         return kExitFailure;
 
-    FileList files(usage.files);
-    FixedChoices choices(usage.choices);
+    FileList files(usage.files, usage.part);
+    FixedChoices choices(usage.choices, usage.boomerang);
     QTimer tick;
     AVC engine(&tick, nullptr);  // the progress line tells more than the engine's pulse
     QObject::connect(&engine, &AVC::ErrorEvent, [&face](const QString& message) { face.Complain(message); });
@@ -203,6 +212,9 @@ int main(int argc, char** argv)
     });
 
     OnStopSignals(&job, [&job] { job.Cancel(); });
+    // The job's tools run in process groups of their own, which the terminal's stop does not
+    // reach: they are stopped first, and go on once this program does.
+    OnTerminalStop(&job, [&job](bool stopping) { job.Pause(stopping); });
 
     int status = kExitFailure;
     QObject::connect(&job, &ReverseJob::Finished, [&status, &usage](const JobSummary& summary) {

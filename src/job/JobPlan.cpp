@@ -180,7 +180,7 @@ void PlanReading::Start(std::vector<Row> rows)
     m_encodersKnown = false;
     m_encoders.Request();
     for (Row& row : m_rows) {
-        row.read = !row.problem.isEmpty();
+        row.read = !row.problem.isEmpty() || row.finished;
         if (!row.read)
             m_probes.Request(row.source);
     }
@@ -281,6 +281,21 @@ QString FileProblem(const SourceFacts& facts, const ProfileChoice& choice, const
     if (isPictureOnly(choice) && !facts.hasPicture)
         return QStringLiteral("it has no picture, and the profile makes a picture");
     return outputProblem;
+}
+
+QString PartProblem(const SourceFacts& facts, const FilmPart& part)
+{
+    if (part.IsWhole())
+        return QString();
+    if (const QString problem = FilmPartProblem(part); !problem.isEmpty())
+        return problem;
+    if (facts.statedEnd > 0 && part.from >= facts.statedEnd)
+        return QStringLiteral("the part %1 lies outside the film, which ends at %2")
+            .arg(FilmPartText(part), FilmTimeText(facts.statedEnd));
+    if (facts.hasPicture && part.to >= 0 && part.to <= facts.pictureStart)
+        return QStringLiteral("the part %1 lies outside the film, whose picture starts at %2")
+            .arg(FilmPartText(part), FilmTimeText(facts.pictureStart));
+    return QString();
 }
 
 ReversalOptions ReversalOptionsFor(const ProfileChoice&) { return ReversalOptions(); }

@@ -61,6 +61,8 @@ public:
         QString problem;  // why it cannot be made, once known
         SourceFacts facts;
         bool read = false;
+        FilmPart part;          // of the film, to reverse
+        bool finished = false;  // finished by an earlier run: not read, not worked on
     };
 
     PlanReading(ProbeClient& probes, QObject* parent = nullptr);
@@ -94,6 +96,12 @@ QString CustomNumbersProblem(const CustomFormatValues& custom);
 // Why one file cannot be made with a profile's choice; empty when it can: facts as the probe read
 // them, outputProblem what the output folder says of its name (OutputProblem).
 QString FileProblem(const SourceFacts& facts, const ProfileChoice& choice, const QString& outputProblem);
+
+// Why a part of a film cannot be reversed: it ends before it starts, or lies outside the film
+// as far as the film's stated end and its picture's start tell; empty for a part that can be
+// (and for the whole film). A film whose pictures end before their stated end is told so by its
+// reversal.
+QString PartProblem(const SourceFacts& facts, const FilmPart& part);
 
 // What the reversal of a file made with this choice is asked beyond the design's (the frames'
 // fineness, the sound's channels); the defaults for the designed profiles.

@@ -93,6 +93,9 @@ void JobProgressTracker::EnterStep(JobStep step)
     m_progress.framesPerSecond = 0;
     m_stepStartMs = m_jobClock.elapsed();
     m_tool = ToolLineReader();
+    // The tools that read the source read only the part of it that is reversed.
+    if (step == JobStep::Frames || step == JobStep::Sound)
+        m_tool.LimitInput(CurrentFile().partSeconds);
     Update(0);
     Emit();
 }

@@ -27,12 +27,17 @@ namespace {
 constexpr int kFailuresNamed = 10;
 constexpr int kProgressRefreshMs = 500;
 
-// The frames the probe's facts promise, for the model of the job's work.
-FileWork workOf(const SourceFacts& facts)
+// The frames the probe's facts promise for the part of the film reversed, for the model of the
+// job's work.
+FileWork workOf(const SourceFacts& facts, const FilmPart& part, bool boomerang)
 {
     FileWork work;
-    const double seconds = std::max(0.0, facts.statedEnd - facts.pictureStart);
-    work.seconds = facts.statedEnd;
+    const double end =
+        part.to >= 0 && (facts.statedEnd <= 0 || part.to < facts.statedEnd) ? part.to : facts.statedEnd;
+    const double seconds = std::max(0.0, end - std::max(facts.pictureStart, part.from));
+    work.seconds = part.IsWhole() ? facts.statedEnd : seconds;
+    work.partSeconds = part.IsWhole() ? 0 : seconds;
+    work.boomerang = boomerang;
     work.sound = facts.hasSound;
     if (facts.hasPicture) {
         work.frames = std::max(1.0, seconds * FrameRateValue(facts.frameRate));
@@ -239,7 +244,10 @@ void ReverseJob::Plan()
         PlanReading::Row row;
         row.text = m_list.RowText(i);
         row.source = AbsoluteSource(row.text);
-        row.problem = RowProblem(row.source, m_output.Name());
+        row.part = m_list.RowPart(i);
+        row.finished = m_list.RowFinished(i);
+        if (!row.finished)
+            row.problem = RowProblem(row.source, m_output.Name());
         rows.push_back(row);
     }
     m_reading->Start(std::move(rows));
@@ -262,19 +270,30 @@ void ReverseJob::MakePlan()
     }
     const ProfileChoice choice = *ChoiceFor(profile, custom);
     std::vector<FileWork> work(m_rows.size());
+    const bool boomerang = m_choices.Boomerang();
     for (size_t i = 0; i < m_rows.size(); ++i) {
         PlanReading::Row& row = m_rows[i];
+        if (row.finished)
+            continue;
         if (row.problem.isEmpty())
-            row.problem =
-                FileProblem(row.facts, choice, OutputProblem(m_output, row.source, profile, custom));
+            row.problem = FileAndPartProblem(row, choice, profile, custom);
         if (row.problem.isEmpty())
-            work[i] = workOf(row.facts);
+            work[i] = workOf(row.facts, row.part, boomerang);
         else
             Refuse(static_cast<int>(i) + 1, row.problem);
     }
     m_progress.Planned(work, ConversionWorkOf(choice.settings, choice.extension.toStdString()));
     m_current = 0;
     NextFile();
+}
+
+// Why the row cannot be made with the choices: the file, its name in the output folder, its part.
+QString ReverseJob::FileAndPartProblem(const PlanReading::Row& row, const ProfileChoice& choice,
+                                       const QString& profile, const CustomFormatValues& custom) const
+{
+    const QString problem =
+        FileProblem(row.facts, choice, OutputProblem(m_output, row.source, profile, custom));
+    return problem.isEmpty() ? PartProblem(row.facts, row.part) : problem;
 }
 
 void ReverseJob::End(bool tellEnd)
@@ -285,8 +304,12 @@ void ReverseJob::End(bool tellEnd)
     m_lock.Release();
     m_output.Close();
     m_tools.SetStartsRefused(false);
+    if (m_paused) {
+        m_tools.Pause(false);
+        m_engine.Tools().Pause(false);
+        m_paused = false;
+    }
     m_stage = Stage::Idle;
-    m_paused = false;
     m_progress.FinishJob();
     if (tellEnd) {
         if (m_endMessage)
@@ -312,7 +335,11 @@ void ReverseJob::Cancel()
     if (!IsRunning() || m_cancelled)
         return;
     m_cancelled = true;
-    m_paused = false;
+    if (m_paused) {
+        m_tools.Pause(false);
+        m_engine.Tools().Pause(false);
+        m_paused = false;
+    }
     m_progress.Cancelling();
     m_tools.SetStartsRefused(true);
     m_tools.Cancel();

@@ -41,6 +41,11 @@ public:
     virtual ~JobListSource() = default;
     virtual int RowCount() const = 0;
     virtual QString RowText(int row) const = 0;
+    // The part of the row's film that is reversed; the whole film by default.
+    virtual FilmPart RowPart(int) const { return FilmPart(); }
+    // True for a row that an earlier run of the window finished (made, or failed): a restored
+    // job list's. The job leaves it as it is and tells nothing of it.
+    virtual bool RowFinished(int) const { return false; }
 };
 
 // What the user has chosen; read anew for every file, so a change made during a job applies
@@ -51,6 +56,8 @@ public:
     virtual QString OutputFolderText() const = 0;  // Text2, as typed or picked
     virtual QString ProfileName() const = 0;       // Combo1's text
     virtual CustomFormatValues CustomValues() const = 0;
+    // The film forward, then backward ("Forward, then backward"); off by default.
+    virtual bool Boomerang() const { return false; }
 };
 
 // The outcome of one row.
@@ -144,6 +151,8 @@ private:
     void Checked(const ConversionAttempt& attempt);
     void FinishRow(FileOutcome outcome);
     void Refuse(int row, const QString& reason);
+    QString FileAndPartProblem(const PlanReading::Row& row, const ProfileChoice& choice,
+                               const QString& profile, const CustomFormatValues& custom) const;
     void End(bool tellEnd);
     void RefuseStart(const QString& message, bool choices);
     void CleanWorkFolder();

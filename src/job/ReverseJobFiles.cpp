@@ -49,6 +49,8 @@ void ReverseJob::NextFile()
         return End(true);
     while (++m_current <= static_cast<int>(m_rows.size())) {
         const PlanReading::Row& row = m_rows[m_current - 1];
+        if (row.finished)
+            continue;  // an earlier run's: left as it is
         if (!row.problem.isEmpty()) {
             FileOutcome outcome;
             outcome.row = m_current;
@@ -63,8 +65,7 @@ void ReverseJob::NextFile()
         const CustomFormatValues custom = m_choices.CustomValues();
         QString problem = ChoicesProblem(profile, custom, EncoderCatalogue::Known());
         if (problem.isEmpty())
-            problem = FileProblem(row.facts, *ChoiceFor(profile, custom),
-                                  OutputProblem(m_output, row.source, profile, custom));
+            problem = FileAndPartProblem(row, *ChoiceFor(profile, custom), profile, custom);
         if (!problem.isEmpty()) {
             m_rows[m_current - 1].problem = problem;
             Refuse(m_current, problem);
@@ -88,7 +89,10 @@ void ReverseJob::Reverse(int rowNumber)
             [this](const QString& line) { m_progress.ToolLine(line); });
     connect(m_reversal, &ReverseOneFile::Finished, this, &ReverseJob::Reversed);
     const std::optional<ProfileChoice> choice = ChoiceFor(m_choices.ProfileName(), m_choices.CustomValues());
-    m_reversal->Start(row.source, row.facts, m_FQ, choice ? ReversalOptionsFor(*choice) : ReversalOptions());
+    ReversalOptions options = choice ? ReversalOptionsFor(*choice) : ReversalOptions();
+    options.part = row.part;
+    options.boomerang = m_choices.Boomerang();
+    m_reversal->Start(row.source, row.facts, m_FQ, options);
 }
 
 void ReverseJob::Reversed(const ReversalResult& result)

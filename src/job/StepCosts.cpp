@@ -143,10 +143,16 @@ ConversionWork ConversionWorkOf(const ConversionSettings& settings, const std::s
     return work;
 }
 
-double StepSeconds(JobStep step, const FileWork& file, const ConversionWork& conversion)
+double StepSeconds(JobStep step, const FileWork& extracted, const ConversionWork& conversion)
 {
     const StepModel model = modelOf(step);
-    const double megapixels = file.pixels / kMegapixel;
+    const double megapixels = extracted.pixels / kMegapixel;
+    // A boomerang's intermediate holds the frames twice (less one) and its sound twice.
+    FileWork file = extracted;
+    if (file.boomerang && step != JobStep::Frames && step != JobStep::Sound) {
+        file.frames = std::max(0.0, 2 * file.frames - 1);
+        file.seconds *= 2;
+    }
     switch (step) {
     case JobStep::Sound:
         return file.sound ? model.fixedSeconds + kSoundSecondsPerSecond * file.seconds : 0;

@@ -27,8 +27,10 @@ bool IsConversionStep(JobStep step);
 struct FileWork {
     double frames = 0;   // frames the extraction writes; 0 without a picture
     double pixels = 0;   // of one frame
-    double seconds = 0;  // the film's length
+    double seconds = 0;  // the film's length (of its part, for a part)
     bool sound = false;
+    double partSeconds = 0;  // the length of the part reversed; 0 for the whole film
+    bool boomerang = false;  // the film forward, then backward: the steps after the frames do twice
 };
 
 // What the conversion makes of each frame.

@@ -13,13 +13,41 @@ namespace tarnivo {
 
 namespace {
 
-// The handler only writes a byte into this pipe; the loop reads it.
+// Each handler only writes a byte into its pipe; the loop reads it.
 int g_signalPipe[2] = {-1, -1};
+int g_terminalStopPipe[2] = {-1, -1};
 
 void onStopSignal(int)
 {
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void onTerminalStop(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_terminalStopPipe[1], &byte, 1);
+}
+
+void catchTerminalStop()
+{
+    struct sigaction handler {};
+    handler.sa_handler = onTerminalStop;
+    sigemptyset(&handler.sa_mask);
+    handler.sa_flags = SA_RESTART;
+    ::sigaction(SIGTSTP, &handler, nullptr);
+}
+
+// Stops this program as SIGTSTP does by default, and returns once it is continued.
+void stopAsTheTerminalWould()
+{
+    ::signal(SIGTSTP, SIG_DFL);
+    sigset_t tstp;
+    sigemptyset(&tstp);
+    sigaddset(&tstp, SIGTSTP);
+    ::sigprocmask(SIG_UNBLOCK, &tstp, nullptr);
+    ::raise(SIGTSTP);
+    catchTerminalStop();
 }
 
 constexpr int kOutputWatchMs = 500;
@@ -63,6 +91,22 @@ void OnStopSignals(QObject* context, std::function<void()> action)
         ::sigaction(signal, &handler, nullptr);
     ::signal(SIGXFSZ, SIG_IGN);
     watchStandardOutput(context, action);
+}
+
+void OnTerminalStop(QObject* context, std::function<void(bool stopping)> pause)
+{
+    if (g_terminalStopPipe[0] < 0 && ::pipe2(g_terminalStopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_terminalStopPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [pause] {
+        char bytes[16];
+        while (::read(g_terminalStopPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        pause(true);
+        stopAsTheTerminalWould();
+        pause(false);
+    });
+    catchTerminalStop();
 }
 
 }  // namespace tarnivo

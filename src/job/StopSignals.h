@@ -15,4 +15,9 @@ namespace tarnivo {
 // without a word; the tools get the default dispositions back when they start.
 void OnStopSignals(QObject* context, std::function<void()> action);
 
+// From now on SIGTSTP (Ctrl+Z at a terminal, or kill -TSTP) runs pause(true) in the event loop,
+// then stops this program as the terminal's stop would; once it is continued (fg, bg, SIGCONT)
+// pause(false) runs. For as long as context lives.
+void OnTerminalStop(QObject* context, std::function<void(bool stopping)> pause);
+
 }  // namespace tarnivo

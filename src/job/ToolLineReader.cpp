@@ -78,21 +78,30 @@ bool ToolLineReader::Read(const QString& line)
     return false;
 }
 
+double ToolLineReader::InputSeconds() const
+{
+    if (m_inputLimit <= 0)
+        return m_inputSeconds;
+    return m_inputSeconds > 0 ? std::min(m_inputSeconds, m_inputLimit) : m_inputLimit;
+}
+
 double ToolLineReader::Fraction() const
 {
-    if (m_inputSeconds <= 0)
+    const double input = InputSeconds();
+    if (input <= 0)
         return 0;
     double fraction = 0;
     if (m_frames >= 0 && m_outputRate > 0)
-        fraction = m_frames / (m_inputSeconds * m_outputRate);
+        fraction = m_frames / (input * m_outputRate);
     else if (m_seconds >= 0)
-        fraction = m_seconds / m_inputSeconds;
+        fraction = m_seconds / input;
     return std::clamp(fraction, 0.0, 1.0);
 }
 
 double ToolLineReader::FramesToWrite() const
 {
-    return m_inputSeconds > 0 && m_outputRate > 0 ? m_inputSeconds * m_outputRate : 0;
+    const double input = InputSeconds();
+    return input > 0 && m_outputRate > 0 ? input * m_outputRate : 0;
 }
 
 }  // namespace tarnivo

@@ -12,6 +12,8 @@ public:
     // One line of standard error (ffmpeg ends its progress lines with CR, the others with LF).
     // Returns true when it told something about the progress.
     bool Read(const QString& line);
+    // The run reads only so many seconds of its first input (a part of a film).
+    void LimitInput(double seconds) { m_inputLimit = seconds; }
     // The part of the run done so far, 0 to 1: the frames written against the frames the
     // output will hold (the first input's length at the output's rate), or, for a run that
     // writes no frames (sound), its position against the first input's length. 0 while unknown.
@@ -23,7 +25,10 @@ public:
     double StatedFramesPerSecond() const { return m_framesPerSecond; }
 
 private:
+    double InputSeconds() const;
+
     double m_inputSeconds = 0;
+    double m_inputLimit = 0;
     double m_outputRate = 0;
     bool m_inOutputSection = false;
     qint64 m_frames = -1;

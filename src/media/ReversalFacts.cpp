@@ -17,7 +17,8 @@ const Entry kEntries[] = {{kFramesRateVariable, &ReversalFacts::framesRate},
                           {kSoundStartVariable, &ReversalFacts::soundStart},
                           {kSoundLengthVariable, &ReversalFacts::soundLength},
                           {kFramesQualityVariable, &ReversalFacts::framesQuality},
-                          {kSoundChannelsVariable, &ReversalFacts::soundChannels}};
+                          {kSoundChannelsVariable, &ReversalFacts::soundChannels},
+                          {kForwardSoundVariable, &ReversalFacts::forwardSound}};
 
 // Seconds written as digits with at most one ".", not below 0.
 bool isSeconds(const std::string& text)
@@ -33,7 +34,7 @@ bool fits(const char* variable, const std::string& value)
     const std::string name = variable;
     if (name == kFramesRateVariable)
         return RateValue(value) > 0;
-    if (name == kFramesFiltersVariable)
+    if (name == kFramesFiltersVariable || name == kForwardSoundVariable)
         return true;
     if (name == kFramesQualityVariable)
         return value == kFinestFrames;

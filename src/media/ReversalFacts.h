@@ -34,6 +34,10 @@ constexpr const char* kFinestFrames = "finest";
 // profile that keeps the source's own.
 constexpr const char* kSoundChannelsVariable = "TARNIVO_SOUND_CHANNELS";
 constexpr const char* kSourceChannels = "source";
+// The join of a boomerang: the forward sound (the extracted one) that goes before the reversed
+// sound, which then starts one frame of the picture's rate in, where the picture turns; empty:
+// the reversed sound alone, as designed.
+constexpr const char* kForwardSoundVariable = "TARNIVO_FORWARD_SOUND";
 
 struct ReversalFacts {
     std::string framesRate;
@@ -44,6 +48,7 @@ struct ReversalFacts {
     std::string soundLength;
     std::string framesQuality;
     std::string soundChannels;
+    std::string forwardSound;
 
     bool operator==(const ReversalFacts& other) const;
 };

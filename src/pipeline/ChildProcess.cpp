@@ -330,6 +330,8 @@ ChildProcess RunningTools::Start(const QString& program, const QStringList& argu
     if (child.isValid()) {
         m_groups->insert(child.pid());
         child.m_ownerGroups = m_groups;
+        if (m_paused)
+            ::kill(-child.pid(), SIGSTOP);
     }
     return child;
 }
@@ -344,6 +346,7 @@ int RunningTools::Cancel()
 
 void RunningTools::Pause(bool paused)
 {
+    m_paused = paused;
     for (const pid_t group : *m_groups)
         ::kill(-group, paused ? SIGSTOP : SIGCONT);
 }

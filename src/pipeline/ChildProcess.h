@@ -121,7 +121,8 @@ public:
     // were asked.
     int Cancel();
 
-    // Stops and continues every running tool's group (SIGSTOP, SIGCONT).
+    // Stops and continues every running tool's group (SIGSTOP, SIGCONT); a tool started while
+    // they are stopped is stopped as it starts.
     void Pause(bool paused);
 
     void SetStartsRefused(bool refused) { m_startsRefused = refused; }
@@ -129,6 +130,7 @@ public:
 private:
     std::shared_ptr<std::set<pid_t>> m_groups;
     bool m_startsRefused = false;
+    bool m_paused = false;
 };
 constexpr int kCancelGraceMilliseconds = 3000;
 

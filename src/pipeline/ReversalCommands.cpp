@@ -22,12 +22,76 @@ QString quotedForBatch(const QString& path)
 }
 
 QString forBatch(const QString& text) { return QString::fromStdString(EscapePercent(text.toStdString())); }
+
+media::ReversalFacts stepFacts(const ReversalSpan* span, const ReversalOptions& options)
+{
+    media::ReversalFacts facts;
+    if (options.finestFrames)
+        facts.framesQuality = media::kFinestFrames;
+    if (options.keepSoundChannels)
+        facts.soundChannels = media::kSourceChannels;
+    if (span) {
+        facts.framesRate = span->frameRate.toStdString();
+        facts.framesStart = media::SecondsText(span->start);
+        // ffmpeg rounds the length to the frames' time base: K frames are K / rate, cut to the
+        // microsecond below (beyond the arithmetic's own error), so that not even a comparison
+        // of exact times takes one more.
+        if (const double rate = FrameRateValue(span->frameRate); span->partFrames > 0 && rate > 0)
+            facts.framesLength = media::SecondsText(std::floor(span->partFrames / rate * 1e6 + 1e-3) / 1e6);
+        facts.framesFilters = FramePictureFilters(span->fieldOrder, span->colours).toStdString();
+        // The sound is kept for the picture's span once the frames are counted.
+        if (span->length > 0) {
+            facts.soundStart = facts.framesStart;
+            facts.soundLength = media::SecondsText(span->length);
+        }
+    } else if (!options.part.IsWhole()) {
+        facts.soundStart = media::SecondsText(std::max(0.0, options.part.from));
+        if (options.part.to >= 0)
+            facts.soundLength = media::SecondsText(options.part.to - std::max(0.0, options.part.from));
+    }
+    return facts;
+}
+
+QStringList environmentOf(const media::ReversalFacts& facts)
+{
+    QStringList entries;
+    for (const std::string& entry : media::ReversalEnvironment(facts))
+        entries << QString::fromStdString(entry);
+    return entries;
+}
+
 }  // namespace
 
 double SpanStart(const QString& frameRate, double pictureStart)
 {
     const double rate = FrameRateValue(frameRate);
     return rate > 0 ? std::round(pictureStart * rate) / rate : pictureStart;
+}
+
+ReversalSpan SpanFor(const SourceFacts& facts, const FilmPart& part)
+{
+    ReversalSpan span;
+    span.frameRate = facts.frameRate;
+    span.start = SpanStart(facts.frameRate, std::max(facts.pictureStart, part.from));
+    if (part.to >= 0) {
+        const double rate = FrameRateValue(facts.frameRate);
+        span.partFrames =
+            static_cast<int>(std::max<long long>(1, std::llround((part.to - span.start) * rate)));
+    }
+    return span;
+}
+
+int IntermediateFrames(int frames, bool boomerang)
+{
+    return boomerang && frames > 0 ? 2 * frames - 1 : frames;
+}
+
+RenumberedPlaces RenumberedPlacesOf(int position, int count, bool boomerang)
+{
+    RenumberedPlaces places;
+    places.backward = (boomerang ? count - 1 : 0) + position + 1;
+    places.forward = boomerang && position > 0 ? count - position : 0;
+    return places;
 }
 
 ReversalPaths CurrentReversalPaths()
@@ -81,25 +145,17 @@ QString SoundExtractionCommandLine(const QString& quotedTool, const QString& sou
 
 QStringList StepEnvironment(const ReversalSpan* span, const ReversalOptions& options)
 {
-    media::ReversalFacts facts;
-    if (options.finestFrames)
-        facts.framesQuality = media::kFinestFrames;
-    if (options.keepSoundChannels)
-        facts.soundChannels = media::kSourceChannels;
-    if (span) {
-        facts.framesRate = span->frameRate.toStdString();
-        facts.framesStart = media::SecondsText(span->start);
-        facts.framesFilters = FramePictureFilters(span->fieldOrder, span->colours).toStdString();
-        // The sound is kept for the picture's span once the frames are counted.
-        if (span->length > 0) {
-            facts.soundStart = facts.framesStart;
-            facts.soundLength = media::SecondsText(span->length);
-        }
-    }
-    QStringList entries;
-    for (const std::string& entry : media::ReversalEnvironment(facts))
-        entries << QString::fromStdString(entry);
-    return entries;
+    return environmentOf(stepFacts(span, options));
+}
+
+QStringList JoinEnvironment(const ReversalSpan* span, const ReversalOptions& options,
+                            const ReversalPaths& paths)
+{
+    if (!options.boomerang)
+        return {};
+    media::ReversalFacts facts = stepFacts(span, options);
+    facts.forwardSound = paths.audio.toStdString();
+    return environmentOf(facts);
 }
 
 QString JoinCommandLine(const QString& quotedTool, const ReversalPaths& paths, bool haveVideo, bool haveSound)
@@ -132,7 +188,8 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
     return frames;
 }
 
-FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span)
+FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span,
+                         bool boomerang)
 {
     // The frames are measured after a seek, from which ffmpeg counts the time anew.
     ReversalSpan fromSeek = span;
@@ -141,6 +198,9 @@ FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const Reve
     film.source = S;
     film.facts = source;
     film.spanStart = span.start;
+    if (const double rate = FrameRateValue(span.frameRate); span.partFrames > 0 && rate > 0)
+        film.spanLength = span.partFrames / rate;
+    film.boomerang = boomerang;
     film.frameFilters = FrameFilterChain(fromSeek);
     film.frameWriterOptions = FrameWriterOptions();
     return film;

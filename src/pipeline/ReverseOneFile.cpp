@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarnivo {
 
@@ -38,6 +39,22 @@ void moveFile(const QString& from, const QString& to)
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
         throw FileRoutineError("Cannot move " + from.toStdString() + " to " + to.toStdString() + ": " +
                                std::strerror(errno));
+}
+
+// A second name for a file, which takes no room; a copy where the file system has no links.
+void linkFile(const QString& file, const QString& link)
+{
+    if (::link(QFile::encodeName(file).constData(), QFile::encodeName(link).constData()) == 0)
+        return;
+    const int linkError = errno;
+    if (linkError == EEXIST || !QFile::copy(file, link))
+        throw FileRoutineError("Cannot give " + file.toStdString() + " the name " + link.toStdString() +
+                               ": " + std::strerror(linkError));
+}
+
+QString renumberedName(const QString& renamed, int number)
+{
+    return renamed + QStringLiteral("/image") + QString::number(number) + QStringLiteral(".jpg");
 }
 
 // Larger than any camera's picture (8K is 7680x4320): where ffmpeg's encoders find their limits.
@@ -87,8 +104,7 @@ void ReverseOneFile::Start(const QString& S, const SourceFacts& facts, const QSt
         if (!m_facts.hasPicture && !m_facts.hasSound)
             return Fail(
                 QStringLiteral("the file holds neither a picture nor a sound that could be reversed."));
-        m_span.frameRate = m_facts.frameRate;
-        m_span.start = SpanStart(m_facts.frameRate, m_facts.pictureStart);
+        m_span = SpanFor(m_facts, m_options.part);
         m_span.fieldOrder = FieldOrderToUndo(m_facts);
         m_span.colours = ChooseFrameColours(m_facts);
         CheckRoom();
@@ -129,7 +145,8 @@ QString ReverseOneFile::StepReason(const QString& tool, const ToolOutcome& outco
 void ReverseOneFile::CheckRoom()
 {
     emit StepStarted(ReversalStep::Room);
-    m_room = new RoomCheck(RoomQuestion(m_source, m_facts, m_span), m_paths.work, m_tools, this);
+    m_room = new RoomCheck(RoomQuestion(m_source, m_facts, m_span, m_options.boomerang), m_paths.work,
+                           m_tools, this);
     connect(m_room, &RoomCheck::Finished, this, [this](const QString& problem) {
         m_room->deleteLater();
         m_room = nullptr;
@@ -197,11 +214,17 @@ void ReverseOneFile::RenumberSome()
         return Fail(kStoppedReason);
     }
     const size_t end = std::min(m_toRenumber.size(), m_renumbered + kFramesRenamedAtOnce);
+    const int count = static_cast<int>(m_toRenumber.size());
     for (; m_renumbered < end; ++m_renumbered) {
         const Frame& frame = m_toRenumber[m_renumbered];
+        const RenumberedPlaces places =
+            RenumberedPlacesOf(static_cast<int>(m_renumbered), count, m_options.boomerang);
+        const QString backward = renumberedName(m_paths.renamed, places.backward);
         m_report.Run(15, [&] {
-            moveFile(frame.path, m_paths.renamed + QStringLiteral("/image") +
-                                     QString::number(m_renumbered + 1) + QStringLiteral(".jpg"));
+            moveFile(frame.path, backward);
+            // A boomerang's frame also runs forwards: a second name for the same file.
+            if (places.forward > 0)
+                linkFile(backward, renumberedName(m_paths.renamed, places.forward));
         });
     }
     if (m_renumbered < m_toRenumber.size()) {
@@ -212,6 +235,10 @@ void ReverseOneFile::RenumberSome()
     m_toRenumber.clear();
     if (m_frames == 0) {
         DeleteRenumberedFrames(m_paths.renamed);
+        // The header may have claimed a film longer than its pictures go.
+        if (!m_options.part.IsWhole() && m_lastExtraction.Succeeded())
+            return Fail(QStringLiteral("the part %1 holds no picture of the film: it ends earlier")
+                            .arg(FilmPartText(m_options.part)));
         return Fail(StepReason(QStringLiteral("ffmpeg"), m_lastExtraction,
                                QStringLiteral("ffmpeg could not read any picture of this file.")));
     }
@@ -248,9 +275,11 @@ void ReverseOneFile::ReverseSound()
 {
     ToolRun* run = NewRun(ReversalStep::Sound);
     connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
-        // Only the reversed sound is read from here on.
-        KillFiles(m_paths.audio);
-        if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.reversed)) {
+        // Only the reversed sound is read from here on, and a boomerang's forward sound.
+        const bool failed = m_stopped || !outcome.Succeeded() || !IsFile(m_paths.reversed);
+        if (failed || !m_options.boomerang)
+            KillFiles(m_paths.audio);
+        if (failed) {
             KillFiles(m_paths.reversed);
             return Fail(m_stopped
                             ? kStoppedReason
@@ -297,6 +326,8 @@ void ReverseOneFile::JoinPictureAndSound()
     ToolRun* run = NewRun(ReversalStep::Joining);
     connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
         KillFiles(m_paths.rebuilt);
+        if (m_options.boomerang)
+            KillFiles(m_paths.audio);
         if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.result)) {
             KillFiles(m_paths.result);
             return Fail(m_stopped ? kStoppedReason
@@ -306,7 +337,8 @@ void ReverseOneFile::JoinPictureAndSound()
         }
         Succeed();
     });
-    run->StartCommandLine(m_tools, JoinCommandLine(m_FQ, m_paths, m_facts.hasPicture, m_facts.hasSound));
+    run->StartCommandLine(m_tools, JoinCommandLine(m_FQ, m_paths, m_facts.hasPicture, m_facts.hasSound),
+                          JoinEnvironment(m_facts.hasPicture ? &m_span : nullptr, m_options, m_paths));
 }
 
 void ReverseOneFile::Succeed()
@@ -314,7 +346,8 @@ void ReverseOneFile::Succeed()
     m_over = true;
     ReversalResult made;
     made.made = true;
-    made.picture = {m_span.colours, m_frames > 0 ? m_span.frameRate : QString(), m_frames};
+    made.picture = {m_span.colours, m_frames > 0 ? m_span.frameRate : QString(),
+                    IntermediateFrames(m_frames, m_options.boomerang)};
     emit Finished(made);
 }
 
@@ -324,6 +357,8 @@ void ReverseOneFile::Fail(const QString& reason)
     if (!m_paths.work.isEmpty()) {
         DeleteRenumberedFrames(m_paths.renamed);
         KillFiles(m_paths.rebuilt);
+        if (m_options.boomerang)
+            KillFiles(m_paths.audio);
     }
     ReversalResult result;
     result.stopped = m_stopped;

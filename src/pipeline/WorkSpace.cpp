@@ -140,12 +140,15 @@ std::vector<double> chosenPoints(const FilmForRoom& film, std::vector<double> po
 // The peak of the working folder over the reversal's stages, in the order they run: the frames
 // (each a file of its own, rounded up to whole blocks) with the sound as extracted and reversed;
 // the frames with the reversed sound and the video rebuilt from them; then the rebuilt video and
-// the reversed sound joined into the result, which holds both again.
-qint64 peakBytes(qint64 frameFiles, qint64 rebuiltVideo, qint64 sound)
+// the reversed sound joined into the result, which holds both again. A boomerang keeps the
+// extracted sound for its forward half up to the join (its frames' second names are links, which
+// take no room; its rebuilt video holds them twice, see estimateFor).
+qint64 peakBytes(qint64 frameFiles, qint64 rebuiltVideo, qint64 sound, bool boomerang)
 {
+    const qint64 keptSound = boomerang ? 2 * sound : sound;
     const qint64 soundStage = frameFiles + 2 * sound;
-    const qint64 rebuildStage = frameFiles + rebuiltVideo + sound;
-    const qint64 joinStage = 2 * (rebuiltVideo + sound);
+    const qint64 rebuildStage = frameFiles + rebuiltVideo + keptSound;
+    const qint64 joinStage = 2 * (rebuiltVideo + keptSound);
     return std::max({soundStage, rebuildStage, joinStage}) + kSlackBytes;
 }
 
@@ -157,23 +160,27 @@ qint64 soundBytes(const SourceFacts& facts, double seconds)
     return static_cast<qint64>(seconds * rate) * kSoundBytesPerSample;
 }
 
-// The estimate for a given frame size: per frame file on disk and per frame in the video.
-WorkSpaceEstimate estimateFor(WorkSpaceEstimate estimate, const SourceFacts& facts, double frameFileBytes)
+// The estimate for a given frame size: per frame file on disk and per frame in the video, which
+// holds the frames twice less one for a boomerang.
+WorkSpaceEstimate estimateFor(WorkSpaceEstimate estimate, const FilmForRoom& film, double frameFileBytes)
 {
     const qint64 frameFiles = static_cast<qint64>(std::ceil(estimate.frames * frameFileBytes));
+    const qint64 videoFrames =
+        film.boomerang && estimate.frames > 0 ? 2 * estimate.frames - 1 : estimate.frames;
     const qint64 rebuilt =
-        static_cast<qint64>(std::ceil(estimate.frames * (estimate.frameBytes + kAviBytesPerFrame)));
-    estimate.bytes = peakBytes(frameFiles, rebuilt, soundBytes(facts, estimate.seconds));
+        static_cast<qint64>(std::ceil(videoFrames * (estimate.frameBytes + kAviBytesPerFrame)));
+    estimate.bytes = peakBytes(frameFiles, rebuilt, soundBytes(film.facts, estimate.seconds), film.boomerang);
     return estimate;
 }
 
-// The film's length and frame count alone (bytes still unknown).
 // The film's length and frame count for a picture (or sound) ending at `end` (bytes still
-// unknown).
+// unknown), or for its part when that ends earlier.
 WorkSpaceEstimate lengthFor(const FilmForRoom& film, double end)
 {
     WorkSpaceEstimate estimate;
     const SourceFacts& facts = film.facts;
+    if (film.spanLength > 0)
+        end = std::min(end, film.spanStart + film.spanLength);
     const double rate = FrameRateValue(facts.frameRate);
     if (facts.hasPicture && rate > 0) {
         estimate.frames = std::max<qint64>(0, std::llround((end - film.spanStart) * rate));
@@ -195,7 +202,7 @@ bool fitsAtMost(const FilmForRoom& film, const WorkSpaceEstimate& length, qint64
 {
     WorkSpaceEstimate most = length;
     most.frameBytes = film.facts.pixels * kMostJpegBytesPerPixel;
-    return estimateFor(most, film.facts, onDisk(most.frameBytes, block)).bytes <= free;
+    return estimateFor(most, film, onDisk(most.frameBytes, block)).bytes <= free;
 }
 
 QString noRoomMessage(const QString& workFolder, qint64 needed, qint64 free)
@@ -289,7 +296,7 @@ void RoomCheck::KnowLength(double end)
         return;
     }
     if (!m_film.facts.hasPicture || m_estimate.frames <= 0) {
-        m_estimate = estimateFor(m_estimate, m_film.facts, 0);
+        m_estimate = estimateFor(m_estimate, m_film, 0);
         FinishMeasuring();
         return;
     }
@@ -317,11 +324,11 @@ void RoomCheck::SampleNextPoint()
             m_estimate.frameBytes = static_cast<double>(m_sampledBytes) / m_sampledFrames;
             m_estimate.measured = true;
             m_estimate =
-                estimateFor(m_estimate, m_film.facts, static_cast<double>(m_sampledOnDisk) / m_sampledFrames);
+                estimateFor(m_estimate, m_film, static_cast<double>(m_sampledOnDisk) / m_sampledFrames);
         } else {
             // None of the film's own frames could be written for measuring.
             m_estimate.frameBytes = m_film.facts.pixels * kJpegBytesPerPixel;
-            m_estimate = estimateFor(m_estimate, m_film.facts, onDisk(m_estimate.frameBytes, m_block));
+            m_estimate = estimateFor(m_estimate, m_film, onDisk(m_estimate.frameBytes, m_block));
         }
         FinishMeasuring();
         return;

@@ -36,6 +36,8 @@ struct FilmForRoom {
     QString source;
     SourceFacts facts;
     double spanStart = 0;  // seconds from the file's start to the first frame written
+    double spanLength = 0;   // seconds of a part of the film from spanStart; 0: to its end
+    bool boomerang = false;  // the intermediate holds the film forward, then backward
     QString frameFilters;  // the extraction's filters for a span starting at 0 (see FrameFilterChain)
     QStringList frameWriterOptions;  // the extraction's JPEG options (see FrameWriterOptions)
 };

@@ -450,9 +450,43 @@ TEST(BatchTexts, AreTheDesignedLinesWithPathsEscapedAndTheirFactsBeside)
                            "TARNIVO_FRAMES_LENGTH=",
                            "TARNIVO_FRAMES_FILTERS=colorspace=iall=bt709:all=smpte170m:fast=1",
                            "TARNIVO_SOUND_START=0.500500", "TARNIVO_SOUND_LENGTH=2.000000",
-                           "TARNIVO_FRAMES_QUALITY=", "TARNIVO_SOUND_CHANNELS="}));
+                           "TARNIVO_FRAMES_QUALITY=", "TARNIVO_SOUND_CHANNELS=", "TARNIVO_FORWARD_SOUND="}));
     EXPECT_EQ(StepEnvironment(nullptr),
               (QStringList{"TARNIVO_FRAMES_RATE=", "TARNIVO_FRAMES_START=", "TARNIVO_FRAMES_LENGTH=",
                            "TARNIVO_FRAMES_FILTERS=", "TARNIVO_SOUND_START=", "TARNIVO_SOUND_LENGTH=",
-                           "TARNIVO_FRAMES_QUALITY=", "TARNIVO_SOUND_CHANNELS="}));
+                           "TARNIVO_FRAMES_QUALITY=", "TARNIVO_SOUND_CHANNELS=", "TARNIVO_FORWARD_SOUND="}));
+    // A part: its frames from the frame at or after its start, as many as it lasts; without a
+    // picture, the sound of the part. The designed join takes no facts; a boomerang's, the
+    // forward sound.
+    SourceFacts facts;
+    facts.frameRate = "30000/1001";
+    ReversalOptions part;
+    part.part = {1.0, 2.0};
+    ReversalSpan partSpan = SpanFor(facts, part.part);
+    EXPECT_EQ(partSpan.partFrames, 30);
+    EXPECT_TRUE(StepEnvironment(&partSpan, part).contains("TARNIVO_FRAMES_START=1.001000"));
+    EXPECT_TRUE(StepEnvironment(&partSpan, part).contains("TARNIVO_FRAMES_LENGTH=1.001000"));
+    EXPECT_TRUE(StepEnvironment(nullptr, part).contains("TARNIVO_SOUND_LENGTH=1.000000"));
+    const ReversalPaths paths = CurrentReversalPaths();
+    EXPECT_EQ(JoinEnvironment(&span, ReversalOptions(), paths), QStringList());
+    part.boomerang = true;
+    EXPECT_TRUE(JoinEnvironment(&span, part, paths).contains("TARNIVO_FORWARD_SOUND=" + paths.audio));
+}
+
+// The renumbered frames of a film of 3 frames: image1 the last; a boomerang's run forwards first
+// (the same files under second names), then backwards from the last, which shows once.
+TEST(BatchTexts, BoomerangFramesRunForwardsThenBackwards)
+{
+    std::vector<std::pair<int, int>> places;
+    for (int position = 0; position < 3; ++position) {
+        const RenumberedPlaces plain = RenumberedPlacesOf(position, 3, false);
+        EXPECT_EQ(plain.backward, position + 1);
+        EXPECT_EQ(plain.forward, 0);
+        const RenumberedPlaces boomerang = RenumberedPlacesOf(position, 3, true);
+        places.emplace_back(boomerang.backward, boomerang.forward);
+    }
+    // Positions 0, 1, 2 are frames 3, 2, 1: image1..image5 = frames 1, 2, 3, 2, 1.
+    EXPECT_EQ(places, (std::vector<std::pair<int, int>>{{3, 0}, {4, 2}, {5, 1}}));
+    EXPECT_EQ(IntermediateFrames(3, true), 5);
+    EXPECT_EQ(IntermediateFrames(3, false), 3);
 }

@@ -388,6 +388,15 @@ tarnivo::media::ReversalFacts Facts(const std::string& rate, const std::string& 
     return facts;
 }
 
+// A boomerang's join: the forward sound a.wav, the frames at rate (none for a sound alone).
+tarnivo::media::ReversalFacts Boomerang(const std::string& rate)
+{
+    tarnivo::media::ReversalFacts facts;
+    facts.framesRate = rate;
+    facts.forwardSound = "a.wav";
+    return facts;
+}
+
 const tarnivo::media::ReversalFacts kSpan =
     Facts("30000/1001", "0.500500", "", "yadif=deint=0", "0.500500", "2.002000");
 
@@ -397,10 +406,26 @@ INSTANTIATE_TEST_SUITE_P(
         ReversalCase{"FramesAtTheSpansRateInItsColours", kSpan, "-i s.mp4 -an -qscale 1 %06d.jpg",
                      "-i s.mp4 -an -qscale 1 -qmin 1 -strict -1 -vf "
                      "yadif=deint=0,fps=fps=30000/1001:start_time=0.500500,setpts=PTS-STARTPTS %06d.jpg"},
-        ReversalCase{"FramesOfAPart", Facts("25", "3.000000", "2.000000", "", "", ""),
+        ReversalCase{"FramesOfAPartSoughtToItsStart", Facts("25", "3.000000", "2.000000", "", "", ""),
                      "-i s.mp4 -an -qscale 1 %06d.jpg",
-                     "-i s.mp4 -an -qscale 1 -qmin 1 -strict -1 -t 2.000000 -vf "
-                     "fps=fps=25:start_time=3.000000,setpts=PTS-STARTPTS %06d.jpg"},
+                     "-ss 3.000000 -i s.mp4 -an -qscale 1 -qmin 1 -strict -1 -t 2.000000 -vf "
+                     "fps=fps=25:start_time=0,setpts=PTS-STARTPTS %06d.jpg"},
+        ReversalCase{"SoundOfAPartToTheEndWithoutAPicture", Facts("", "", "", "", "4.000000", ""),
+                     "-i s.mp3 -vn -ac 2 a.wav",
+                     "-i s.mp3 -vn -ac 2 -af aresample=async=1:first_pts=0,atrim=start=4.000000,"
+                     "asetpts=PTS-STARTPTS a.wav"},
+        ReversalCase{"BoomerangJoinTurnsTheSoundWithThePicture", Boomerang("25"),
+                     "-i t.avi -i b.wav -c copy -map 0:v:0 -map 1:a:0 -shortest v.avi",
+                     "-i t.avi -i b.wav -i a.wav -filter_complex [1:a]atrim=start=0.040000,"
+                     "asetpts=PTS-STARTPTS[back];[2:a][back]concat=n=2:v=0:a=1[sound] -c:v copy -c:a "
+                     "pcm_s16le -map 0:v:0 -map [sound] -shortest v.avi"},
+        ReversalCase{"BoomerangJoinOfASoundAlone", Boomerang(""),
+                     "-i b.wav -c copy -map 0:a:0 -shortest v.avi",
+                     "-i b.wav -i a.wav -filter_complex [1:a][0:a]concat=n=2:v=0:a=1[sound] -c:v copy -c:a "
+                     "pcm_s16le -map [sound] -shortest v.avi"},
+        ReversalCase{"DesignedJoinWithoutABoomerang", kSpan,
+                     "-i t.avi -i b.wav -c copy -map 0:v:0 -map 1:a:0 -shortest v.avi",
+                     "-i t.avi -i b.wav -c copy -map 0:v:0 -map 1:a:0 -shortest v.avi"},
         ReversalCase{"RebuildAtTheFramesRateCopied", kSpan,
                      "-f image2 -i Renamed/image%d.jpg -vcodec mpeg4 t.avi",
                      "-f image2 -framerate 30000/1001 -i Renamed/image%d.jpg -vcodec copy t.avi"},

@@ -2,6 +2,7 @@
 
 #include "FrameExtraction.h"
 #include "FrameMaking.h"
+#include "MediaRates.h"
 #include "MediaText.h"
 
 #include <algorithm>
@@ -30,9 +31,16 @@ Arguments framesLine(Arguments arguments, const media::ReversalFacts& facts)
     const auto quality = std::search(arguments.begin(), arguments.end(), writer.begin(), writer.begin() + 2);
     if (quality != arguments.end())
         arguments.insert(quality + 2, writer.begin() + 2, writer.end());
-    insertBeforeDestination(
-        arguments, {"-vf", media::FrameFilterChain(facts.framesFilters, facts.framesRate,
-                                                   facts.framesStart.empty() ? "0" : facts.framesStart)});
+    // A part of the film (a span with a length) is sought to its start, so that the pictures
+    // before it are not decoded at all; ffmpeg then counts the time from there.
+    std::string start = facts.framesStart.empty() ? "0" : facts.framesStart;
+    const auto input = std::find(arguments.begin(), arguments.end(), "-i");
+    if (!facts.framesLength.empty() && media::RateValue(start) > 0 && input != arguments.end()) {
+        arguments.insert(input, {"-ss", start});
+        start = "0";
+    }
+    insertBeforeDestination(arguments,
+                            {"-vf", media::FrameFilterChain(facts.framesFilters, facts.framesRate, start)});
     if (!facts.framesLength.empty())
         insertBeforeDestination(arguments, {"-t", facts.framesLength});
     return arguments;
@@ -64,9 +72,56 @@ Arguments rebuildLine(Arguments arguments, size_t input, const media::ReversalFa
 Arguments soundLine(Arguments arguments, const media::ReversalFacts& facts)
 {
     const std::string& length = facts.soundLength;
-    insertBeforeDestination(arguments, {"-af", "aresample=async=1:first_pts=0,atrim=start=" +
-                                                   facts.soundStart + ":duration=" + length +
-                                                   ",apad=whole_dur=" + length + ",asetpts=PTS-STARTPTS"});
+    // Without a length (a part of a film without a picture, to its end), from the start on.
+    const std::string cut = length.empty() ? "atrim=start=" + facts.soundStart
+                                           : "atrim=start=" + facts.soundStart + ":duration=" + length +
+                                                 ",apad=whole_dur=" + length;
+    insertBeforeDestination(arguments,
+                            {"-af", "aresample=async=1:first_pts=0," + cut + ",asetpts=PTS-STARTPTS"});
+    return arguments;
+}
+
+// The join as designed: "-i T -i B  -c copy -map 0:v:0 -map 1:a:0 -shortest V" (or one input).
+bool isJoin(const Arguments& arguments)
+{
+    const auto copy = std::find(arguments.begin(), arguments.end(), "-c");
+    return has(arguments, "-shortest") && copy != arguments.end() && copy + 1 != arguments.end() &&
+           copy[1] == "copy";
+}
+
+// A boomerang's join: the forward sound goes before the reversed one, which starts a frame in,
+// so that it turns with the picture (whose turning frame shows once). The sound is joined as
+// 16-bit samples, as both halves are: nothing of it changes; the picture is copied as designed.
+Arguments boomerangJoinLine(Arguments arguments, const media::ReversalFacts& facts)
+{
+    size_t inputs = 0;
+    size_t afterInputs = 0;
+    for (size_t i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "-i") {
+            ++inputs;
+            afterInputs = i + 2;
+        }
+    }
+    std::string reversed;
+    for (size_t i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "-map" && arguments[i + 1].find(":a") != std::string::npos) {
+            reversed = arguments[i + 1].substr(0, arguments[i + 1].find(':'));
+            arguments[i + 1] = "[sound]";
+        }
+    }
+    if (reversed.empty())
+        return arguments;  // no sound to turn
+    const double rate = media::RateValue(facts.framesRate);
+    const std::string forward = "[" + std::to_string(inputs) + ":a]";
+    const std::string graph = rate > 0 ? "[" + reversed + ":a]atrim=start=" + media::SecondsText(1 / rate) +
+                                             ",asetpts=PTS-STARTPTS[back];" + forward +
+                                             "[back]concat=n=2:v=0:a=1[sound]"
+                                       : forward + "[" + reversed + ":a]concat=n=2:v=0:a=1[sound]";
+    const auto copy = std::find(arguments.begin(), arguments.end(), "-c");
+    *copy = "-c:v";
+    arguments.insert(copy + 2, {"-c:a", "pcm_s16le"});
+    arguments.insert(arguments.begin() + static_cast<long>(afterInputs),
+                     {"-i", facts.forwardSound, "-filter_complex", graph});
     return arguments;
 }
 
@@ -82,8 +137,10 @@ std::vector<std::string> WithReversalFacts(const std::vector<std::string>& argum
     size_t input = 0;
     if (isRebuild(arguments, &input) && !facts.framesRate.empty())
         return rebuildLine(arguments, input, facts);
-    if (has(arguments, "-vn") && !facts.soundLength.empty() && !facts.soundStart.empty())
+    if (has(arguments, "-vn") && !facts.soundStart.empty())
         return soundLine(arguments, facts);
+    if (isJoin(arguments) && !facts.forwardSound.empty())
+        return boomerangJoinLine(arguments, facts);
     return arguments;
 }
 
