@@ -4,11 +4,14 @@
 #include "CodecMarks.h"
 #include "JobPlan.h"
 #include "AddFolder.h"
+#include "BoomerangChoice.h"
 #include "ConversionEvents.h"
 #include "FileIntake.h"
 #include "FileRoutines.h"
 #include "JobFeedback.h"
 #include "JobList.h"
+#include "JobListMenu.h"
+#include "JobListStore.h"
 #include "JobListView.h"
 #include "Main.h"
 #include "ProfileCatalogue.h"
@@ -81,6 +84,7 @@ void Form1::CreateControls()
     find(Text2, QStringLiteral("Text2"));
     find(Check1, QStringLiteral("Check1"));
     find(Check2, QStringLiteral("Check2"));
+    find(Check3, QStringLiteral("Check3"));
     find(Option1, QStringLiteral("Option1"));
     find(Option2, QStringLiteral("Option2"));
     find(ProgressBar1, QStringLiteral("ProgressBar1"));
@@ -138,6 +142,7 @@ void Form1::Form_Load()
             ShowMessage(folder.notice);
     });
     RestoreOptions();
+    KeepBoomerangChoice(Check3, [this](const QString& problem) { TellSettingProblem(problem); });
     Trap(procedure, 24, [this] {
         if (Combo9->currentText().isEmpty())
             Combo9->setEditText(QStringLiteral(".avi"));
@@ -180,6 +185,9 @@ void Form1::CreateEngineAndJob()
     connect(m_job.get(), &ReverseJob::Started, this, [this] { SetStartButtonCaption(kCancelButtonCaption); });
     connect(m_job.get(), &ReverseJob::Progress, this, &Form1::ShowJobProgress);
     connect(m_job.get(), &ReverseJob::FileFinished, ListView1, &JobListView::ShowOutcome);
+    connect(m_job.get(), &ReverseJob::FileFinished, this,
+            [this](const FileOutcome& outcome) { m_list->SetRowOutcome(outcome); });
+    m_menu = new JobListMenu(*ListView1, *m_list, *m_job, m_dialogs, this);
     m_job->SetEndMessage([this](const JobSummary& summary) {
         // The job has ended: the button says so before any message waits for an answer.
         SetStartButtonCaption(kStartButtonCaption);
@@ -271,6 +279,8 @@ void Form1::closeEvent(QCloseEvent* event)
         return;
     }
     Form_QueryUnload();
+    if (m_keeper)
+        m_keeper->SaveNow();  // an empty list clears the kept one
     event->accept();
 }
 
@@ -362,6 +372,15 @@ QString Form1::ProfileName() const
 }
 
 CustomFormatValues Form1::CustomValues() const { return ShownChoices(this).custom; }
+
+bool Form1::Boomerang() const { return Check3->isChecked(); }
+
+void Form1::KeepJobList(const QString& file)
+{
+    delete m_keeper;
+    m_keeper = new JobListKeeper(file, *m_list, *ListView1, this);
+    m_keeper->OfferRestore(m_dialogs, ApplicationTitle());
+}
 
 // ---- Messages and the engine's view of the window ----
 

@@ -28,6 +28,8 @@ namespace tarnivo {
 
 class AVC;
 class JobList;
+class JobListKeeper;
+class JobListMenu;
 class JobListView;
 class WindowDialogs;
 
@@ -44,6 +46,9 @@ public:
 
     // Files and folders named on the command line, in order (folders with all their files).
     void AddFilesFromCommandLine(const QStringList& arguments);
+    // Keeps the job list in the file from now on, offering first to restore the one it holds
+    // (see JobListStore.h).
+    void KeepJobList(const QString& file);
 
     // The job list's rows; rows count from 1.
     int RowCount() const;
@@ -53,6 +58,7 @@ public:
     QString OutputFolderText() const override;
     QString ProfileName() const override;
     CustomFormatValues CustomValues() const override;
+    bool Boomerang() const override;
 
     // MessageSink and ConversionWindow.
     void ShowMessage(const QString& text) override;
@@ -136,6 +142,7 @@ private:
     QComboBox* Combo9 = nullptr;
     QCheckBox* Check1 = nullptr;
     QCheckBox* Check2 = nullptr;
+    QCheckBox* Check3 = nullptr;  // "Forward, then backward"
     QRadioButton* Option1 = nullptr;
     QRadioButton* Option2 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
@@ -144,11 +151,13 @@ private:
     std::unique_ptr<JobList> m_list;
     std::unique_ptr<AVC> AVC1;
     std::unique_ptr<ReverseJob> m_job;
+    JobListMenu* m_menu = nullptr;
+    JobListKeeper* m_keeper = nullptr;  // while the job list is kept between runs
     bool m_busyPointer = false;
     bool m_handCursorLoaded = false;
-    bool m_closing = false;    // the window closes once the running job has ended
-    qint16 ProgressPhase = 0;  // the bar's pulse position while a file is converted
-    int m_barFile = 0;         // the row the bar was last set for
+    bool m_closing = false;             // the window closes once the running job has ended
+    qint16 ProgressPhase = 0;           // the bar's pulse position while a file is converted
+    int m_barFile = 0;                  // the row the bar was last set for
     bool m_settingProblemTold = false;  // a setting that could not be saved is told once
     QString m_storedProfileNotInList;   // the stored "Op1" that the profile list could not show
     DesktopJobProgress m_desktop;

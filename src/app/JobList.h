@@ -2,6 +2,7 @@
 // window's handlers make.
 #pragma once
 
+#include "JobListStore.h"
 #include "ReverseJob.h"
 
 namespace tarnivo {
@@ -15,6 +16,18 @@ public:
     // Rows count from 1.
     int RowCount() const override;
     QString RowText(int row) const override;
+    FilmPart RowPart(int row) const override;
+    // A restored row that was made or failed before: the job leaves it as it is.
+    bool RowFinished(int row) const override;
+
+    // The part of the film reversed for the row; a new part makes a finished row waiting again.
+    void SetRowPart(int row, const FilmPart& part);
+    // What the job made of the row (kept for the saved list).
+    void SetRowOutcome(const FileOutcome& outcome);
+    // The rows as the saved list keeps them, and a row restored from it: finished when it was
+    // made or failed, marked when its file is gone.
+    std::vector<SavedRow> SavedRows() const;
+    void AddSavedRow(const SavedRow& row);
 
     void AddRow(const QString& path);
     // The files of a folder and of all its subfolders whose names match the pattern; returns

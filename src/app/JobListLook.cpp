@@ -1,5 +1,7 @@
 #include "JobListLook.h"
 
+#include "FilmPart.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -78,8 +80,14 @@ FilmRowDelegate::Areas FilmRowDelegate::AreasOf(const QStyleOptionViewItem& opti
 
 RowLines FilmRowDelegate::Lines(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    return LinesForPath(index.data(Qt::DisplayRole).toString(), index.data(kFactsRole).toString(),
-                        QFontMetrics(option.font), AreasOf(option).name.width());
+    QString facts = index.data(kFactsRole).toString();
+    if (index.data(kPartFromRole).isValid()) {
+        const QString part =
+            FilmPartText({index.data(kPartFromRole).toDouble(), index.data(kPartToRole).toDouble()});
+        facts = facts.isEmpty() ? part : facts + QStringLiteral(" \u00b7 ") + part;
+    }
+    return LinesForPath(index.data(Qt::DisplayRole).toString(), facts, QFontMetrics(option.font),
+                        AreasOf(option).name.width());
 }
 
 void FilmRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -14,6 +14,15 @@ namespace tarnivo {
 // facts text ("0:42 · 320×240").
 constexpr int kPictureRole = Qt::UserRole + 1;
 constexpr int kFactsRole = Qt::UserRole + 2;
+// The part of the film reversed (seconds, see FilmPart; none for the whole film), shown after
+// the facts; and what the row's last job made of it (kept with the list between runs): its
+// state (SavedRow::State), the file made or why it failed, and whether a restored row was
+// finished before (the job leaves it as it is).
+constexpr int kPartFromRole = Qt::UserRole + 3;
+constexpr int kPartToRole = Qt::UserRole + 4;
+constexpr int kStateRole = Qt::UserRole + 5;
+constexpr int kOutcomeRole = Qt::UserRole + 6;
+constexpr int kFinishedRole = Qt::UserRole + 7;
 
 // The two lines shown for a file in the given width (in the font's measure): the name, and the
 // facts with the folder; or, for a name wider than the width, the name over both lines (only a

@@ -30,7 +30,9 @@ QString ProgressStatusText(const JobProgress& progress)
 {
     QString text =
         QStringLiteral("%1 %2 %").arg(PhaseName(progress.step)).arg(percent(progress.phaseFraction));
-    if (progress.fileLeftMs > 0)
+    if (progress.paused)
+        text += QStringLiteral(" \u00b7 ") + kPausedStatus;
+    else if (progress.fileLeftMs > 0)
         text += QStringLiteral(" \u00b7 %1 left").arg(ClockText(progress.fileLeftMs));
     return text;
 }
@@ -147,6 +149,13 @@ bool JobListView::ShowsPicture(int row) const
     return item && !item->data(kPathColumn, kPictureRole).value<QImage>().isNull();
 }
 
+qint64 JobListView::FilmLengthMs(int row) const
+{
+    const QTreeWidgetItem* item = topLevelItem(row - 1);
+    const FilmFacts* facts = item ? m_previews->Facts(item->text(kPathColumn)) : nullptr;
+    return facts ? facts->lengthMs : -1;
+}
+
 bool JobListView::ReadingFilms() const { return m_previews->Busy(); }
 
 ProbeClient& JobListView::Probes() { return m_previews->Probes(); }
@@ -211,9 +220,12 @@ void JobListView::ShowProgress(const JobProgress& progress)
         if (!progress.planning)
             return;
         // A job starts: the rows it will work on wait, the others have no status of this job.
+        // A restored row finished before keeps its status.
         m_jobRows = progress.fileCount;
-        for (int row = 1; row <= topLevelItemCount(); ++row)
-            SetStatus(row, row <= m_jobRows ? kWaitingStatus : QString());
+        for (int row = 1; row <= topLevelItemCount(); ++row) {
+            if (!topLevelItem(row - 1)->data(kPathColumn, kFinishedRole).toBool())
+                SetStatus(row, row <= m_jobRows ? kWaitingStatus : QString());
+        }
         return;
     }
     if (progress.jobOver || progress.cancelling || progress.fileFraction >= 1)
@@ -239,9 +251,14 @@ void JobListView::ShowEnd(const JobSummary& summary)
 {
     if (!summary.cancelled)
         return;
-    // Every file the job had not finished: the one it was working on and those still waiting.
+    // Every file the job had not finished: the one it was working on and those still waiting
+    // (not a restored row finished before, which the job left as it was).
+    QSet<int> told;
+    for (const FileOutcome& file : summary.files)
+        told.insert(file.row);
     for (int row = 1; row <= std::min(m_jobRows, topLevelItemCount()); ++row) {
-        if (StatusOf(row) != kCannotBeMadeStatus && row > static_cast<int>(summary.files.size()))
+        if (!told.contains(row) && StatusOf(row) != kCannotBeMadeStatus &&
+            !topLevelItem(row - 1)->data(kPathColumn, kFinishedRole).toBool())
             SetStatus(row, kCancelledStatus);
     }
 }

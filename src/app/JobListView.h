@@ -48,6 +48,8 @@ public:
     // The two lines the row shows now: the name, and the film's facts with its folder.
     QStringList ShownLines(int row) const;
     bool ShowsPicture(int row) const;
+    // The row's film's length in milliseconds; -1 while it is not known.
+    qint64 FilmLengthMs(int row) const;
     // True while pictures and facts of listed files are still being read.
     bool ReadingFilms() const;
     // The client that reads the listed films' facts; the reverse job's plan asks it too.
@@ -93,5 +95,7 @@ inline const QString kFailedStatus = QStringLiteral("failed");
 inline const QString kCancelledStatus = QStringLiteral("cancelled");
 inline const QString kCannotBeMadeStatus = QStringLiteral("cannot be made");
 inline const QString kCannotBeReadStatus = QStringLiteral("cannot be read");
+inline const QString kMissingStatus = QStringLiteral("missing");  // a restored row's file is gone
+inline const QString kPausedStatus = QStringLiteral("paused");
 
 }  // namespace tarnivo

@@ -65,7 +65,8 @@ const std::vector<Control>& Controls()
         {"Text2", Type::TextBox, "Frame2", 240, 300, 6495, 345, {}},
         {"PushButton2", Type::Button, "Frame2", 6840, 300, 705, 345, QStringLiteral("...")},
         {"Frame3", Type::Frame, "", 120, 3870, 7800, 800, QStringLiteral("Profile")},
-        {"Combo1", Type::ProfileList, "Frame3", 240, 300, 7425, 345, {}},
+        {"Combo1", Type::ProfileList, "Frame3", 240, 300, 4905, 345, {}},
+        {"Check3", Type::CheckBox, "Frame3", 5280, 322, 2385, 300, QStringLiteral("Forward, then backward")},
         {"Frame4", Type::Frame, "", 120, 4740, 3840, 3255, QStringLiteral("Video (Profile = Custom Format)")},
         {"", Type::Label, "Frame4", 240, 360, 945, 240, QStringLiteral("Codec")},
         {"", Type::Label, "Frame4", 240, 840, 945, 240, QStringLiteral("Bitrate")},
@@ -197,8 +198,8 @@ QRect placeInLargerWindow(const Control& control, QSize extra)
         else if (control.left == rightHalf)
             place.adjust(dx / 2, 0, dx, 0);
     } else if (parent == QLatin1String("Frame2") || parent == QLatin1String("Frame3")) {
-        // A field across the frame, and maybe a button at its right end.
-        if (control.type == Type::Button)
+        // A field across the frame, and maybe a button or a check box at its right end.
+        if (control.type == Type::Button || control.type == Type::CheckBox)
             place.translate(dx, 0);
         else
             place.setWidth(place.width() + dx);

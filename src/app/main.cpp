@@ -6,6 +6,7 @@
 // without a display, and an option the program does not know is refused (exit status 2).
 #include "DesktopOpener.h"
 #include "Form1.h"
+#include "JobListStore.h"
 #include "ShellOpen.h"
 #include "StopSignals.h"
 
@@ -107,7 +108,8 @@ int main(int argc, char** argv)
     tarnivo::SetDocumentOpener([](const QString& path) { return tarnivo::OpenWithDesktop(path); });
     tarnivo::Form1 window;
     tarnivo::OnStopSignals(&window, [&window] { window.close(); });
-    window.AddFilesFromCommandLine(line.files);
     window.show();
+    window.KeepJobList(tarnivo::SavedJobListFile());
+    window.AddFilesFromCommandLine(line.files);
     return application.exec();
 }

@@ -89,11 +89,13 @@ private:
     }
 };
 
-// A fresh, empty settings store for every test (XDG_CONFIG_HOME and Qt's user path point into a
-// temporary folder).
+// A fresh, empty settings store and data folder for every test (XDG_CONFIG_HOME, XDG_DATA_HOME
+// and Qt's user path point into a temporary folder).
 class WindowTest : public ::testing::Test {
 protected:
-    WindowTest() : m_config("XDG_CONFIG_HOME", m_folder.path() + "/config")
+    WindowTest()
+        : m_config("XDG_CONFIG_HOME", m_folder.path() + "/config"),
+          m_data("XDG_DATA_HOME", m_folder.path() + "/data")
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_folder.path() + "/config");
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_folder.path() + "/config");
@@ -112,6 +114,7 @@ protected:
 private:
     QTemporaryDir m_folder;
     ScopedEnvironment m_config;
+    ScopedEnvironment m_data;
 };
 
 // The texts of the job list's rows.

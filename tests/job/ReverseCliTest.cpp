@@ -625,6 +625,96 @@ TEST_F(ReverseCli, PictureAndSoundStayTogether)
 
 namespace {
 
+// The mean grey of every picture of the file as it is stored (none repeated or dropped).
+std::vector<double> storedGreys(const QString& file)
+{
+    const ToolResult pictures =
+        RunTool("ffmpeg", {"-v", "error", "-i", file, "-fps_mode", "passthrough", "-vf", "scale=16:12", "-f",
+                           "rawvideo", "-pix_fmt", "gray", "-"});
+    std::vector<double> greys;
+    for (qsizetype at = 0; at + 192 <= pictures.output.size(); at += 192) {
+        double sum = 0;
+        for (qsizetype i = at; i < at + 192; ++i)
+            sum += static_cast<unsigned char>(pictures.output[i]);
+        greys.push_back(sum / 192);
+    }
+    return greys;
+}
+
+// The loudness (RMS of 16-bit samples) of the file's sound from one time to another.
+double loudness(const QString& file, double from, double to)
+{
+    const ToolResult sound = RunTool("ffmpeg", {"-v", "error", "-i", file, "-vn", "-af",
+                                                QString("atrim=start=%1:end=%2").arg(from).arg(to), "-ac",
+                                                "1", "-f", "s16le", "-"});
+    const auto* samples = reinterpret_cast<const qint16*>(sound.output.constData());
+    const qsizetype count = sound.output.size() / 2;
+    double sum = 0;
+    for (qsizetype i = 0; i < count; ++i)
+        sum += double(samples[i]) * samples[i];
+    return count > 0 ? std::sqrt(sum / count) : -1;
+}
+
+}  // namespace
+
+// A film of 50 pictures growing brighter, its sound a beep in the first 0.3 s: --boomerang plays
+// it forward and back (99 pictures, the last shown once, the beep at both ends); --from and
+// --to reverse only their part's pictures and sound.
+TEST_F(ReverseCli, ABoomerangOrAPartIsWhatIsReversed)
+{
+    ClipOptions options;
+    options.seconds = 2;
+    options.withAudio = false;
+    QDir().mkpath(sources());
+    ASSERT_TRUE(MakeClip(sources() + "/pictures.avi", options));
+    const QString source = sources() + "/beep and pictures.avi";
+    ASSERT_EQ(RunTool("ffmpeg", {"-v", "error", "-y", "-i", sources() + "/pictures.avi", "-f", "lavfi", "-i",
+                                 "aevalsrc='if(lt(t,0.3),0.5*sin(2*PI*1000*t),0)':s=44100:d=2", "-c:v",
+                                 "copy", "-c:a", "pcm_s16le", "-shortest", source})
+                  .exitCode,
+              0);
+    struct Case {
+        QStringList arguments;
+        std::vector<int> pictures;  // the source's pictures in the result, in order
+    };
+    std::vector<int> boomerang;
+    for (int n = 0; n < 99; ++n)
+        boomerang.push_back(n < 50 ? n : 98 - n);
+    std::vector<int> part;
+    for (int n = 29; n >= 10; --n)
+        part.push_back(n);
+    const Case cases[] = {{{"--boomerang"}, boomerang}, {{"--from", "0.4", "--to", "0:01.2"}, part}};
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        QDir(out()).removeRecursively();
+        QDir().mkpath(out());
+        const CliRun result =
+            run(QStringList{"--profile", "wmv", "--out", out()} + row.arguments + QStringList{source});
+        ASSERT_EQ(result.exitCode, 0) << result.output.toStdString() << result.errors.toStdString();
+        ASSERT_EQ(outputs(), QStringList{"beep and pictures.wmv"});  // the name says nothing more
+        const QString made = out() + "/" + outputs().first();
+        const std::vector<double> greys = storedGreys(made);
+        ASSERT_EQ(greys.size(), row.pictures.size());
+        for (size_t n = 0; n < greys.size(); ++n)
+            EXPECT_NEAR(greys[n], ExpectedGrey(row.pictures[n]), 2.0) << "picture " << n;
+        if (row.arguments.contains("--boomerang")) {
+            // The beep, silence, the beep reversed at the end.
+            EXPECT_GT(loudness(made, 0.05, 0.25), 3000);
+            EXPECT_LT(loudness(made, 0.5, 3.4), 300);
+            EXPECT_GT(loudness(made, 3.7, 3.9), 3000);
+        } else {
+            EXPECT_LT(loudness(made, 0, 0.8), 300);  // the part holds no beep
+        }
+    }
+    // A part outside the film is refused before any work, with its reason.
+    const CliRun outside = run({"--out", out(), "--from", "5", source});
+    EXPECT_EQ(outside.exitCode, 1);
+    EXPECT_TRUE((outside.output + outside.errors).contains("lies outside the film"))
+        << outside.output.toStdString() << outside.errors.toStdString();
+}
+
+namespace {
+
 quint32 littleEndian(const QByteArray& bytes, int at, int width)
 {
     quint32 value = 0;
