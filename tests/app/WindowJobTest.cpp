@@ -1,6 +1,9 @@
 // "Start Converting" from the window with the real job, ffmpeg and SoX: the outputs, the caption,
 // the bar, the status column and the final message; and closing the window in the middle of a
 // job.
+#include "JobListMenu.h"
+#include "JobListStore.h"
+#include "JobListView.h"
 #include "SettingsStore.h"
 #include "WindowTestSupport.h"
 #include "WorkFolder.h"
@@ -8,6 +11,7 @@
 #include <QDirIterator>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QPushButton>
@@ -178,6 +182,97 @@ TEST_F(WindowJob, ClosingDuringAJobCancelsItAndLeavesNothingBehind)
     EXPECT_EQ(FilesBelow(out()), QStringList());
     EXPECT_EQ(FilesBelow(temp.work()), QStringList({temp.work() + "/" + kWorkFolderMarkerName}));
     EXPECT_EQ(ReadSetting("Op1"), "AVI (MPEG4-XviD-Best Quality)");  // the options were saved
+}
+
+// Opens the job list's context menu on the row and picks the action.
+void PickFromMenu(Form1& form, int row, const QString& action)
+{
+    auto* list = form.findChild<JobListView*>("ListView1");
+    emit list->customContextMenuRequested(list->visualItemRect(list->topLevelItem(row - 1)).center());
+    auto* menu = list->findChild<QMenu*>("JobListMenu");
+    ASSERT_NE(menu, nullptr);
+    for (QAction* item : menu->actions()) {
+        if (item->text() == action && item->isEnabled())
+            item->trigger();
+    }
+    menu->hide();
+}
+
+// The list of a window killed in the middle of a job comes back at the next start: the file made
+// stays made and is not made again, the other keeps its part and is made; a pause from the
+// list's menu shows in its status.
+TEST_F(WindowJob, AJobListKilledMidJobIsRestoredWithoutRedoingItsMadeRows)
+{
+    const QString kept = folder() + "/data/tarnivo/job-list.json";
+    const QString killed = folder() + "/job-list as killed.json";
+    const QStringList sources{Clip("first.avi", 1.0), Clip("second.avi", 4.0)};
+    {
+        Form1 form(&dialogs);
+        form.show();
+        form.KeepJobList(kept);
+        EXPECT_EQ(dialogs.log, QStringList());  // nothing kept: nothing offered
+        form.AddFilesFromCommandLine(sources);
+        form.findChild<QLineEdit*>("Text2")->setText(out() + "/");
+        auto* list = Control<JobListView>(form, "ListView1");
+        ASSERT_TRUE(test::ProcessEventsUntil([&] { return !list->ReadingFilms(); }, 600000));
+        dialogs.texts = {"0:01 to 0:03"};
+        PickFromMenu(form, 2, kReversePartAction);
+        ASSERT_EQ(dialogs.log.size(), 1);
+        EXPECT_TRUE(dialogs.log[0].contains("Reverse a part of second.avi\nThe film is 0:04 long."))
+            << dialogs.log[0].toStdString();
+        EXPECT_TRUE(list->ShownLines(2).value(1).contains("0:01 to 0:03"));
+
+        Control<QPushButton>(form, "PushButton5")->click();
+        // The moment the first row is made and kept so, the window is "killed": its file is
+        // what the next start finds.
+        ASSERT_TRUE(test::ProcessEventsUntil(
+            [&] {
+                QFile file(kept);
+                return file.open(QIODevice::ReadOnly) && file.readAll().contains("\"made\"");
+            },
+            600000));
+        ASSERT_TRUE(QFile::copy(kept, killed));
+        form.close();
+        ASSERT_TRUE(test::ProcessEventsUntil([&] { return !form.JobRunning(); }, 600000));
+    }
+    QFile::remove(kept);
+    ASSERT_TRUE(QFile::copy(killed, kept));
+    const QStringList madeBefore = QDir(out()).entryList(QDir::Files);
+    ASSERT_TRUE(madeBefore.contains("first.avi"));
+
+    dialogs.log.clear();
+    dialogs.yesNo = {true};
+    Form1 form(&dialogs);
+    form.show();
+    form.KeepJobList(kept);
+    EXPECT_EQ(dialogs.log,
+              QStringList{"question:Tarnivo|Restore the 2 files of the last job list? 1 was made."});
+    EXPECT_EQ(Rows(form), sources);
+    auto* list = Control<JobListView>(form, "ListView1");
+    EXPECT_EQ(list->StatusOf(1), "made first.avi");
+    EXPECT_TRUE(list->ShownLines(2).value(1).contains("0:01 to 0:03"));
+    form.findChild<QLineEdit*>("Text2")->setText(out() + "/");
+
+    // Paused from the start, the job comes to the second file and stops there until it goes on.
+    Control<QPushButton>(form, "PushButton5")->click();
+    PickFromMenu(form, 2, kPauseAction);
+    ASSERT_TRUE(
+        test::ProcessEventsUntil([&] { return list->StatusOf(2).endsWith(" \u00b7 paused"); }, 600000));
+    EXPECT_TRUE(form.JobRunning());
+    PickFromMenu(form, 2, kPauseAction);
+    ASSERT_TRUE(
+        test::ProcessEventsUntil([&] { return !form.JobRunning() && !dialogs.log.isEmpty(); }, 600000));
+    EXPECT_EQ(list->StatusOf(1), "made first.avi");
+    EXPECT_TRUE(list->StatusOf(2).startsWith("made second")) << list->StatusOf(2).toStdString();
+    const QStringList made = QDir(out()).entryList(QDir::Files);
+    EXPECT_EQ(made.filter("first"), QStringList{"first.avi"});  // not made again
+    const QString second = out() + "/" + made.filter("second").constLast();
+    EXPECT_NEAR(test::StreamEntry(second, "v:0", "duration").toDouble(), 2.0, 0.2);
+
+    // Closing with an empty list forgets the kept one.
+    Control<QPushButton>(form, "PushButton3")->click();
+    form.close();
+    EXPECT_FALSE(QFile::exists(kept));
 }
 
 }  // namespace

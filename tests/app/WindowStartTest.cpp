@@ -91,6 +91,12 @@ TEST_F(WindowStart, FirstStartShowsTheDefaultsAndARestartRestoresEveryOption)
         Control<QCheckBox>(form, "Check1")->setCheckState(Qt::Checked);
         Control<QCheckBox>(form, "Check2")->setCheckState(Qt::PartiallyChecked);
         Control<QRadioButton>(form, "Option1")->setChecked(true);
+        // "Forward, then backward": off at first, its own key once changed.
+        auto* boomerang = Control<QCheckBox>(form, "Check3");
+        EXPECT_EQ(boomerang->text(), "Forward, then backward");
+        EXPECT_FALSE(form.Boomerang());
+        boomerang->setChecked(true);
+        EXPECT_EQ(ReadSetting("Boomerang"), "1");
         Control<QLineEdit>(form, "Text2")->setText("/no/such/folder");
         EXPECT_EQ(ReadSetting("Text2"), "/no/such/folder");
         form.close();
@@ -111,6 +117,7 @@ TEST_F(WindowStart, FirstStartShowsTheDefaultsAndARestartRestoresEveryOption)
         EXPECT_EQ(ShownValue(Control(again, control)), value) << control;
         EXPECT_TRUE(Control(again, control)->isEnabled()) << control;
     }
+    EXPECT_TRUE(again.Boomerang());
     const CustomFormatValues custom = again.CustomValues();
     EXPECT_EQ(custom.videoSize, "720x576");
     EXPECT_EQ(custom.deInterlaceState, 2);
