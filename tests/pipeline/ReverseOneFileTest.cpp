@@ -490,3 +490,28 @@ TEST(BatchTexts, BoomerangFramesRunForwardsThenBackwards)
     EXPECT_EQ(IntermediateFrames(3, true), 5);
     EXPECT_EQ(IntermediateFrames(3, false), 3);
 }
+
+// Times as users write them (--from, --to, the part prompt), and as Tarnivo writes them back.
+TEST(FilmTimes, AreSecondsOrHoursMinutesAndSeconds)
+{
+    const std::pair<const char*, std::optional<double>> read[] = {{"12", 12},
+                                                                  {"12.5", 12.5},
+                                                                  {" 2:03.25 ", 123.25},
+                                                                  {"1:02:03.5", 3723.5},
+                                                                  {".5", 0.5},
+                                                                  {"0:00", 0},
+                                                                  {"", std::nullopt},
+                                                                  {"-1", std::nullopt},
+                                                                  {"1:75", std::nullopt},
+                                                                  {"1:2:03", std::nullopt},
+                                                                  {"1:00:60", std::nullopt},
+                                                                  {"12s", std::nullopt},
+                                                                  {"1,5", std::nullopt}};
+    for (const auto& [text, seconds] : read)
+        EXPECT_EQ(ParseFilmTime(text), seconds) << text;
+    EXPECT_EQ(FilmTimeText(10), "0:10");
+    EXPECT_EQ(FilmTimeText(65.25), "1:05.25");
+    EXPECT_EQ(FilmTimeText(3723.5), "1:02:03.5");
+    EXPECT_EQ(FilmPartText({10, -1}), "0:10 to the end");
+    EXPECT_FALSE(FilmPartProblem({20, 10}).isEmpty());
+}
