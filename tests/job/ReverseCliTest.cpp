@@ -359,6 +359,10 @@ TEST_F(ReverseCli, ProblemsBeforeTheStartAreToldAndRunNothing)
         {{"--profile", "MOV (ProRes 422 HQ/PCM, for editing)", "--out", "no such folder", good}, noFolder},
         {{"--out", "no such folder", good}, noFolder},
         {{"--out", out()}, "tarnivo-reverse: no FILE given (see --help)"},
+        {{"--from", "1:75", "--out", out(), good},
+         "tarnivo-reverse: --from '1:75' is no time (seconds such as 12.5, or h:mm:ss.ms such as 1:02:03.5)"},
+        {{"--from", "0:02", "--to", "1.5", "--out", out(), good},
+         "tarnivo-reverse: --to 0:01.5 is not after --from 0:02"},
     };
     for (const Case& c : cases) {
         QDir().mkpath(home.path() + "/config");
