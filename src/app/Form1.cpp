@@ -60,6 +60,8 @@ Form1::Form1(WindowDialogs* dialogs, QWidget* parent)
 
 Form1::~Form1()
 {
+    delete m_keeper;  // it reads the list, which goes before the window's children
+    m_keeper = nullptr;
     m_job.reset();
     AVC1.reset();
     ShowDefaultPointer();
