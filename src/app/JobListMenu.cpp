@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QRegularExpression>
-#include <QShortcut>
 
 namespace tarnivo {
 
@@ -41,11 +40,18 @@ JobListMenu::JobListMenu(JobListView& view, JobList& list, ReverseJob& job, Wind
     m_part = m_menu->addAction(kReversePartAction, this, [this] { AskPart(m_row); });
     m_pause = m_menu->addAction(kPauseAction, this, &JobListMenu::TogglePause);
     m_pause->setCheckable(true);
+    // The Pause key works anywhere in the window, through the same action.
     m_pause->setShortcut(Qt::Key_Pause);
+    m_pause->setShortcutContext(Qt::WindowShortcut);
+    window->addAction(m_pause);
+    m_pause->setEnabled(false);
+    connect(&m_job, &ReverseJob::Started, this, [this] { m_pause->setEnabled(true); });
+    connect(&m_job, &ReverseJob::Finished, this, [this] {
+        m_pause->setEnabled(false);
+        m_pause->setChecked(false);
+    });
     m_view.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&m_view, &QWidget::customContextMenuRequested, this, &JobListMenu::ShowAt);
-    auto* key = new QShortcut(QKeySequence(Qt::Key_Pause), window);
-    connect(key, &QShortcut::activated, this, &JobListMenu::TogglePause);
 }
 
 void JobListMenu::ShowAt(const QPoint& point)
@@ -54,7 +60,6 @@ void JobListMenu::ShowAt(const QPoint& point)
     m_row = item ? m_view.indexOfTopLevelItem(item) + 1 : 0;
     // A part is read when a job starts: it is chosen between jobs.
     m_part->setEnabled(m_row > 0 && !m_job.IsRunning());
-    m_pause->setEnabled(m_job.IsRunning());
     m_pause->setChecked(m_job.IsPaused());
     m_menu->popup(m_view.viewport()->mapToGlobal(point));
 }
@@ -90,6 +95,7 @@ void JobListMenu::TogglePause()
 {
     if (m_job.IsRunning())
         m_job.Pause(!m_job.IsPaused());
+    m_pause->setChecked(m_job.IsPaused());
 }
 
 }  // namespace tarnivo
