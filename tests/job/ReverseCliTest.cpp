@@ -225,6 +225,17 @@ QStringList toolsWorkingIn(const QString& folder, const QByteArray& also = QByte
     return found;
 }
 
+// A process's state as /proc tells it ('R', 'S', 'T' for stopped...); 0 when it is gone.
+char processState(const QString& pid)
+{
+    QFile stat("/proc/" + pid + "/stat");
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    const int afterName = text.lastIndexOf(')');
+    return afterName > 0 && afterName + 2 < text.size() ? text[afterName + 2] : 0;
+}
+
 }  // namespace
 
 TEST_F(ReverseCli, ReversesGoodFilesAndNamesEveryFailure)
@@ -268,8 +279,9 @@ TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
 {
     const QString first = clip("first.avi");
     const QString second = hourLongClip("second.avi");
-    enum class Stop { Interrupt, HangUp, OutputClosed };
-    for (const Stop stop : {Stop::Interrupt, Stop::HangUp, Stop::OutputClosed}) {
+    // TerminalStop: Ctrl+Z stops the program and its tools, fg lets them go on, then Ctrl+C.
+    enum class Stop { Interrupt, HangUp, OutputClosed, TerminalStop };
+    for (const Stop stop : {Stop::Interrupt, Stop::HangUp, Stop::OutputClosed, Stop::TerminalStop}) {
         SCOPED_TRACE(static_cast<int>(stop));
         QDir(out()).removeRecursively();
         QDir().mkpath(out());
@@ -289,7 +301,22 @@ TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
         QString seen;
         if (stop != Stop::OutputClosed) {
             ASSERT_TRUE(waitForLine(process, "[2/2] reversing", seen)) << seen.toStdString();
-            ::kill(static_cast<pid_t>(process.processId()), stop == Stop::Interrupt ? SIGINT : SIGHUP);
+            const auto pid = static_cast<pid_t>(process.processId());
+            if (stop == Stop::TerminalStop) {
+                // Once the hour's frames are being written, its tools run the whole time.
+                ASSERT_TRUE(ProcessEventsUntil([&] { return QDir(work()).count() > 20; }, 600000));
+                ::kill(pid, SIGTSTP);
+                const auto allStopped = [&](bool stopped) {
+                    const QStringList running = toolsWorkingIn(home.path());
+                    return running.size() >= 2 &&
+                           std::all_of(running.begin(), running.end(),
+                                       [&](const QString& p) { return (processState(p) == 'T') == stopped; });
+                };
+                EXPECT_TRUE(ProcessEventsUntil([&] { return allStopped(true); }, 600000));
+                ::kill(pid, SIGCONT);
+                EXPECT_TRUE(ProcessEventsUntil([&] { return allStopped(false); }, 600000));
+            }
+            ::kill(pid, stop == Stop::HangUp ? SIGHUP : SIGINT);
         }
         const CliRun result = finish(process);
 
