@@ -132,7 +132,8 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
     return frames;
 }
 
-FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span)
+FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span,
+                         const ReversalOptions& options)
 {
     // The frames are measured after a seek, from which ffmpeg counts the time anew.
     ReversalSpan fromSeek = span;
@@ -142,7 +143,7 @@ FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const Reve
     film.facts = source;
     film.spanStart = span.start;
     film.frameFilters = FrameFilterChain(fromSeek);
-    film.frameWriterOptions = FrameWriterOptions();
+    film.frameWriterOptions = FrameWriterOptions(options.finestFrames);
     return film;
 }
 

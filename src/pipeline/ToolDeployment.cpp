@@ -50,6 +50,8 @@ QString ResourceProgramPath(int resource)
         return HelperProgramFolder() + QStringLiteral("/tarnivo-batch");
     case kSoxResource:
         return HelperProgramFolder() + QStringLiteral("/tarnivo-sox");
+    case kFrameWriterResource:
+        return HelperProgramFolder() + QLatin1Char('/') + QLatin1String(media::kFrameWriterProgram);
     default:
         return QString();
     }
@@ -113,7 +115,8 @@ void DeployTools(const StepErrorReporter& report)
     const std::pair<int, const char*> tools[] = {
         {ffmpeg, media::kFfmpegToolName},     {kSoxResource, media::kSoxToolName},
         {kLibMadResource, "LibMad.dll"},      {kLibMp3LameResource, "LibMp3Lame.dll"},
-        {kPthreadResource, "pthreadgc2.dll"}, {kZlibResource, "zlib1.dll"}};
+        {kPthreadResource, "pthreadgc2.dll"}, {kZlibResource, "zlib1.dll"},
+        {kFrameWriterResource, media::kFrameWriterProgram}};
     int line = 3;
     for (const auto& [resource, name] : tools) {
         report.Run(line++, [&, resource = resource, name = name] {

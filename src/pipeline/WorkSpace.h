@@ -37,7 +37,7 @@ struct FilmForRoom {
     SourceFacts facts;
     double spanStart = 0;  // seconds from the file's start to the first frame written
     QString frameFilters;  // the extraction's filters for a span starting at 0 (see FrameFilterChain)
-    QStringList frameWriterOptions;  // the extraction's JPEG options (see FrameWriterOptions)
+    QStringList frameWriterOptions;  // the frame writer's options (see FrameWriterOptions)
 };
 
 // What reversing a film needs in the working folder, and what that figure rests on.

@@ -516,7 +516,7 @@ TEST_F(ReverseCli, TheJobHandsFfmpegTheDesignedLine)
     programs = home.path() + "/programs";
     const QString records = home.path() + "/records";
     ASSERT_TRUE(QDir().mkpath(programs) && QDir().mkpath(records));
-    for (const char* program : {"tarnivo-reverse", "tarnivo-batch", "tarnivo-sox"})
+    for (const char* program : {"tarnivo-reverse", "tarnivo-batch", "tarnivo-sox", "tarnivo-frames"})
         ASSERT_TRUE(QFile::copy(HelperProgramFolder() + "/" + program, programs + "/" + program));
     ASSERT_TRUE(
         QFile::copy(HelperProgramFolder() + "/tarnivo-test-ffmpeg-recorder", programs + "/tarnivo-ffmpeg"));
@@ -830,7 +830,8 @@ TEST_F(ReverseCli, AStepThatFailsOrIsCutShortMakesNothing)
 
     const QString source = clip("clip.avi", 2);
     const qint64 toolBytes = QFileInfo(HelperProgramFolder() + "/tarnivo-ffmpeg").size() +
-                             QFileInfo(HelperProgramFolder() + "/tarnivo-sox").size();
+                             QFileInfo(HelperProgramFolder() + "/tarnivo-sox").size() +
+                             QFileInfo(HelperProgramFolder() + "/tarnivo-frames").size();
     struct Case {
         const char* what;
         QString smallFolder;  // mounted with a few kilobytes
@@ -853,7 +854,7 @@ TEST_F(ReverseCli, AStepThatFailsOrIsCutShortMakesNothing)
     ASSERT_TRUE(wrapper.open(QIODevice::WriteOnly));
     wrapper.write(
         "#!/bin/sh\n\"" + QFile::encodeName(QStandardPaths::findExecutable("ffmpeg")) +
-        "\" \"$@\"\nstatus=$?\ncase \"$*\" in *%06d.jpg*) mv \"$TEST_OTHER\" \"$TEST_SOURCE\";; esac\n"
+        "\" \"$@\"\nstatus=$?\ncase \"$*\" in *yuv4mpegpipe*) mv \"$TEST_OTHER\" \"$TEST_SOURCE\";; esac\n"
         "exit $status\n");
     wrapper.close();
     wrapper.setPermissions(wrapper.permissions() | QFile::ExeOwner);
@@ -872,8 +873,9 @@ TEST_F(ReverseCli, AStepThatFailsOrIsCutShortMakesNothing)
     // Under a file-size limit (ulimit -f): one too small for the tools refuses the job before
     // anything is written; one that takes the tools but not a film's sound fails its file. Each
     // says so, and leaves nothing.
-    const qint64 largestTool = std::max(QFileInfo(HelperProgramFolder() + "/tarnivo-ffmpeg").size(),
-                                        QFileInfo(HelperProgramFolder() + "/tarnivo-sox").size());
+    const qint64 largestTool = std::max({QFileInfo(HelperProgramFolder() + "/tarnivo-ffmpeg").size(),
+                                         QFileInfo(HelperProgramFolder() + "/tarnivo-sox").size(),
+                                         QFileInfo(HelperProgramFolder() + "/tarnivo-frames").size()});
     const qint64 soundBytesPerSecond = 44100 * 2 * 2;
     for (const qint64 limit : {qint64(50 * 1024), largestTool + 64 * 1024}) {
         SCOPED_TRACE(limit);
@@ -927,7 +929,8 @@ TEST_F(ReverseCli, TheRoomCheckEstimatesTheRealPeak)
         {"grainy.mp4", "testsrc2=s=640x360:r=25:d=2,noise=alls=24:allf=t", false},
     };
     const qint64 toolBytes = QFileInfo(HelperProgramFolder() + "/tarnivo-ffmpeg").size() +
-                             QFileInfo(HelperProgramFolder() + "/tarnivo-sox").size();
+                             QFileInfo(HelperProgramFolder() + "/tarnivo-sox").size() +
+                             QFileInfo(HelperProgramFolder() + "/tarnivo-frames").size();
     QDir().mkpath(sources());
     for (const Film& film : films) {
         SCOPED_TRACE(film.name);
@@ -1802,12 +1805,13 @@ TEST_F(ReverseCli, AKilledJobLeavesNoToolRunning)
     ASSERT_TRUE(orphans.set());
     struct Case {
         const char* when;
-        QByteArray writes;        // what the command line of the ffmpeg at work holds
+        QString tool;             // the program at work: the frame writer (which runs ffmpeg), or ffmpeg
+        QByteArray writes;        // what its command line holds
         bool throughBatchRunner;  // whether it is a grandchild, started by the batch runner
     };
     const Case cases[] = {
-        {"while its frames are extracted", "%06d.jpg", true},
-        {"while its result is converted", out().toUtf8(), false},
+        {"while its frames are extracted", "tarnivo-frames", "%06d.jpg", true},
+        {"while its result is converted", "ffmpeg", out().toUtf8(), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.when);
@@ -1824,7 +1828,7 @@ TEST_F(ReverseCli, AKilledJobLeavesNoToolRunning)
                     std::any_of(tools.begin(), tools.end(), [&](const ProcessEntry& parent) {
                         return parent.pid == entry.parentPid && parent.name == "tarnivo-batch";
                     });
-                if (entry.name == "ffmpeg" && startedByRunner == c.throughBatchRunner &&
+                if (entry.name == c.tool && startedByRunner == c.throughBatchRunner &&
                     commandLineOf(entry.pid).contains(c.writes))
                     tool = entry.pid;
             }
@@ -1839,7 +1843,7 @@ TEST_F(ReverseCli, AKilledJobLeavesNoToolRunning)
             ADD_FAILURE() << "still running: " << entry.pid << " " << entry.name.toStdString();
         EXPECT_EQ(orphans.endings().count(tool), 1u);
         for (const auto& [pid, ending] : orphans.endings())
-            EXPECT_EQ(ending, 128 + SIGKILL) << pid << (pid == tool ? " (the ffmpeg at work)" : "");
+            EXPECT_EQ(ending, 128 + SIGKILL) << pid << (pid == tool ? " (the tool at work)" : "");
     }
     // The killed conversion's hidden file is left, and the frames and tools of the jobs in the
     // working folder; the next job removes them, and works.

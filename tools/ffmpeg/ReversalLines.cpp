@@ -25,11 +25,6 @@ void insertBeforeDestination(Arguments& arguments, const Arguments& added)
 
 Arguments framesLine(Arguments arguments, const media::ReversalFacts& facts)
 {
-    // "-qscale 1" is the writer's first option: the rest follow it.
-    const Arguments writer = media::FrameWriterOptions();
-    const auto quality = std::search(arguments.begin(), arguments.end(), writer.begin(), writer.begin() + 2);
-    if (quality != arguments.end())
-        arguments.insert(quality + 2, writer.begin() + 2, writer.end());
     insertBeforeDestination(
         arguments, {"-vf", media::FrameFilterChain(facts.framesFilters, facts.framesRate,
                                                    facts.framesStart.empty() ? "0" : facts.framesStart)});
