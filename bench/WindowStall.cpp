@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -71,11 +72,20 @@ int main(int argc, char** argv)
     form.findChild<QLineEdit*>("Text2")->setText(home.path() + "/out/");
 
     std::vector<qint64> gaps;
+    QStringList longGaps;  // each gap over 50 ms: when it ended, and the first row's status then
     QElapsedTimer sinceLast;
+    QElapsedTimer job;
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] { gaps.push_back(sinceLast.restart()); });
-    QElapsedTimer job;
+    auto* list = form.findChild<QTreeWidget*>("ListView1");
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        gaps.push_back(sinceLast.restart());
+        if (gaps.back() > 50)
+            longGaps << QStringLiteral("%1 ms at %2 s (%3)")
+                            .arg(gaps.back())
+                            .arg(job.elapsed() / 1000.0, 0, 'f', 1)
+                            .arg(list->topLevelItem(0)->text(1));
+    });
     job.start();
     sinceLast.start();
     probe.start(5);
@@ -92,6 +102,8 @@ int main(int argc, char** argv)
                 static_cast<long long>(longest),
                 static_cast<long long>(gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100]),
                 static_cast<long long>(over), gaps.size());
+    for (const QString& gap : std::as_const(longGaps))
+        std::printf("  %s\n", qPrintable(gap));
     std::printf("said: %s\n", qPrintable(dialogs.said.join(" | ").left(300)));
     return 0;
 }

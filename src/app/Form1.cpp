@@ -1,6 +1,8 @@
 #include "Form1.h"
 
 #include "AVC.h"
+#include "CodecMarks.h"
+#include "JobPlan.h"
 #include "AddFolder.h"
 #include "ConversionEvents.h"
 #include "FileIntake.h"
@@ -187,6 +189,13 @@ void Form1::CreateEngineAndJob()
             TellJobEnd(m_dialogs, ApplicationTitle(), summary);
     });
     connect(m_job.get(), &ReverseJob::Finished, this, [this] { SetStartButtonCaption(kStartButtonCaption); });
+    // The custom panel shows which of its codecs this ffmpeg cannot write, once it is known.
+    auto* encoders = new EncoderCatalogue(this);
+    connect(encoders, &EncoderCatalogue::Ready, this, [this] {
+        if (EncoderCatalogue::Known())
+            MarkCodecsFfmpegCannotWrite(*Combo2, *Combo4, *EncoderCatalogue::Known());
+    });
+    encoders->Request();
 }
 
 // The Status column and the launcher entry follow the job; the bar shows i / N x 100 when row i
@@ -230,8 +239,13 @@ void Form1::RestoreOptions()
     int line = 10;
     for (const OptionKey& option : OptionKeysInRestoreOrder()) {
         Trap("Form_Load", line++, [this, &option] {
-            ShowStoredText(findChild<QWidget*>(QLatin1String(option.control)),
-                           ReadSetting(QLatin1String(option.key), QLatin1String(option.defaultValue)));
+            const QString stored = ReadSetting(QLatin1String(option.key), QLatin1String(option.defaultValue));
+            QWidget* control = findChild<QWidget*>(QLatin1String(option.control));
+            if (control == Combo1)
+                m_storedProfileNotInList = stored;  // until it is shown
+            ShowStoredText(control, stored);
+            if (control == Combo1)
+                m_storedProfileNotInList.clear();
         });
     }
 }
@@ -280,7 +294,10 @@ void Form1::SaveOptions()
 
 // ---- The output folder ----
 
-void Form1::Text2_Change() { TellSettingProblem(WriteSetting(QLatin1String(kOutputFolderKey), Text2->text())); }
+void Form1::Text2_Change()
+{
+    TellSettingProblem(WriteSetting(QLatin1String(kOutputFolderKey), Text2->text()));
+}
 
 // Settings that cannot be saved (a configuration folder that cannot be written) are told once,
 // with the real reason, not at every keystroke.
@@ -336,7 +353,13 @@ bool Form1::JobRunning() const { return m_job && m_job->IsRunning(); }
 
 QString Form1::OutputFolderText() const { return Text2->text(); }
 
-QString Form1::ProfileName() const { return Combo1->currentText(); }
+// Combo1's text; while nothing is selected because the stored profile is not in the list any
+// more, that stored name, so that the job's refusal names it.
+QString Form1::ProfileName() const
+{
+    const QString shown = Combo1->currentText();
+    return shown.isEmpty() ? m_storedProfileNotInList : shown;
+}
 
 CustomFormatValues Form1::CustomValues() const { return ShownChoices(this).custom; }
 

@@ -150,6 +150,7 @@ private:
     qint16 ProgressPhase = 0;  // the bar's pulse position while a file is converted
     int m_barFile = 0;         // the row the bar was last set for
     bool m_settingProblemTold = false;  // a setting that could not be saved is told once
+    QString m_storedProfileNotInList;   // the stored "Op1" that the profile list could not show
     DesktopJobProgress m_desktop;
     QString m_lastAddedFrom;  // the folder files were last added from by a dialog
 };

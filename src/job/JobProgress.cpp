@@ -15,6 +15,8 @@ const FileWork kNoWork{};
 // A step's own rate tells its rest once it is this far and has run this long.
 constexpr double kStepRateFraction = 0.05;
 constexpr qint64 kStepRateMs = 1000;
+// A speed worked out from fewer frames tells of the tool's start, not of its pace.
+constexpr qint64 kFramesForASpeed = 10;
 
 }  // namespace
 
@@ -108,7 +110,7 @@ void JobProgressTracker::ToolLine(const QString& line)
     // ffmpeg states its speed from its first second on; before, the frames written so far tell it.
     const qint64 runningMs = m_jobClock.elapsed() - m_stepStartMs;
     m_progress.framesPerSecond = m_tool.StatedFramesPerSecond() > 0 ? m_tool.StatedFramesPerSecond()
-                                 : m_tool.FramesWritten() > 0 && runningMs > 0
+                                 : m_tool.FramesWritten() >= kFramesForASpeed && runningMs > 0
                                      ? m_tool.FramesWritten() * 1000.0 / runningMs
                                      : 0;
     Update(m_tool.Fraction());

@@ -130,10 +130,29 @@ TEST_F(WindowStart, StoredProfileThatIsNoProfileLeavesTheSelectorEmptyAfterOneRe
         << dialogs.log[0].toStdString();
     EXPECT_TRUE(
         dialogs.log[0].endsWith("\r\rPlease email screenshot of this message to support@tarnivo.app"));
-    EXPECT_EQ(form.ProfileName(), "");
+    EXPECT_EQ(Control<QComboBox>(form, "Combo1")->currentText(), "");
+    EXPECT_EQ(form.ProfileName(), "avi (mpeg4-xvid-best quality)");  // what the job's refusal names
     EXPECT_FALSE(Control(form, "Combo2")->isEnabled());
     EXPECT_EQ(form.CustomValues().videoCodec, "h264");
     EXPECT_EQ(form.CustomValues().extension, ".avi");  // an empty extension comes back as ".avi"
+
+    // "Start Converting" refuses at once, naming the profile, and nothing runs.
+    form.AddFilesFromCommandLine({folder() + "/clip.avi"});
+    dialogs.log.clear();
+    Control<QPushButton>(form, "PushButton5")->click();
+    ASSERT_TRUE(
+        test::ProcessEventsUntil([&] { return !dialogs.log.isEmpty() && !form.JobRunning(); }, 120000));
+    EXPECT_EQ(dialogs.log, QStringList{"message:Tarnivo|The profile \"avi (mpeg4-xvid-best quality)\" is not "
+                                       "defined. Please choose one in the Profile list."});
+
+    // The custom panel's codecs that this ffmpeg cannot write are marked, and stay in the list.
+    auto* codecs = Control<QComboBox>(form, "Combo2");
+    const int fourXm = codecs->findText("4xm");
+    ASSERT_GE(fourXm, 0);
+    ASSERT_TRUE(test::ProcessEventsUntil([&] { return codecs->itemData(fourXm, Qt::ToolTipRole).isValid(); },
+                                         120000));
+    EXPECT_TRUE(codecs->itemData(fourXm, Qt::ToolTipRole).toString().contains("cannot write"));
+    EXPECT_FALSE(codecs->itemData(codecs->findText("mpeg4"), Qt::ToolTipRole).isValid());
 }
 
 // The picker starts in the output folder (the home folder when that does not exist, never the
