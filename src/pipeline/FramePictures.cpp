@@ -58,7 +58,8 @@ FrameColours ChooseFrameColours(const SourceFacts& source)
         return frames;
     }
     // Grey pictures become full-range frames of their own; YUV ones keep their range.
-    frames.fullRange = rangeOf(source) == QLatin1String("pc") && !source.pixelFormat.startsWith(QLatin1String("gray"));
+    frames.fullRange =
+        rangeOf(source) == QLatin1String("pc") && !source.pixelFormat.startsWith(QLatin1String("gray"));
     const QString stated = source.colours.matrix;
     if (stated.isEmpty() || media::SameMatrix(stated.toStdString(), assumed.toStdString())) {
         // Read as it states, or as players read a film that states nothing: nothing to convert.

@@ -112,11 +112,13 @@ void DeployTools(const StepErrorReporter& report)
     report.Run(2, [&] { width = GetAddressWidth(); });
     const int ffmpeg = width == QLatin1String("64") ? kFfmpeg64Resource : kFfmpeg32Resource;
 
-    const std::pair<int, const char*> tools[] = {
-        {ffmpeg, media::kFfmpegToolName},     {kSoxResource, media::kSoxToolName},
-        {kLibMadResource, "LibMad.dll"},      {kLibMp3LameResource, "LibMp3Lame.dll"},
-        {kPthreadResource, "pthreadgc2.dll"}, {kZlibResource, "zlib1.dll"},
-        {kFrameWriterResource, media::kFrameWriterProgram}};
+    const std::pair<int, const char*> tools[] = {{ffmpeg, media::kFfmpegToolName},
+                                                 {kSoxResource, media::kSoxToolName},
+                                                 {kLibMadResource, "LibMad.dll"},
+                                                 {kLibMp3LameResource, "LibMp3Lame.dll"},
+                                                 {kPthreadResource, "pthreadgc2.dll"},
+                                                 {kZlibResource, "zlib1.dll"},
+                                                 {kFrameWriterResource, media::kFrameWriterProgram}};
     int line = 3;
     for (const auto& [resource, name] : tools) {
         report.Run(line++, [&, resource = resource, name = name] {

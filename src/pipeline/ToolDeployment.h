@@ -1,7 +1,8 @@
 // Puts the tools that the job runs into the working folder: the ffmpeg front end as
-// "ffmpeg.exe", the SoX launcher as "sox.exe" and the frame writer that the front end runs. They are the helper programs installed with
-// Tarnivo (beside the program, or in its installation's libexec folder); the libraries that
-// the tools need are the system's own, so nothing is written for them.
+// "ffmpeg.exe", the SoX launcher as "sox.exe" and the frame writer that the front end runs. They
+// are the helper programs installed with Tarnivo (beside the program, or in its installation's
+// libexec folder); the libraries that the tools need are the system's own, so nothing is written
+// for them.
 #pragma once
 
 #include "ToolNames.h"
@@ -41,8 +42,8 @@ QString GetAddressWidth();
 void WriteBytesToFile(const QByteArray& bytes, const QString& path);
 
 // The files the job deletes after its last file, in order.
-const char* const kDeployedToolNames[] = {media::kFfmpegToolName, media::kSoxToolName, "LibMad.dll",
-                                          "LibMp3Lame.dll",       "pthreadgc2.dll",    "zlib1.dll",
+const char* const kDeployedToolNames[] = {media::kFfmpegToolName,    media::kSoxToolName, "LibMad.dll",
+                                          "LibMp3Lame.dll",          "pthreadgc2.dll",    "zlib1.dll",
                                           media::kFrameWriterProgram};
 
 // Creates the working folder when missing and writes every tool that is missing there. A

@@ -97,7 +97,7 @@ QFileInfoList entriesOf(const QString& folder)
 bool isProvablyTarnivos(const QFileInfo& entry)
 {
     const QString name = entry.fileName();
-    const int resource = name == QLatin1String("ffmpeg.exe")               ? kFfmpeg64Resource
+    const int resource = name == QLatin1String("ffmpeg.exe")                 ? kFfmpeg64Resource
                          : name == QLatin1String("sox.exe")                  ? kSoxResource
                          : name == QLatin1String(media::kFrameWriterProgram) ? kFrameWriterResource
                                                                              : 0;
@@ -266,11 +266,16 @@ QString canonicalOrInFolder(const QString& path)
 bool IsWorkFileName(const QString& name)
 {
     static const QStringList kNames = [] {
-        QStringList names{
-            QStringLiteral("avi2jpg.bat"), QStringLiteral("jpg2avi.bat"),  QStringLiteral("jpg2avi.tmp"),
-            QStringLiteral("audio.wav"),   QStringLiteral("reversed.wav"), QStringLiteral("tvideo.avi"),
-            QStringLiteral("rvideo.avi"),  kWorkFolderMarkerName,          kJobRecordName,
-            QLatin1String(media::kFrameTemporaryName)};
+        QStringList names{QStringLiteral("avi2jpg.bat"),
+                          QStringLiteral("jpg2avi.bat"),
+                          QStringLiteral("jpg2avi.tmp"),
+                          QStringLiteral("audio.wav"),
+                          QStringLiteral("reversed.wav"),
+                          QStringLiteral("tvideo.avi"),
+                          QStringLiteral("rvideo.avi"),
+                          kWorkFolderMarkerName,
+                          kJobRecordName,
+                          QLatin1String(media::kFrameTemporaryName)};
         for (const char* tool : kDeployedToolNames)
             names << QLatin1String(tool);
         return names;

@@ -52,7 +52,8 @@ qint64 roundedUp(qint64 bytes, qint64 block) { return (bytes + block - 1) / bloc
 // extraction writes them, but tell only their sizes (nothing lands on disk).
 QStringList sampleFramesArguments(const FilmForRoom& film, double seconds, int count)
 {
-    const QString chain = QString::fromStdString(media::WithFrameWriterFormats(film.frameFilters.toStdString()));
+    const QString chain =
+        QString::fromStdString(media::WithFrameWriterFormats(film.frameFilters.toStdString()));
     return film.frameWriterOptions + QStringList{QStringLiteral("--sizes"),
                                                  QStringLiteral("--"),
                                                  QStringLiteral("-nostdin"),

@@ -407,15 +407,18 @@ INSTANTIATE_TEST_SUITE_P(
         // ffmpeg's line, which decodes the pictures through the chain into the writer's formats.
         ReversalCase{"FramesAtTheSpansRateInItsColours", kSpan, "-i s.mp4 -an -qscale 1 %06d.jpg",
                      "%06d.jpg -- -i s.mp4 -an -vf yadif=deint=0,fps=fps=30000/1001:start_time=0.500500,"
-                     "setpts=PTS-STARTPTS," + kWriterFormats},
+                     "setpts=PTS-STARTPTS," +
+                         kWriterFormats},
         ReversalCase{"FramesOfAPart", Facts("25", "3.000000", "2.000000", "", "", ""),
                      "-i s.mp4 -an -qscale 1 %06d.jpg",
                      "%06d.jpg -- -i s.mp4 -an -t 2.000000 -vf "
-                     "fps=fps=25:start_time=3.000000,setpts=PTS-STARTPTS," + kWriterFormats},
+                     "fps=fps=25:start_time=3.000000,setpts=PTS-STARTPTS," +
+                         kWriterFormats},
         ReversalCase{"FinestFrames", Finest(Facts("25", "0.000000", "", "", "", "")),
                      "-i s.mp4 -an -qscale 1 /w/%06d.jpg",
                      "--finest /w/%06d.jpg -- -i s.mp4 -an -vf "
-                     "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS," + kWriterFormats},
+                     "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS," +
+                         kWriterFormats},
         ReversalCase{"RebuildAtTheFramesRateCopied", kSpan,
                      "-f image2 -i Renamed/image%d.jpg -vcodec mpeg4 t.avi",
                      "-f image2 -framerate 30000/1001 -i Renamed/image%d.jpg -vcodec copy t.avi"},

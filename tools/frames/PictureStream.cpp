@@ -106,7 +106,8 @@ void Picture::Allocate(const PictureFormat& format)
 {
     for (int plane = 0; plane < 3; ++plane) {
         stride[plane] = roundedUp(format.PlaneWidth(plane), kBlock);
-        planes[plane].resize(static_cast<size_t>(stride[plane]) * static_cast<size_t>(format.PlaneHeight(plane)));
+        planes[plane].resize(static_cast<size_t>(stride[plane]) *
+                             static_cast<size_t>(format.PlaneHeight(plane)));
     }
 }
 
@@ -189,7 +190,8 @@ PictureStream::Outcome PictureStream::ReadPicture(Picture& picture, std::string*
     for (int plane = 0; plane < 3; ++plane) {
         const int width = m_format.PlaneWidth(plane);
         for (int row = 0; row < m_format.PlaneHeight(plane); ++row) {
-            std::uint8_t* at = picture.planes[plane].data() + static_cast<size_t>(row) * picture.stride[plane];
+            std::uint8_t* at =
+                picture.planes[plane].data() + static_cast<size_t>(row) * picture.stride[plane];
             if (!readExactly(at, static_cast<size_t>(width))) {
                 *error = m_readError ? std::string("cannot read the pictures: ") + std::strerror(m_readError)
                                      : "the pictures' stream ended inside a picture";
