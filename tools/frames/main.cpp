@@ -157,12 +157,13 @@ int main(int argc, char** argv)
     const int ffmpegStatus = waitForFfmpeg();
     if (StopSignal() != 0)
         endByStopSignal();
-    if (!error.empty())
-        std::fprintf(stderr, "tarnivo-frames: %s\n", error.c_str());
-    // Pictures that ended early because ffmpeg failed: its status tells what ended it.
+    // Pictures that ended early because ffmpeg failed: its status and its own last line tell
+    // why, so the writer adds none of its own after it.
     if (ffmpegStatus != 0 && (error.empty() || ffmpegGone))
         return ffmpegStatus;
-    if (!error.empty())
+    if (!error.empty()) {
+        std::fprintf(stderr, "tarnivo-frames: %s\n", error.c_str());
         return kFailureStatus;
+    }
     return 0;
 }
