@@ -2,7 +2,8 @@
 # The tool command lines that Tarnivo runs for one file with the default profile, back to back
 # from a plain script, with nothing in between: the yardstick for Tarnivo's own overhead.
 #   tool-lines.sh BIN SOURCE WORK OUTPUT [COLOURS]
-# BIN holds tarnivo-ffmpeg and tarnivo-sox (the programs deployed as ffmpeg.exe and sox.exe).
+# BIN holds tarnivo-ffmpeg and tarnivo-sox (the programs deployed as ffmpeg.exe and sox.exe), and
+# the frame writer tarnivo-frames that the front end runs for the frame extraction.
 # COLOURS are the input options the conversion reads the frames back with (default
 # "-colorspace bt709", what Tarnivo gives an untagged HD film).
 set -euo pipefail
@@ -15,7 +16,7 @@ rate=$(ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -o
 ffprobe -v error -show_entries \
     "stream=codec_type,r_frame_rate,avg_frame_rate,start_time:stream_disposition=attached_pic:format=start_time" \
     -of json "file:$source" >/dev/null
-"$ffmpeg" -i "$source" -an -qscale 1 -qmin 1 -strict -1 -vf "fps=fps=$rate:start_time=0.000000,setpts=PTS-STARTPTS" %06d.jpg
+"$ffmpeg" -i "$source" -an -qscale 1 -vf "fps=fps=$rate:start_time=0.000000,setpts=PTS-STARTPTS" %06d.jpg
 frames=$(perl -e 'my @f = sort { $b cmp $a } glob("[0-9]*.jpg"); my $k = 1;
                   rename($_, "Renamed/image" . $k++ . ".jpg") or die for @f; print scalar(@f)')
 span=$(perl -e "printf '%.6f', $frames / ($rate)")

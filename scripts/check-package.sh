@@ -41,7 +41,7 @@ check_files() {
   outside="$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '^\./usr/' | grep -v '^\./$' || true)"
   [ -z "$outside" ] || fail "files outside /usr: $outside"
   local programs=(bin/tarnivo bin/tarnivo-reverse libexec/tarnivo/tarnivo-batch
-    libexec/tarnivo/tarnivo-ffmpeg libexec/tarnivo/tarnivo-sox)
+    libexec/tarnivo/tarnivo-ffmpeg libexec/tarnivo/tarnivo-sox libexec/tarnivo/tarnivo-frames)
   local files=(share/applications/com.quorlan.tarnivo.desktop share/metainfo/com.quorlan.tarnivo.metainfo.xml
     share/man/man1/tarnivo.1.gz share/man/man1/tarnivo-reverse.1.gz
     share/tarnivo/HAND-M.CUR share/tarnivo/tarnivo.png share/icons/hicolor/scalable/apps/tarnivo.svg
@@ -164,7 +164,7 @@ check_lintian() {
 make_package
 check_files
 check_lintian
-check_declared Depends ffmpeg sox libqt6core6 libqt6gui6 libqt6widgets6
+check_declared Depends ffmpeg sox libqt6core6 libqt6gui6 libqt6widgets6 libjpeg62-turbo
 check_declared Recommends libavcodec-extra
 if [ "$(id -u)" -eq 0 ]; then
   # Runs on the same machine share one package database: one check installs at a time.

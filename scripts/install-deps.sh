@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tarnivo needs to build, run and test, and to make and check its
-# Debian package (dpkg-dev and file for the dependency list, appstream, desktop-file-utils,
+# Installs the Debian packages Tarnivo needs to build, run and test (libjpeg62-turbo-dev for the
+# frame writer, which brings the library it runs on), and to make and check its Debian package (dpkg-dev and file for the dependency list, appstream, desktop-file-utils,
 # groff-base and lintian to check what it installs; exfatprogs and exfat-fuse for the test that
 # names results on an exFAT stick mounted through FUSE, where the machine lets it mount one).
 # When another apt or dpkg holds the package database, it waits for it (up to ten minutes)
 # instead of failing at once.
 set -euo pipefail
-packages=(cmake make g++ pkg-config qt6-base-dev ffmpeg libavcodec-extra sox libgtest-dev xvfb xauth
+packages=(cmake make g++ pkg-config qt6-base-dev libjpeg62-turbo-dev ffmpeg libavcodec-extra sox libgtest-dev xvfb xauth
   dpkg-dev file appstream desktop-file-utils groff-base lintian exfatprogs exfat-fuse time)
 missing=()
 for package in "${packages[@]}"; do

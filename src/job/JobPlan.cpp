@@ -2,6 +2,7 @@
 
 #include "ToolNames.h"
 #include "DialectTranslation.h"
+#include "FrameMaking.h"
 #include "MediaCodecs.h"
 #include "ProbeClient.h"
 #include "ProfileCatalogue.h"
@@ -9,6 +10,7 @@
 
 #include <QRegularExpression>
 #include <QTimer>
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -298,7 +300,20 @@ QString PartProblem(const SourceFacts& facts, const FilmPart& part)
     return QString();
 }
 
-ReversalOptions ReversalOptionsFor(const ProfileChoice&) { return ReversalOptions(); }
+// Whether the choice's encoder keeps every detail of its pictures (editing, lossless).
+static bool keepsEveryDetail(const ProfileChoice& choice)
+{
+    const QStringList encoders = EncodersUsed(choice.settings, choice.extension);
+    return std::any_of(encoders.begin(), encoders.end(),
+                       [](const QString& encoder) { return media::KeepsEveryDetail(encoder.toStdString()); });
+}
+
+ReversalOptions ReversalOptionsFor(const ProfileChoice& choice)
+{
+    ReversalOptions options;
+    options.finestFrames = keepsEveryDetail(choice);
+    return options;
+}
 
 QString CannotBeMade(const QString& reason) { return QStringLiteral("cannot be made: ") + reason; }
 

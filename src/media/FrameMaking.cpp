@@ -1,6 +1,7 @@
 #include "FrameMaking.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 namespace tarnivo::media {
 
@@ -18,6 +19,24 @@ std::string SecondsText(double seconds)
     return text;
 }
 
-std::vector<std::string> FrameWriterOptions() { return {"-qscale", "1", "-qmin", "1", "-strict", "-1"}; }
+std::string WithFrameWriterFormats(const std::string& chain)
+{
+    return (chain.empty() ? std::string() : chain + ",") +
+           "format=yuv420p|yuvj420p|yuv422p|yuvj422p|yuv444p|yuvj444p";
+}
+
+std::vector<std::string> FrameWriterOptions(bool finest)
+{
+    return finest ? std::vector<std::string>{kFinestFramesOption} : std::vector<std::string>{};
+}
+
+bool KeepsEveryDetail(const std::string& encoder)
+{
+    for (const char* keeping : {"prores", "prores_ks", "prores_aw", "ffv1"}) {
+        if (encoder == keeping)
+            return true;
+    }
+    return false;
+}
 
 }  // namespace tarnivo::media

@@ -1,7 +1,8 @@
 // How a film's pictures become the frames of the working folder: the filters every picture
 // passes (the job's picture filters, then the fps filter that writes the frames at one constant
-// rate from the span's start), and the JPEG writer's options. The extraction (through the ffmpeg
-// front end) and the room check's measuring both make frames this one way. Plain C++.
+// rate from the span's start), the pixel formats ffmpeg hands Tarnivo's frame writer, and the
+// writer's options. The extraction (through the ffmpeg front end) and the room check's measuring
+// both make frames this one way. Plain C++.
 #pragma once
 
 #include <string>
@@ -20,9 +21,23 @@ std::string FrameFilterChain(const std::string& pictureFilters, const std::strin
 // Seconds as the chain and the facts write them: six decimals.
 std::string SecondsText(double seconds);
 
-// The JPEG writer's options for the frames: the finest quantiser (the encoder's default qmin of
-// 2 would hold "-qscale 1" at 2), and a picture of limited range written as it is, which ffmpeg
-// marks and reads back as such, instead of being stretched to full range and back.
-std::vector<std::string> FrameWriterOptions();
+// A chain (empty for none) ended by the pixel formats the frame writer takes: 8-bit 4:2:0, 4:2:2
+// and 4:4:4, of limited or full range, of which ffmpeg picks the one nearest the film's own (the
+// formats ffmpeg's own JPEG encoder takes). So the frames keep the film's chroma and range; a
+// deeper film is brought to 8 bits.
+std::string WithFrameWriterFormats(const std::string& chain);
+
+// The frame writer's options (tools/frames): none for frames as the designed "-qscale 1" makes
+// them, kFinestFramesOption for frames as fine as a JPEG file holds them.
+constexpr const char* kFinestFramesOption = "--finest";
+std::vector<std::string> FrameWriterOptions(bool finest);
+
+// Whether an encoder of the system's ffmpeg keeps every detail of the pictures it is given, so
+// that the frames it is made from should be the finest: ProRes (editing) and FFV1 (lossless).
+bool KeepsEveryDetail(const std::string& encoder);
+
+// The hidden name in the frames' folder under which the writer writes each frame before it
+// gives it its name, so that no frame's name ever holds a part of a picture.
+constexpr const char* kFrameTemporaryName = ".tarnivo-frame.tmp";
 
 }  // namespace tarnivo::media

@@ -6,6 +6,9 @@ namespace tarnivo::media {
 // The ffmpeg front end and the SoX launcher as the working folder holds them.
 constexpr const char* kFfmpegToolName = "ffmpeg.exe";
 constexpr const char* kSoxToolName = "sox.exe";
+// Tarnivo's frame writer, under the same name where it is installed and in the working folder,
+// where the ffmpeg front end finds it beside itself.
+constexpr const char* kFrameWriterProgram = "tarnivo-frames";
 
 // The system's programs that do the media work.
 constexpr const char* kFfmpegProgram = "ffmpeg";

@@ -57,6 +57,9 @@ FrameColours ChooseFrameColours(const SourceFacts& source)
                          QString::fromStdString(media::ScaleFilterMatrix(assumed.toStdString()));
         return frames;
     }
+    // Grey pictures become full-range frames of their own; YUV ones keep their range.
+    frames.fullRange =
+        rangeOf(source) == QLatin1String("pc") && !source.pixelFormat.startsWith(QLatin1String("gray"));
     const QString stated = source.colours.matrix;
     if (stated.isEmpty() || media::SameMatrix(stated.toStdString(), assumed.toStdString())) {
         // Read as it states, or as players read a film that states nothing: nothing to convert.
@@ -105,10 +108,10 @@ QString FramePictureFilters(FieldOrder fieldOrder, const FrameColours& colours)
     return deinterlacing + QLatin1Char(',') + colours.filters;
 }
 
-QStringList FrameWriterOptions()
+QStringList FrameWriterOptions(bool finest)
 {
     QStringList options;
-    for (const std::string& option : media::FrameWriterOptions())
+    for (const std::string& option : media::FrameWriterOptions(finest))
         options << QString::fromStdString(option);
     return options;
 }

@@ -21,6 +21,9 @@ struct FrameColours {
     QString transfer;
     QString filters;  // the filters that bring the source's pictures there; empty for none
     bool toneMapped = false;
+    // The frames hold full-range values: those of a YUV source of full range, kept as they are
+    // (the frames' own files say so too; a lossless conversion keeps them that way).
+    bool fullRange = false;
 };
 
 // HD as players take it for a film that states no colour matrix: 1280 wide or more, or more
@@ -49,9 +52,8 @@ FieldOrder FieldOrderToUndo(const SourceFacts& source);
 // when nothing is to be done; without a trailing comma.
 QString FramePictureFilters(FieldOrder fieldOrder, const FrameColours& colours);
 
-// The JPEG writer's options for the frames: the finest quantiser (the encoder's default qmin of
-// 2 would hold "-qscale 1" at 2), and a picture of limited range written as it is, which
-// ffmpeg marks and reads back as such, instead of being stretched to full range and back.
-QStringList FrameWriterOptions();
+// The frame writer's options for the frames (media::FrameWriterOptions): as the designed
+// "-qscale 1" makes them, or as fine as a JPEG file holds them.
+QStringList FrameWriterOptions(bool finest);
 
 }  // namespace tarnivo

@@ -189,7 +189,7 @@ std::vector<Frame> FramesLastFirst(const QString& folder, const QStringList& nam
 }
 
 FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span,
-                         bool boomerang)
+                         const ReversalOptions& options)
 {
     // The frames are measured after a seek, from which ffmpeg counts the time anew.
     ReversalSpan fromSeek = span;
@@ -200,9 +200,9 @@ FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const Reve
     film.spanStart = span.start;
     if (const double rate = FrameRateValue(span.frameRate); span.partFrames > 0 && rate > 0)
         film.spanLength = span.partFrames / rate;
-    film.boomerang = boomerang;
+    film.boomerang = options.boomerang;
     film.frameFilters = FrameFilterChain(fromSeek);
-    film.frameWriterOptions = FrameWriterOptions();
+    film.frameWriterOptions = FrameWriterOptions(options.finestFrames);
     return film;
 }
 

@@ -85,7 +85,7 @@ QString FrameFilterChain(const ReversalSpan& span);
 
 // The room check's view of a source: measured with the extraction's own filters and quality.
 FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const ReversalSpan& span,
-                         bool boomerang = false);
+                         const ReversalOptions& options = {});
 
 // Texts of the two batch files (without the final CR LF that writing adds) and the sound
 // extraction's command line, as designed: "-i S -an -qscale 1 %%06d.jpg", "-f image2  -i

@@ -145,8 +145,7 @@ QString ReverseOneFile::StepReason(const QString& tool, const ToolOutcome& outco
 void ReverseOneFile::CheckRoom()
 {
     emit StepStarted(ReversalStep::Room);
-    m_room = new RoomCheck(RoomQuestion(m_source, m_facts, m_span, m_options.boomerang), m_paths.work,
-                           m_tools, this);
+    m_room = new RoomCheck(RoomQuestion(m_source, m_facts, m_span, m_options), m_paths.work, m_tools, this);
     connect(m_room, &RoomCheck::Finished, this, [this](const QString& problem) {
         m_room->deleteLater();
         m_room = nullptr;

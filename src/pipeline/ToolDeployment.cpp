@@ -50,6 +50,8 @@ QString ResourceProgramPath(int resource)
         return HelperProgramFolder() + QStringLiteral("/tarnivo-batch");
     case kSoxResource:
         return HelperProgramFolder() + QStringLiteral("/tarnivo-sox");
+    case kFrameWriterResource:
+        return HelperProgramFolder() + QLatin1Char('/') + QLatin1String(media::kFrameWriterProgram);
     default:
         return QString();
     }
@@ -110,10 +112,13 @@ void DeployTools(const StepErrorReporter& report)
     report.Run(2, [&] { width = GetAddressWidth(); });
     const int ffmpeg = width == QLatin1String("64") ? kFfmpeg64Resource : kFfmpeg32Resource;
 
-    const std::pair<int, const char*> tools[] = {
-        {ffmpeg, media::kFfmpegToolName},     {kSoxResource, media::kSoxToolName},
-        {kLibMadResource, "LibMad.dll"},      {kLibMp3LameResource, "LibMp3Lame.dll"},
-        {kPthreadResource, "pthreadgc2.dll"}, {kZlibResource, "zlib1.dll"}};
+    const std::pair<int, const char*> tools[] = {{ffmpeg, media::kFfmpegToolName},
+                                                 {kSoxResource, media::kSoxToolName},
+                                                 {kLibMadResource, "LibMad.dll"},
+                                                 {kLibMp3LameResource, "LibMp3Lame.dll"},
+                                                 {kPthreadResource, "pthreadgc2.dll"},
+                                                 {kZlibResource, "zlib1.dll"},
+                                                 {kFrameWriterResource, media::kFrameWriterProgram}};
     int line = 3;
     for (const auto& [resource, name] : tools) {
         report.Run(line++, [&, resource = resource, name = name] {

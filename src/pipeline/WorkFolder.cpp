@@ -2,6 +2,7 @@
 
 #include "FailureReason.h"
 #include "FileRoutines.h"
+#include "FrameMaking.h"
 #include "ToolDeployment.h"
 
 #include <QDir>
@@ -96,9 +97,10 @@ QFileInfoList entriesOf(const QString& folder)
 bool isProvablyTarnivos(const QFileInfo& entry)
 {
     const QString name = entry.fileName();
-    const int resource = name == QLatin1String("ffmpeg.exe") ? kFfmpeg64Resource
-                         : name == QLatin1String("sox.exe")  ? kSoxResource
-                                                             : 0;
+    const int resource = name == QLatin1String("ffmpeg.exe")                 ? kFfmpeg64Resource
+                         : name == QLatin1String("sox.exe")                  ? kSoxResource
+                         : name == QLatin1String(media::kFrameWriterProgram) ? kFrameWriterResource
+                                                                             : 0;
     if (resource == 0 || !isRegularFile(entry))
         return false;
     QFile carried(ResourceProgramPath(resource));
@@ -264,10 +266,16 @@ QString canonicalOrInFolder(const QString& path)
 bool IsWorkFileName(const QString& name)
 {
     static const QStringList kNames = [] {
-        QStringList names{
-            QStringLiteral("avi2jpg.bat"), QStringLiteral("jpg2avi.bat"),  QStringLiteral("jpg2avi.tmp"),
-            QStringLiteral("audio.wav"),   QStringLiteral("reversed.wav"), QStringLiteral("tvideo.avi"),
-            QStringLiteral("rvideo.avi"),  kWorkFolderMarkerName,          kJobRecordName};
+        QStringList names{QStringLiteral("avi2jpg.bat"),
+                          QStringLiteral("jpg2avi.bat"),
+                          QStringLiteral("jpg2avi.tmp"),
+                          QStringLiteral("audio.wav"),
+                          QStringLiteral("reversed.wav"),
+                          QStringLiteral("tvideo.avi"),
+                          QStringLiteral("rvideo.avi"),
+                          kWorkFolderMarkerName,
+                          kJobRecordName,
+                          QLatin1String(media::kFrameTemporaryName)};
         for (const char* tool : kDeployedToolNames)
             names << QLatin1String(tool);
         return names;

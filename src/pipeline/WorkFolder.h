@@ -40,9 +40,10 @@ QString PrepareWorkFolder();
 QString BeginJobInWorkFolder();
 
 // The names of the files Tarnivo makes in W: its tools, batch files, step marker, sound files,
-// intermediates, the job's record and extracted frames (exactly as the extraction writes them:
-// "%06d.jpg" from 1, lower case); and in R, the renumbered frames ("image", a number from 1,
-// ".jpg"). Letter case counts: these are the names it writes.
+// intermediates, the job's record, extracted frames (exactly as the extraction writes them:
+// "%06d.jpg" from 1, lower case) and the hidden file the frame writer writes each of them into
+// first; and in R, the renumbered frames ("image", a number from 1, ".jpg"). Letter case counts:
+// these are the names it writes.
 bool IsWorkFileName(const QString& name);
 bool IsExtractedFrameName(const QString& name);
 bool IsRenumberedFrameName(const QString& name);

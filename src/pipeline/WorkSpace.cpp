@@ -1,7 +1,9 @@
 #include "WorkSpace.h"
 
 #include "ToolNames.h"
+#include "FrameMaking.h"
 #include "MediaProbe.h"
+#include "ProcessRunner.h"
 #include "ToolRun.h"
 
 #include <QTimer>
@@ -46,39 +48,37 @@ qint64 blockBytes(const QString& folder)
 
 qint64 roundedUp(qint64 bytes, qint64 block) { return (bytes + block - 1) / block * block; }
 
-// The ffmpeg arguments that write `count` frames from `seconds` on exactly as the extraction
-// writes them, but into a pipe, as a list of frame sizes ("framecrc").
+// The frame writer's arguments that write `count` frames from `seconds` on exactly as the
+// extraction writes them, but tell only their sizes (nothing lands on disk).
 QStringList sampleFramesArguments(const FilmForRoom& film, double seconds, int count)
 {
-    // The same JPEG options as the extraction: the quantiser floor alone changes a frame's
-    // size by about a third.
-    return QStringList{QStringLiteral("-nostdin"),
-                       QStringLiteral("-v"),
-                       QStringLiteral("error"),
-                       QStringLiteral("-ss"),
-                       QString::number(seconds, 'f', 6),
-                       QStringLiteral("-i"),
-                       QLatin1String(media::kFileProtocol) + film.source,
-                       QStringLiteral("-map"),
-                       QStringLiteral("0:v:0"),
-                       QStringLiteral("-an")} +
-           film.frameWriterOptions +
-           QStringList{QStringLiteral("-vf"),  film.frameFilters,          QStringLiteral("-frames:v"),
-                       QString::number(count), QStringLiteral("-c:v"),     QStringLiteral("mjpeg"),
-                       QStringLiteral("-f"),   QStringLiteral("framecrc"), QStringLiteral("-")};
+    const QString chain =
+        QString::fromStdString(media::WithFrameWriterFormats(film.frameFilters.toStdString()));
+    return film.frameWriterOptions + QStringList{QStringLiteral("--sizes"),
+                                                 QStringLiteral("--"),
+                                                 QStringLiteral("-nostdin"),
+                                                 QStringLiteral("-v"),
+                                                 QStringLiteral("error"),
+                                                 QStringLiteral("-ss"),
+                                                 QString::number(seconds, 'f', 6),
+                                                 QStringLiteral("-i"),
+                                                 QLatin1String(media::kFileProtocol) + film.source,
+                                                 QStringLiteral("-map"),
+                                                 QStringLiteral("0:v:0"),
+                                                 QStringLiteral("-an"),
+                                                 QStringLiteral("-vf"),
+                                                 chain,
+                                                 QStringLiteral("-frames:v"),
+                                                 QString::number(count)};
 }
 
-// The frame sizes of a framecrc listing: "stream, dts, pts, duration, size, checksum"; lines
-// starting with "#" describe the stream.
+// The frame sizes the writer tells, one a line.
 std::vector<qint64> frameSizesOf(const QByteArray& output)
 {
     std::vector<qint64> sizes;
     for (const QByteArray& line : output.split('\n')) {
-        const QList<QByteArray> fields = line.split(',');
-        if (line.startsWith('#') || fields.size() < 6)
-            continue;
         bool ok = false;
-        const qint64 size = fields[4].trimmed().toLongLong(&ok);
+        const qint64 size = line.trimmed().toLongLong(&ok);
         if (ok && size > 0)
             sizes.push_back(size);
     }
@@ -334,7 +334,8 @@ void RoomCheck::SampleNextPoint()
         return;
     }
     const double seconds = m_points[m_nextPoint++];
-    ToolRun* run = Run(sampleFramesArguments(m_film, seconds, m_framesPerPoint), QLatin1String(media::kFfmpegProgram));
+    ToolRun* run = Run(sampleFramesArguments(m_film, seconds, m_framesPerPoint),
+                       HelperProgramFolder() + QLatin1Char('/') + QLatin1String(media::kFrameWriterProgram));
     connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
         if (outcome.Succeeded()) {
             for (const qint64 size : frameSizesOf(outcome.output)) {

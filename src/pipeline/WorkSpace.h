@@ -39,7 +39,7 @@ struct FilmForRoom {
     double spanLength = 0;   // seconds of a part of the film from spanStart; 0: to its end
     bool boomerang = false;  // the intermediate holds the film forward, then backward
     QString frameFilters;  // the extraction's filters for a span starting at 0 (see FrameFilterChain)
-    QStringList frameWriterOptions;  // the extraction's JPEG options (see FrameWriterOptions)
+    QStringList frameWriterOptions;  // the frame writer's options (see FrameWriterOptions)
 };
 
 // What reversing a film needs in the working folder, and what that figure rests on.

@@ -93,6 +93,9 @@ QStringList intermediateFacts(const IntermediatePicture& picture)
         facts.matrix = picture.colours.matrix.toStdString();
         facts.primaries = picture.colours.primaries.toStdString();
         facts.transfer = picture.colours.transfer.toStdString();
+        // Told only for full range: a lossless result then keeps the values as they are.
+        if (picture.colours.fullRange)
+            facts.range = "pc";
     }
     QStringList entries;
     for (const std::string& entry : media::ColourEnvironment(facts))

@@ -141,6 +141,21 @@ TEST(JobPlan, TheEncoderListAndTheEncodersAProfileUses)
     EXPECT_TRUE(EncodersUsed(ChoiceFor("MP3 Sound (MP3)", {})->settings, ".mp3").contains("libmp3lame"));
 }
 
+// The profiles whose encoder keeps every detail it is given get the finest frames; the others
+// get frames as the designed "-qscale 1" makes them.
+TEST(JobPlan, TheEditingAndLosslessProfilesGetTheFinestFrames)
+{
+    const std::pair<const char*, bool> rows[] = {
+        {"MOV (ProRes 422 HQ/PCM, for editing)", true},
+        {"MKV (FFV1/FLAC, lossless)", true},
+        {"MP4 (H.264/AAC, same size as source)", false},
+        {"WebM (VP9/Opus, same size as source)", false},
+        {kXvid, false},
+    };
+    for (const auto& [profile, finest] : rows)
+        EXPECT_EQ(ReversalOptionsFor(*ChoiceFor(profile, {})).finestFrames, finest) << profile;
+}
+
 JobSummary RunJob(ReverseJob& job, const std::function<void()>& whileRunning = {})
 {
     std::optional<JobSummary> summary;

@@ -134,8 +134,8 @@ void InstallToolsInto(const QString& workFolder)
     QFile::setPermissions(workFolder,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QString helpers = HelperProgramFolder();
-    const std::pair<const char*, const char*> tools[] = {{"tarnivo-ffmpeg", "ffmpeg.exe"},
-                                                         {"tarnivo-sox", "sox.exe"}};
+    const std::pair<const char*, const char*> tools[] = {
+        {"tarnivo-ffmpeg", "ffmpeg.exe"}, {"tarnivo-sox", "sox.exe"}, {"tarnivo-frames", "tarnivo-frames"}};
     for (const auto& [from, to] : tools) {
         const QString target = workFolder + "/" + to;
         QFile::remove(target);

@@ -87,8 +87,8 @@ inline bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
-// Copies the helper programs into the working folder as "ffmpeg.exe" and "sox.exe", the way
-// the job deploys them.
+// Copies the helper programs into the working folder as "ffmpeg.exe", "sox.exe" and the frame
+// writer, the way the job deploys them.
 void InstallToolsInto(const QString& workFolder);
 
 }  // namespace tarnivo::test

@@ -282,8 +282,8 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     PassThrough, DialectRule,
     testing::Values(
-        RuleCase{"FrameExtraction", "-i /w/in.avi -an -qscale 1 %06d.jpg",
-                 "-i /w/in.avi -an -qscale 1 %06d.jpg"},
+        RuleCase{"OneJpegPicture", "-i /w/in.avi -an -frames:v 1 -qscale 1 still.jpg",
+                 "-i /w/in.avi -an -frames:v 1 -qscale 1 still.jpg"},
         RuleCase{"Reassembly", "-f image2 -framerate 30/1 -i Renamed/image%d.jpg -vcodec mpeg4 /w/tvideo.avi",
                  "-f image2 -framerate 30/1 -i Renamed/image%d.jpg -vcodec mpeg4 /w/tvideo.avi"},
         RuleCase{"Joining",
@@ -400,16 +400,34 @@ tarnivo::media::ReversalFacts Boomerang(const std::string& rate)
 const tarnivo::media::ReversalFacts kSpan =
     Facts("30000/1001", "0.500500", "", "yadif=deint=0", "0.500500", "2.002000");
 
+tarnivo::media::ReversalFacts Finest(tarnivo::media::ReversalFacts facts)
+{
+    facts.framesQuality = tarnivo::media::kFinestFrames;
+    return facts;
+}
+
+// The frame writer's pixel formats, which end the frames' chain.
+const std::string kWriterFormats = "format=yuv420p|yuvj420p|yuv422p|yuvj422p|yuv444p|yuvj444p";
+
 INSTANTIATE_TEST_SUITE_P(
     Facts, ReversalLine,
     testing::Values(
+        // The frame writer takes the extraction over: its options and the line's names, then
+        // ffmpeg's line, which decodes the pictures through the chain into the writer's formats.
         ReversalCase{"FramesAtTheSpansRateInItsColours", kSpan, "-i s.mp4 -an -qscale 1 %06d.jpg",
-                     "-i s.mp4 -an -qscale 1 -qmin 1 -strict -1 -vf "
-                     "yadif=deint=0,fps=fps=30000/1001:start_time=0.500500,setpts=PTS-STARTPTS %06d.jpg"},
+                     "%06d.jpg -- -i s.mp4 -an -vf yadif=deint=0,fps=fps=30000/1001:start_time=0.500500,"
+                     "setpts=PTS-STARTPTS," +
+                         kWriterFormats},
         ReversalCase{"FramesOfAPartSoughtToItsStart", Facts("25", "3.000000", "2.000000", "", "", ""),
                      "-i s.mp4 -an -qscale 1 %06d.jpg",
-                     "-ss 3.000000 -i s.mp4 -an -qscale 1 -qmin 1 -strict -1 -t 2.000000 -vf "
-                     "fps=fps=25:start_time=0,setpts=PTS-STARTPTS %06d.jpg"},
+                     "%06d.jpg -- -ss 3.000000 -i s.mp4 -an -t 2.000000 -vf "
+                     "fps=fps=25:start_time=0,setpts=PTS-STARTPTS," +
+                         kWriterFormats},
+        ReversalCase{"FinestFrames", Finest(Facts("25", "0.000000", "", "", "", "")),
+                     "-i s.mp4 -an -qscale 1 /w/%06d.jpg",
+                     "--finest /w/%06d.jpg -- -i s.mp4 -an -vf "
+                     "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS," +
+                         kWriterFormats},
         ReversalCase{"SoundOfAPartToTheEndWithoutAPicture", Facts("", "", "", "", "4.000000", ""),
                      "-i s.mp3 -vn -ac 2 a.wav",
                      "-i s.mp3 -vn -ac 2 -af aresample=async=1:first_pts=0,atrim=start=4.000000,"
@@ -434,10 +452,10 @@ INSTANTIATE_TEST_SUITE_P(
             "-i s.mp4 -vn -ac 2 -af aresample=async=1:first_pts=0,atrim=start=0.500500:duration=2.002000,"
             "apad=whole_dur=2.002000,asetpts=PTS-STARTPTS a.wav"},
         ReversalCase{"WholeSoundWithoutASpan", {}, "-i s.mp4 -vn -ac 2 a.wav", "-i s.mp4 -vn -ac 2 a.wav"},
-        ReversalCase{"FramesWithoutFactsAsWritten",
+        ReversalCase{"FramesWithoutFactsAsTheLineSays",
                      {},
                      "-i s.mp4 -an -qscale 1 %06d.jpg",
-                     "-i s.mp4 -an -qscale 1 %06d.jpg"}),
+                     "%06d.jpg -- -i s.mp4 -an -vf " + kWriterFormats}),
     [](const auto& info) { return info.param.name; });
 
 TEST(DialectTranslation, PathsReachFfmpegUnchanged)

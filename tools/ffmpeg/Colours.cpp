@@ -71,7 +71,27 @@ std::string matrixToConvertInto(MatrixReading reading, const std::string& inputM
     return media::SameMatrix(wanted, inputMatrix) ? "" : media::ScaleFilterMatrix(wanted);
 }
 
+// The encoder the output's options name for its pictures ("-vcodec", "-c:v", "-codec:v"), the
+// last one counting; "" when they name none.
+std::string namedPictureEncoder(const OutputPlan& plan)
+{
+    std::string named;
+    for (size_t i = 0; i + 1 < plan.options.size(); ++i) {
+        const std::string& option = plan.options[i];
+        if (option == "-vcodec" || option == "-c:v" || option == "-codec:v")
+            named = plan.options[i + 1];
+    }
+    return named.empty() ? named : media::VideoEncoderOf(named);
+}
+
 }  // namespace
+
+void AddFullRangeKept(const OutputPlan& plan, Translation& out)
+{
+    // A lossless file holds the frames exactly only when their values pass unchanged: FFV1 takes
+    // no full-range format, and ffmpeg would squeeze full-range values into limited range.
+    out.fullRangeKept = plan.input.range == "pc" && namedPictureEncoder(plan) == "ffv1";
+}
 
 void AddInputColours(const OutputPlan& plan, Translation& out)
 {

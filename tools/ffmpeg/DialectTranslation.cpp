@@ -91,7 +91,7 @@ std::vector<std::string> TranslateArguments(const std::vector<std::string>& give
 {
     const std::vector<std::string> arguments = WithReversalFacts(given, reversal);
     if (IsFrameExtraction(arguments))
-        return TranslateFrameExtraction(arguments, facts);
+        return TranslateFrameExtraction(arguments, reversal);
     return TranslateByRules(arguments, facts);
 }
 

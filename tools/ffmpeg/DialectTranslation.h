@@ -25,7 +25,8 @@ namespace tarnivo::ffmpeg_front_end {
 // The argument vector for the system's ffmpeg (without the program name). What the line's
 // input options state of the last input's pictures ("-colorspace bt709 -i ..." , "-r 25 -i
 // ...") counts before the facts given. A line of the reversal's steps takes what its shape
-// needs from the reversal's facts (ReversalLines.h).
+// needs from the reversal's facts (ReversalLines.h). For the frame extraction, the argument
+// vector for Tarnivo's frame writer instead, which runs ffmpeg itself (FrameExtraction.h).
 std::vector<std::string> TranslateArguments(const std::vector<std::string>& arguments,
                                             const media::InputFacts& facts = media::InputFacts(),
                                             const media::ReversalFacts& reversal = media::ReversalFacts());

@@ -60,6 +60,9 @@ std::string FilterChain(const Translation& translation)
     // The scale filter converts the values but leaves the pictures' tags as they were.
     if (!matrix.empty())
         filters.push_back(std::string("setparams=colorspace=") + (matrix == "bt709" ? "bt709" : "smpte170m"));
+    // Last before the encoder: into its format without squeezing the values into limited range.
+    if (translation.fullRangeKept)
+        filters.push_back("scale=out_range=pc");
     if (translation.gifPalette)
         filters.push_back(kGifPaletteFilter);
     std::string chain;

@@ -26,11 +26,6 @@ void insertBeforeDestination(Arguments& arguments, const Arguments& added)
 
 Arguments framesLine(Arguments arguments, const media::ReversalFacts& facts)
 {
-    // "-qscale 1" is the writer's first option: the rest follow it.
-    const Arguments writer = media::FrameWriterOptions();
-    const auto quality = std::search(arguments.begin(), arguments.end(), writer.begin(), writer.begin() + 2);
-    if (quality != arguments.end())
-        arguments.insert(quality + 2, writer.begin() + 2, writer.end());
     // A part of the film (a span with a length) is sought to its start, so that the pictures
     // before it are not decoded at all; ffmpeg then counts the time from there.
     std::string start = facts.framesStart.empty() ? "0" : facts.framesStart;

@@ -37,6 +37,7 @@ void AddSourceSize(const OutputPlan& plan, Translation& out);
 // Colours.cpp: how the pictures' colours are read and converted.
 void AddInputColours(const OutputPlan& plan, Translation& out);
 void AddMatrixConversion(const OutputPlan& plan, Translation& out);
+void AddFullRangeKept(const OutputPlan& plan, Translation& out);
 
 // Containers.cpp: the container and its quirks.
 void ContainerFormat(const OutputPlan& plan, const std::string& value, Translation& out);

@@ -57,6 +57,8 @@ const AdditionRule kAdditionRules[] = {
      AddInputColours},
     {"a matrix conversion where the output is read by its size and that size asks for another matrix than "
      "the input's (JPEG and WebP pictures: always BT.601)", AddMatrixConversion},
+    {"full-range input into FFV1 (lossless, which takes no full-range format): the values kept as they are, "
+     "tagged full range (scale=out_range=pc, last in the chain)", AddFullRangeKept},
     {"a named codec with size limits and no -s: the source's own size cropped to whole multiples, or "
      "resampled to the nearest of a codec's fixed sizes", AddSourceSize},
     {"an encoder a container dates only at whole rates, at a fractional input rate and no -r: -r and fps at "

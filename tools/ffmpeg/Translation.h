@@ -21,6 +21,7 @@ struct Translation {
     std::string scale;         // the scale filter that gives the picture its size
     std::optional<media::PictureSize> scaledSize;  // the size "-s" asked for, as the encoder takes it
     std::string matrixConversion;                  // the matrix the pictures are converted into, "" none
+    bool fullRangeKept = false;                    // full-range values stored as they are (lossless)
     bool gifPalette = false;                       // a palette made from each picture (last)
 
     void Emit(std::initializer_list<std::string> more) { arguments.insert(arguments.end(), more); }

@@ -1,10 +1,12 @@
 // tarnivo-ffmpeg: deployed as "ffmpeg.exe" in Tarnivo's working folder. It translates the
 // switch dialect of Tarnivo's command lines and replaces itself with the system's ffmpeg, so
 // the process that Tarnivo started (and may cancel) is ffmpeg itself and ffmpeg's exit
-// status is this program's.
+// status is this program's. The frame extraction's line it hands to Tarnivo's frame writer
+// instead, whose exit status is ffmpeg's when ffmpeg fails.
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "DialectTranslation.h"
+#include "FrameExtraction.h"
 #include "InputFile.h"
 #include "ToolNames.h"
 
@@ -34,6 +37,17 @@ tarnivo::media::InputFacts InputFactsOf(const std::vector<std::string>& argument
     return facts;
 }
 
+// A program in this program's own folder.
+std::string besideThisProgram(const char* name)
+{
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return name;
+    const std::string self(path, static_cast<size_t>(length));
+    return self.substr(0, self.rfind('/') + 1) + name;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -46,17 +60,21 @@ int main(int argc, char** argv)
     const std::vector<std::string> arguments = tarnivo::ffmpeg_front_end::TranslateArguments(
         given, InputFactsOf(given),
         tarnivo::media::ReversalFactsFrom([](const char* name) { return std::getenv(name); }));
+    // The frame extraction goes to the frame writer beside this program (in the working folder,
+    // or where Tarnivo is installed or built), which runs ffmpeg in its turn.
+    const bool writesFrames = tarnivo::ffmpeg_front_end::IsFrameExtraction(given);
+    std::string program = writesFrames ? besideThisProgram(tarnivo::media::kFrameWriterProgram)
+                                       : std::string(tarnivo::media::kFfmpegProgram);
 
-    std::vector<char*> ffmpegArgv;
-    static std::string programName = tarnivo::media::kFfmpegProgram;
-    ffmpegArgv.push_back(programName.data());
+    std::vector<char*> programArgv;
+    programArgv.push_back(program.data());
     for (const std::string& argument : arguments) {
-        ffmpegArgv.push_back(const_cast<char*>(argument.c_str()));
+        programArgv.push_back(const_cast<char*>(argument.c_str()));
     }
-    ffmpegArgv.push_back(nullptr);
+    programArgv.push_back(nullptr);
 
     setenv(kStartedMarker, "1", 1);
-    execvp(tarnivo::media::kFfmpegProgram, ffmpegArgv.data());
-    std::fprintf(stderr, "tarnivo-ffmpeg: cannot run ffmpeg: %s\n", std::strerror(errno));
+    execvp(program.c_str(), programArgv.data());
+    std::fprintf(stderr, "tarnivo-ffmpeg: cannot run %s: %s\n", program.c_str(), std::strerror(errno));
     return kCannotRunFfmpeg;
 }
