@@ -283,7 +283,14 @@ QString FileProblem(const SourceFacts& facts, const ProfileChoice& choice, const
     return outputProblem;
 }
 
-ReversalOptions ReversalOptionsFor(const ProfileChoice&) { return ReversalOptions(); }
+ReversalOptions ReversalOptionsFor(const ProfileChoice& choice)
+{
+    ReversalOptions options;
+    // Today's formats (their options written whole) carry any channels: the sound keeps the
+    // source's. The designed profiles get the two channels their lines make.
+    options.keepSoundChannels = !choice.settings.outputOptions.empty();
+    return options;
+}
 
 QString CannotBeMade(const QString& reason) { return QStringLiteral("cannot be made: ") + reason; }
 

@@ -388,6 +388,12 @@ tarnivo::media::ReversalFacts Facts(const std::string& rate, const std::string& 
     return facts;
 }
 
+tarnivo::media::ReversalFacts SourceChannels(tarnivo::media::ReversalFacts facts)
+{
+    facts.soundChannels = tarnivo::media::kSourceChannels;
+    return facts;
+}
+
 const tarnivo::media::ReversalFacts kSpan =
     Facts("30000/1001", "0.500500", "", "yadif=deint=0", "0.500500", "2.002000");
 
@@ -409,6 +415,11 @@ INSTANTIATE_TEST_SUITE_P(
             "-i s.mp4 -vn -ac 2 -af aresample=async=1:first_pts=0,atrim=start=0.500500:duration=2.002000,"
             "apad=whole_dur=2.002000,asetpts=PTS-STARTPTS a.wav"},
         ReversalCase{"WholeSoundWithoutASpan", {}, "-i s.mp4 -vn -ac 2 a.wav", "-i s.mp4 -vn -ac 2 a.wav"},
+        ReversalCase{"SoundInTheSourcesChannels", SourceChannels(kSpan), "-i s.mp4 -vn -ac 2 a.wav",
+                     "-i s.mp4 -vn -af aresample=async=1:first_pts=0,atrim=start=0.500500:duration=2.002000,"
+                     "apad=whole_dur=2.002000,asetpts=PTS-STARTPTS a.wav"},
+        ReversalCase{"WholeSoundInTheSourcesChannels", SourceChannels({}), "-i s.mp4 -vn -ac 2 a.wav",
+                     "-i s.mp4 -vn a.wav"},
         ReversalCase{"FramesWithoutFactsAsWritten",
                      {},
                      "-i s.mp4 -an -qscale 1 %06d.jpg",

@@ -6,7 +6,8 @@
 //   rebuild  "-f image2  -i Renamed/image%d.jpg -vcodec mpeg4 T": read back at the rate they were
 //            written at, and carried into the AVI as they are ("-vcodec copy"), losing nothing more;
 //   sound    "-i SRC -vn -ac 2 A": laid on the film's timeline from its start, then cut and
-//            padded to the picture's span, so that picture and sound stay together reversed.
+//            padded to the picture's span, so that picture and sound stay together reversed;
+//            for a profile that keeps them, the source's channels instead of two.
 // A line of none of these shapes, or without the facts for its shape, is left as it is.
 #pragma once
 
