@@ -1493,7 +1493,7 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
         {"two pixels.avi", ffv1, "color=c=red:s=2x2:r=25:d=0.4", Check::Size, "rm", "4x4"},
         // WebP is read as BT.601 whatever its source's matrix; libwebp shows a film that never
         // changes as one still picture.
-        {"bt709 still hd.avi",
+        {"bt709 still hd.mkv",
          QStringList{"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"} + bt709Tags + ffv1,
          "pal75bars=s=1280x720:r=25:d=1", Check::Colours, "webp"},
         // VP8 states BT.601 on each picture and nothing in its stream.

@@ -349,6 +349,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   "-i a.avi -vcodec av1 -acodec opus o.webm",
                   "-i a.avi -vcodec libaom-av1 -acodec libopus o.webm"},
+        // WebP and VP8 pictures are read as BT.601, whatever their film's matrix.
+        FactsCase{"WebPInBt601", kBt709Facts, "-i a.avi -y -c:v libwebp_anim -pix_fmt yuv420p -an o.webp",
+                  "-i a.avi -y -c:v libwebp_anim -pix_fmt yuv420p -an -vf " + kBt709Tags +
+                      ",scale=out_color_matrix=bt601,setparams=colorspace=smpte170m o.webp"},
+        FactsCase{"Vp8InBt601", kBt709Facts, "-i a.avi -y -vcodec vp8 o.webm",
+                  "-i a.avi -y -vcodec libvpx -vf " + kBt709Tags +
+                      ",scale=out_color_matrix=bt601,setparams=colorspace=smpte170m o.webm"},
         FactsCase{"Mpeg4InFlvIsSorenson", {}, "-i a.avi -vcodec mpeg4 o.flv", "-i a.avi -vcodec flv o.flv"},
         FactsCase{"WmaAtTheNearestRateItTakes",
                   {},
