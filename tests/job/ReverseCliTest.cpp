@@ -1462,6 +1462,9 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
          "testsrc=s=320x240:r=25:d=1", Check::WholeWithSound, "lossless", "", "1"},
         {"8 kHz 8-bit mono.avi", {"-c:v", "mpeg4", "-c:a", "pcm_u8", "-ar", "8000", "-ac", "1"},
          "testsrc=s=320x240:r=25:d=1", Check::WholeWithSound, "mp4", "", "1"},
+        // Opus takes no 2.1: the nearest layout it takes.
+        {"2.1.mkv", {"-c:v", "mpeg4", "-c:a", "pcm_s16le", "-af", "pan=2.1|c0=c0|c1=c0|c2=c0"},
+         "testsrc=s=320x240:r=25:d=1", Check::WholeWithSound, "webm", "", "2"},
         {"bt709 hd.mp4",
          QStringList{"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"} + bt709Tags +
              lossless,
