@@ -1409,7 +1409,7 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
         QString picture;     // the lavfi picture source
         Check check;
         const char* profile = "avi-xvid-best";
-        const char* size = "";      // the result's, for Check::Size
+        const char* size = "";       // the result's, for Check::Size
         const char* channels = "2";  // the result's sound, for Check::WholeWithSound
     };
     const QString onePixel = "color=c=red:s=2x2:r=25:d=0.4,scale=1:1";
@@ -1454,17 +1454,42 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
          "testsrc=s=320x240:r=25:d=1",
          Check::WholeWithSound},
         // Today's formats keep the source's channels.
-        {"5.1.mkv", {"-c:v", "mpeg4", "-c:a", "ac3", "-ac", "6"}, "testsrc=s=320x240:r=25:d=1",
-         Check::WholeWithSound, "lossless", "", "6"},
-        {"5.1.mkv", {"-c:v", "mpeg4", "-c:a", "ac3", "-ac", "6"}, "testsrc=s=320x240:r=25:d=1",
-         Check::WholeWithSound, "mp4", "", "6"},
-        {"8 kHz 8-bit mono.avi", {"-c:v", "mpeg4", "-c:a", "pcm_u8", "-ar", "8000", "-ac", "1"},
-         "testsrc=s=320x240:r=25:d=1", Check::WholeWithSound, "lossless", "", "1"},
-        {"8 kHz 8-bit mono.avi", {"-c:v", "mpeg4", "-c:a", "pcm_u8", "-ar", "8000", "-ac", "1"},
-         "testsrc=s=320x240:r=25:d=1", Check::WholeWithSound, "mp4", "", "1"},
+        {"5.1.mkv",
+         {"-c:v", "mpeg4", "-c:a", "ac3", "-ac", "6"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "lossless",
+         "",
+         "6"},
+        {"5.1.mkv",
+         {"-c:v", "mpeg4", "-c:a", "ac3", "-ac", "6"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "mp4",
+         "",
+         "6"},
+        {"8 kHz 8-bit mono.avi",
+         {"-c:v", "mpeg4", "-c:a", "pcm_u8", "-ar", "8000", "-ac", "1"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "lossless",
+         "",
+         "1"},
+        {"8 kHz 8-bit mono.avi",
+         {"-c:v", "mpeg4", "-c:a", "pcm_u8", "-ar", "8000", "-ac", "1"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "mp4",
+         "",
+         "1"},
         // Opus takes no 2.1: the nearest layout it takes.
-        {"2.1.mkv", {"-c:v", "mpeg4", "-c:a", "pcm_s16le", "-af", "pan=2.1|c0=c0|c1=c0|c2=c0"},
-         "testsrc=s=320x240:r=25:d=1", Check::WholeWithSound, "webm", "", "2"},
+        {"2.1.mkv",
+         {"-c:v", "mpeg4", "-c:a", "pcm_s16le", "-af", "pan=2.1|c0=c0|c1=c0|c2=c0"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "webm",
+         "",
+         "2"},
         {"bt709 hd.mp4",
          QStringList{"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"} + bt709Tags +
              lossless,
@@ -1502,7 +1527,8 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
         // VP8 states BT.601 on each picture and nothing in its stream.
         {"bt601 hd.webm",
          {"-vf", "scale=out_color_matrix=bt601:out_range=tv,format=yuv420p", "-c:v", "libvpx", "-b:v", "4M"},
-         "pal75bars=s=1280x720:r=25:d=1", Check::Colours},
+         "pal75bars=s=1280x720:r=25:d=1",
+         Check::Colours},
     };
     // "Custom Format" as H.264 at constant quality, the film's own size and rate, into MP4.
     QSettings custom(home.path() + "/config/Quorlan.conf", QSettings::IniFormat);
