@@ -3,7 +3,7 @@
 #include "AVC.h"
 #include "JobPlan.h"
 #include "MediaTestSupport.h"
-#include "MessageSink.h"
+#include "RecordingFace.h"
 #include "ReverseJob.h"
 #include "WorkFolder.h"
 
@@ -141,23 +141,6 @@ TEST(JobPlan, TheEncoderListAndTheEncodersAProfileUses)
     EXPECT_TRUE(EncodersUsed(ChoiceFor("MP3 Sound (MP3)", {})->settings, ".mp3").contains("libmp3lame"));
 }
 
-class Rows : public JobListSource, public JobChoices, public MessageSink {
-public:
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    QString RowText(int row) const override { return rows.value(row - 1); }
-    QString OutputFolderText() const override { return out; }
-    QString ProfileName() const override { return profile; }
-    CustomFormatValues CustomValues() const override { return {}; }
-    void ShowMessage(const QString& text) override { messages << text; }
-    void ShowErrorReport(const QString& text) override { messages << text; }
-    void ShowWarning(const QString&, const QString& text) override { messages << text; }
-
-    QStringList rows;
-    QString out;
-    QString profile = kXvid;
-    QStringList messages;
-};
-
 JobSummary RunJob(ReverseJob& job, const std::function<void()>& whileRunning = {})
 {
     std::optional<JobSummary> summary;
@@ -178,7 +161,7 @@ TEST(JobPlan, ARefusedFileWritesNoFrame)
 {
     TempEnvironment temp;
     QTemporaryDir folder;
-    Rows files;
+    RecordingFace files;
     files.out = folder.path();
     const QString fake = folder.path() + "/letter.mp4";
     QFile text(fake);
@@ -218,7 +201,7 @@ TEST(JobPlan, AnOutputFolderMovedDuringTheConversionGetsNothing)
 {
     TempEnvironment temp;
     QTemporaryDir folder;
-    Rows files;
+    RecordingFace files;
     const QString out = folder.path() + "/out";
     const QString moved = folder.path() + "/moved away";
     ASSERT_TRUE(QDir().mkpath(out));

@@ -3,7 +3,7 @@
 #include "AVC.h"
 #include "JobProgress.h"
 #include "MediaTestSupport.h"
-#include "MessageSink.h"
+#include "RecordingFace.h"
 #include "ReverseJob.h"
 
 #include <QDir>
@@ -20,21 +20,6 @@ using namespace tarnivo::test;
 
 namespace {
 
-class Files : public JobListSource, public JobChoices, public MessageSink {
-public:
-    int RowCount() const override { return static_cast<int>(rows.size()); }
-    QString RowText(int row) const override { return rows.value(row - 1); }
-    QString OutputFolderText() const override { return out; }
-    QString ProfileName() const override { return QStringLiteral("AVI (MPEG4-XviD-Best Quality)"); }
-    CustomFormatValues CustomValues() const override { return {}; }
-    void ShowMessage(const QString& text) override { messages << text; }
-    void ShowErrorReport(const QString& text) override { messages << text; }
-    void ShowWarning(const QString&, const QString& text) override { messages << text; }
-
-    QStringList rows;
-    QString out;
-    QStringList messages;
-};
 
 // ffmpeg's own lines: what it reads, what it writes, and how far it is.
 QStringList toolLines(double inputSeconds, double outputRate, int frames, const QString& time)
@@ -182,7 +167,7 @@ TEST(JobProgress, RisesFromZeroToOneThroughEveryStepWithTheToolsSpeed)
 {
     TempEnvironment temp;
     QTemporaryDir folder;
-    Files files;
+    RecordingFace files;
     files.out = folder.path();
     for (const QString name : {"first.avi", "second.avi"}) {
         ClipOptions options;
