@@ -312,6 +312,9 @@ ReversalOptions ReversalOptionsFor(const ProfileChoice& choice)
 {
     ReversalOptions options;
     options.finestFrames = keepsEveryDetail(choice);
+    // Today's formats (their options written whole) carry any channels: the sound keeps the
+    // source's. The designed profiles get the two channels their lines make.
+    options.keepSoundChannels = !choice.settings.outputOptions.empty();
     return options;
 }
 

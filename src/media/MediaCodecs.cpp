@@ -67,7 +67,7 @@ const std::vector<VideoCodecRow>& VideoCodecs()
         {{},                  "apng",         kAny,          Q::None,       M::Rgb,         false,    {}},
         {{},                  "libwebp",      kAny,          Q::None,       M::AlwaysBt601, false,    {}},
         {{},                  "libwebp_anim", kAny,          Q::None,       M::AlwaysBt601, false,    {}},
-        {{"vp8"},             "libvpx",       kAny,          Q::None,       M::BySize,      false,    {}},
+        {{"vp8"},             "libvpx",       kAny,          Q::None,       M::AlwaysBt601, false,    {}},
         {{"vp9"},             "libvpx-vp9",   kAny,          Q::None,       M::FromTags,    false,    kVp9Av1Containers},
         // ffmpeg takes "av1" for the first AV1 encoder it has, libaom-av1.
         {{"av1"},             "libaom-av1",   kAny,          Q::None,       M::FromTags,    false,    kVp9Av1Containers},

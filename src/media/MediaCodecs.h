@@ -31,7 +31,7 @@ enum class QualityMode { None, Quantiser, RateFactor };
 enum class MatrixReading {
     BySize,       // the stream states none: the container's tags if it has them, else the size
     FromTags,     // the stream carries the matrix it was written in
-    AlwaysBt601,  // JPEG and WebP pictures are read as BT.601 whatever is stated
+    AlwaysBt601,  // JPEG, WebP and VP8 pictures are read as BT.601 whatever is stated
     Rgb,          // RGB pictures have no matrix
 };
 

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -102,8 +103,8 @@ QStringList ProbeArguments(const QString& source)
             QStringLiteral("error"),
             QStringLiteral("-show_entries"),
             QStringLiteral(
-                "stream=codec_type,r_frame_rate,avg_frame_rate,start_time,duration,field_order,width,height,"
-                "sample_rate,pix_fmt,color_space,color_range,color_primaries,color_transfer:"
+                "stream=index,codec_type,r_frame_rate,avg_frame_rate,start_time,duration,field_order,width,"
+                "height,sample_rate,pix_fmt,color_space,color_range,color_primaries,color_transfer:"
                 "stream_disposition=attached_pic:format=start_time,duration"),
             QStringLiteral("-of"),
             QStringLiteral("json"),
@@ -154,12 +155,50 @@ SourceFacts ParseProbe(const QString& source, int exitStatus, const QByteArray& 
             facts.height = stream.value(QStringLiteral("height")).toInt();
             facts.pixels = static_cast<double>(facts.width) * facts.height;
             facts.pixelFormat = stream.value(QStringLiteral("pix_fmt")).toString();
+            facts.pictureStream = stream.value(QStringLiteral("index")).toInt(-1);
             facts.colours = coloursOf(stream);
             pictureEnd = statedEndOf(stream, fileStart);
         }
     }
     const double streamEnd = facts.hasPicture ? pictureEnd : soundEnd;
     facts.statedEnd = streamEnd > 0 ? streamEnd : facts.duration;
+    return facts;
+}
+
+bool NeedsPictureColours(const SourceFacts& facts)
+{
+    return facts.readable && facts.hasPicture && facts.pictureStream >= 0 && facts.colours.matrix.isEmpty();
+}
+
+QStringList PictureColoursArguments(const QString& source, int pictureStream)
+{
+    return {QStringLiteral("-v"),
+            QStringLiteral("error"),
+            QStringLiteral("-select_streams"),
+            QString::number(pictureStream),
+            QStringLiteral("-read_intervals"),
+            QStringLiteral("%+#1"),
+            QStringLiteral("-show_entries"),
+            QStringLiteral("frame=color_space,color_range,color_primaries,color_transfer"),
+            QStringLiteral("-of"),
+            QStringLiteral("json"),
+            kFileProtocol + source};
+}
+
+SourceFacts WithPictureColours(SourceFacts facts, int exitStatus, const QByteArray& output)
+{
+    const QJsonArray frames =
+        QJsonDocument::fromJson(output).object().value(QStringLiteral("frames")).toArray();
+    if (exitStatus != 0 || frames.isEmpty())
+        return facts;  // the stream's word (or the size rule) stands
+    const PictureColours picture = coloursOf(frames.first().toObject());
+    for (auto [stated, shown] :
+         {std::pair{&facts.colours.matrix, &picture.matrix}, std::pair{&facts.colours.range, &picture.range},
+          std::pair{&facts.colours.primaries, &picture.primaries},
+          std::pair{&facts.colours.transfer, &picture.transfer}}) {
+        if (stated->isEmpty())
+            *stated = *shown;
+    }
     return facts;
 }
 

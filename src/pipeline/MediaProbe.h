@@ -50,8 +50,10 @@ struct SourceFacts {
     int width = 0;
     int height = 0;
     QString pixelFormat;     // ffprobe's pix_fmt of the picture ("yuv420p", "rgb24")
-    PictureColours colours;  // as the picture stream states them
-    double sampleRate = 0;   // of the sound; 0 when not stated
+    int pictureStream = -1;  // the picture stream's index in the file; -1 when there is none
+    // As the picture stream states them; where it states nothing, as its first picture does.
+    PictureColours colours;
+    double sampleRate = 0;  // of the sound; 0 when not stated
     // The file the facts were read from, recorded before ffprobe read it (size -1: not recorded).
     SourceIdentity identity;
 };
@@ -62,6 +64,14 @@ struct SourceFacts {
 QStringList ProbeArguments(const QString& source);
 SourceFacts ParseProbe(const QString& source, int exitStatus, const QByteArray& output,
                        const QStringList& errorLines);
+
+// Some decoders state the colours on each picture where the stream states none (VP8 calls every
+// picture BT.601): then the first picture's word is read with a second, short ffprobe run. Whether
+// the facts need it, its arguments (the facts' picture stream, one packet decoded), and the facts
+// with the picture's colours filling in what the stream left unstated.
+bool NeedsPictureColours(const SourceFacts& facts);
+QStringList PictureColoursArguments(const QString& source, int pictureStream);
+SourceFacts WithPictureColours(SourceFacts facts, int exitStatus, const QByteArray& output);
 
 // The packets of the first stream of a kind ("v" for the picture, "a" for the sound) as ffprobe
 // lists them, the container read and nothing decoded, in the file's own time stamps.

@@ -35,8 +35,10 @@ quint32 littleEndian(const QByteArray& bytes, int at, int width)
 
 // ffprobe takes an animated WebP for one picture (ffmpeg 5.1 decodes no WebP animation), so its
 // frames are read from the file's own chunks: a RIFF "WEBP" file as long as its header says,
-// each frame an "ANMF" chunk that holds its duration in milliseconds. Nothing for a file that is
-// not an animated WebP; a stream that is not present for one that is cut short.
+// each frame an "ANMF" chunk that holds its duration in milliseconds. libwebp merges a picture
+// into the one before it when they are alike, and writes an animation left with one picture as a
+// still WebP (a "VP8 " or "VP8L" chunk and no frame chunk): a still picture. Nothing for a file
+// that is not a WebP; a stream that is not present for one that is cut short.
 std::optional<StreamLength> animatedWebPLength(const QString& path)
 {
     QFile file(path);
@@ -47,6 +49,7 @@ std::optional<StreamLength> animatedWebPLength(const QString& path)
         return std::nullopt;
     StreamLength length;
     bool animated = false;
+    bool picture = false;
     const bool whole = littleEndian(header, 4, 4) + 8 == quint64(file.size());
     while (whole && file.pos() < file.size()) {
         const QByteArray chunk = file.read(8);
@@ -65,11 +68,17 @@ std::optional<StreamLength> animatedWebPLength(const QString& path)
             length.seconds += seconds;
             length.longestPacket = std::max(length.longestPacket, seconds);
             length.present = animated = true;
+        } else if (chunk.startsWith("VP8 ") || chunk.startsWith("VP8L")) {
+            picture = true;
         }
         file.seek(next);
     }
     if (!whole)
         return StreamLength();
+    if (!animated && picture) {
+        length.present = length.still = true;
+        return length;
+    }
     if (!animated)
         return std::nullopt;
     return length;
@@ -129,8 +138,8 @@ QString JudgeResultLengths(const ResultReadings& readings, const QString& shownN
     if (!made.present)
         return QStringLiteral("%1 cannot be read back: it holds neither a picture nor a sound")
             .arg(shownName);
-    if (!expected.present)
-        return QString();  // nothing to measure it against
+    if (!expected.present || (measuredPicture && made.still))
+        return QString();  // nothing to measure it against, or a picture of any length
     const double slack =
         kFramesOfSlack * std::max(made.longestPacket, expected.longestPacket) + kRoundingSeconds;
     const double difference = made.seconds - expected.seconds;

@@ -23,14 +23,17 @@ struct StreamLength {
     bool present = false;      // the stream exists and holds at least one packet
     double seconds = 0;        // from the first packet's start to the last packet's end
     double longestPacket = 0;  // seconds; one frame of a picture, one block of a sound
+    // One picture that shows for as long as it is looked at: libwebp makes a film whose pictures
+    // are all alike one still WebP. It stands for a picture of any length.
+    bool still = false;
 };
 
 // The length of one stream of a file, from ffprobe's listing of its packets (PacketSpanArguments
 // for the first stream of the kind and the file); an animated WebP, which ffprobe takes for one
 // picture, is read from its own frame chunks instead (see PictureLengthWithoutProbe).
 StreamLength StreamLengthOf(const PacketSpan& span);
-// The picture's length of a file that ffprobe cannot measure (an animated WebP); nothing for any
-// other file.
+// The picture's length of a file that ffprobe cannot measure (an animated WebP, or a still one
+// made of a film that never changes); nothing for any other file.
 std::optional<StreamLength> PictureLengthWithoutProbe(const QString& path);
 
 // The length of the picture the reversal made, from its frames and rate; not present when the

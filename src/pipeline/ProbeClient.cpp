@@ -5,9 +5,7 @@
 
 #include <QTimer>
 
-
 namespace tarnivo {
-
 
 ProbeClient::ProbeClient(QObject* parent) : QObject(parent) { qRegisterMetaType<SourceFacts>(); }
 
@@ -73,11 +71,30 @@ void ProbeClient::StartWaiting()
             run->deleteLater();
             SourceFacts facts = ParseProbe(path, outcome.status, outcome.output, outcome.errorLines);
             facts.identity = identity;
-            Finish(path, facts);
+            if (NeedsPictureColours(facts))
+                ReadPictureColours(path, facts);
+            else
+                Finish(path, facts);
         });
         QTimer::singleShot(kToolDeadlineMs, run, [run] { run->Stop(); });
         run->Start(m_tools, QLatin1String(media::kFfprobeProgram), ProbeArguments(path));
     }
+}
+
+void ProbeClient::ReadPictureColours(const QString& path, const SourceFacts& facts)
+{
+    auto* run = new ToolRun(this);
+    m_running.insert(path, run);
+    connect(run, &ToolRun::Finished, this, [this, path, run, facts](const ToolOutcome& outcome) {
+        if (m_running.value(path) != run)
+            return;
+        m_running.remove(path);
+        run->deleteLater();
+        Finish(path, WithPictureColours(facts, outcome.status, outcome.output));
+    });
+    QTimer::singleShot(kToolDeadlineMs, run, [run] { run->Stop(); });
+    run->Start(m_tools, QLatin1String(media::kFfprobeProgram),
+               PictureColoursArguments(path, facts.pictureStream));
 }
 
 void ProbeClient::Finish(const QString& path, const SourceFacts& facts)

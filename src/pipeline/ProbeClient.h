@@ -46,6 +46,8 @@ signals:
 
 private:
     void StartWaiting();
+    // The second reading, of the first picture's colours, for facts whose stream states none.
+    void ReadPictureColours(const QString& path, const SourceFacts& facts);
     void Finish(const QString& path, const SourceFacts& facts);
 
     RunningTools m_tools;

@@ -69,9 +69,11 @@ const std::vector<ProfileRow>& NamedProfileRows()
                       "-c:v libx265 -preset medium -crf 20 -pix_fmt yuv420p -tag:v hvc1 "
                       "-x265-params log-level=error "
                       "-c:a aac -b:a 192k -movflags +faststart"),
+        // Opus carries the channel layouts of Vorbis only: another (2.1, 5.1 with side channels,
+        // hexagonal) is brought into the nearest of them.
         todaysProfile("WebM (VP9/Opus, same size as source)", ".webm",
                       "-c:v libvpx-vp9 -crf 28 -b:v 0 -deadline good -cpu-used 4 -row-mt 1 -pix_fmt yuv420p "
-                      "-c:a libopus -b:a 128k"),
+                      "-c:a libopus -b:a 128k -af aformat=channel_layouts=mono|stereo|3.0|quad|5.0|5.1|6.1|7.1"),
         todaysProfile("MOV (ProRes 422 HQ/PCM, for editing)", ".mov",
                       "-c:v prores_ks -profile:v 3 -vendor apl0 -pix_fmt yuv422p10le "
                       "-c:a pcm_s16le -movflags +faststart"),

@@ -1427,8 +1427,10 @@ std::vector<int> barColours(const QString& path)
 {
     const QString matrix = StreamEntry(path, "v:0", "color_space") == "bt709" ? "bt709" : "bt601";
     const QString range = StreamEntry(path, "v:0", "color_range") == "pc" ? "pc" : "tv";
+    // A still picture (a WebP of a film that never changes) has no picture at 0.5 s: its first.
+    const QString at = StreamEntry(path, "v:0", "codec_name") == "webp" ? "0" : "0.5";
     const ToolResult decoded =
-        RunTool("ffmpeg", {"-v", "error", "-ss", "0.5", "-i", path, "-frames:v", "1", "-vf",
+        RunTool("ffmpeg", {"-v", "error", "-ss", at, "-i", path, "-frames:v", "1", "-vf",
                            "scale=320:240:in_color_matrix=" + matrix + ":in_range=" + range + ",format=rgb24",
                            "-f", "rawvideo", "-"});
     std::vector<int> colours;
@@ -1511,9 +1513,11 @@ double psnrAgainstReversed(const QString& film, const QString& source)
 // The picture shows as the source does: an HD film's BT.709 colours in the default profile, an
 // interlaced film without combing, a progressive film as sharp as a conversion that never
 // heard of deinterlacing; any sound (8 kHz 8-bit mono, 96 kHz, 5.1) passes the read-back with
-// the whole picture, also into WMA, which takes no rate above 48 kHz; through H.264, the colours of tagged,
+// the whole picture, also into WMA, which takes no rate above 48 kHz, in two channels where the
+// profile names them and in the source's through today's formats; through H.264, the colours of tagged,
 // untagged and full-range films nearly as exactly as ffmpeg's own reverse keeps them, and an HDR film
 // tone-mapped to SDR; a picture of one or two pixels in the smallest size the profile's codec takes;
+// colours a VP8 film states on each picture only; BT.709 bars (that never change) through WebP;
 // camera-like detail through ProRes nearly as ffmpeg's own reverse keeps it, and the lossless file
 // in the source's chroma and range with frames as fine as JPEG goes.
 TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
@@ -1534,7 +1538,8 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
         QString picture;     // the lavfi picture source
         Check check;
         const char* profile = "avi-xvid-best";
-        const char* size = "";  // the result's, for Check::Size
+        const char* size = "";       // the result's, for Check::Size
+        const char* channels = "2";  // the result's sound, for Check::WholeWithSound
         // For Check::AsExactAsFfmpegsReverse: ffmpeg's settings for its own reverse (the
         // profile's), in a file of the result's kind, and how many dB below it the result may be.
         QStringList reference = {"-c:v", "libx264", "-crf", "18", "-c:a", "aac"};
@@ -1583,6 +1588,43 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
          {"-c:v", "mpeg4", "-c:a", "ac3", "-ac", "6"},
          "testsrc=s=320x240:r=25:d=1",
          Check::WholeWithSound},
+        // Today's formats keep the source's channels.
+        {"5.1.mkv",
+         {"-c:v", "mpeg4", "-c:a", "ac3", "-ac", "6"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "lossless",
+         "",
+         "6"},
+        {"5.1.mkv",
+         {"-c:v", "mpeg4", "-c:a", "ac3", "-ac", "6"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "mp4",
+         "",
+         "6"},
+        {"8 kHz 8-bit mono.avi",
+         {"-c:v", "mpeg4", "-c:a", "pcm_u8", "-ar", "8000", "-ac", "1"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "lossless",
+         "",
+         "1"},
+        {"8 kHz 8-bit mono.avi",
+         {"-c:v", "mpeg4", "-c:a", "pcm_u8", "-ar", "8000", "-ac", "1"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "mp4",
+         "",
+         "1"},
+        // Opus takes no 2.1: the nearest layout it takes.
+        {"2.1.mkv",
+         {"-c:v", "mpeg4", "-c:a", "pcm_s16le", "-af", "pan=2.1|c0=c0|c1=c0|c2=c0"},
+         "testsrc=s=320x240:r=25:d=1",
+         Check::WholeWithSound,
+         "webm",
+         "",
+         "2"},
         {"bt709 hd.mp4",
          QStringList{"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"} + bt709Tags +
              lossless,
@@ -1612,6 +1654,16 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
         {"one pixel.avi", ffv1, onePixel, Check::Size, "hevc", "16x16"},
         {"one pixel.avi", ffv1, onePixel, Check::Size, "lossless", "4x4"},
         {"two pixels.avi", ffv1, "color=c=red:s=2x2:r=25:d=0.4", Check::Size, "rm", "4x4"},
+        // WebP is read as BT.601 whatever its source's matrix; libwebp shows a film that never
+        // changes as one still picture.
+        {"bt709 still hd.mkv",
+         QStringList{"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p"} + bt709Tags + ffv1,
+         "pal75bars=s=1280x720:r=25:d=1", Check::Colours, "webp"},
+        // VP8 states BT.601 on each picture and nothing in its stream.
+        {"bt601 hd.webm",
+         {"-vf", "scale=out_color_matrix=bt601:out_range=tv,format=yuv420p", "-c:v", "libvpx", "-b:v", "4M"},
+         "pal75bars=s=1280x720:r=25:d=1",
+         Check::Colours},
         // The editing and lossless profiles get frames as fine as they need: ProRes within a dB
         // of ffmpeg's own reverse into the same settings (today's frames: 3 to 8 dB below);
         // lossless keeps the frames exactly, in the source's chroma and range.
@@ -1621,6 +1673,7 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
          Check::AsExactAsFfmpegsReverse,
          "prores",
          "",
+         "2",
          {"-c:v", "prores_ks", "-profile:v", "3", "-vendor", "apl0", "-pix_fmt", "yuv422p10le", "-c:a",
           "pcm_s16le"},
          1.0},
@@ -1695,7 +1748,7 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
         }
         case Check::WholeWithSound:
             EXPECT_NEAR(DecodedDuration(output, "v:0"), 1.0, 0.25);
-            EXPECT_EQ(StreamEntry(output, "a:0", "channels"), "2");
+            EXPECT_EQ(StreamEntry(output, "a:0", "channels"), c.channels);
             break;
         case Check::AsExactAsFfmpegsReverse: {
             // Measured here: 0.2 to 0.8 dB below ffmpeg's own reverse, where reading every film

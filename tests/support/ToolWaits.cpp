@@ -50,7 +50,12 @@ SourceFacts ProbeAndWait(const QString& source)
     const ToolOutcome outcome = RunToEnd(run);
     SourceFacts facts = ParseProbe(source, outcome.status, outcome.output, outcome.errorLines);
     facts.identity = identity;
-    return facts;
+    if (!NeedsPictureColours(facts))
+        return facts;
+    ToolRun picture;
+    picture.Start(tools, "ffprobe", PictureColoursArguments(source, facts.pictureStream));
+    const ToolOutcome colours = RunToEnd(picture);
+    return WithPictureColours(facts, colours.status, colours.output);
 }
 
 }  // namespace tarnivo::test

@@ -349,6 +349,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   "-i a.avi -vcodec av1 -acodec opus o.webm",
                   "-i a.avi -vcodec libaom-av1 -acodec libopus o.webm"},
+        // WebP and VP8 pictures are read as BT.601, whatever their film's matrix.
+        FactsCase{"WebPInBt601", kBt709Facts, "-i a.avi -y -c:v libwebp_anim -pix_fmt yuv420p -an o.webp",
+                  "-i a.avi -y -c:v libwebp_anim -pix_fmt yuv420p -an -vf " + kBt709Tags +
+                      ",scale=out_color_matrix=bt601,setparams=colorspace=smpte170m o.webp"},
+        FactsCase{"Vp8InBt601", kBt709Facts, "-i a.avi -y -vcodec vp8 o.webm",
+                  "-i a.avi -y -vcodec libvpx -vf " + kBt709Tags +
+                      ",scale=out_color_matrix=bt601,setparams=colorspace=smpte170m o.webm"},
         FactsCase{"Mpeg4InFlvIsSorenson", {}, "-i a.avi -vcodec mpeg4 o.flv", "-i a.avi -vcodec flv o.flv"},
         FactsCase{"WmaAtTheNearestRateItTakes",
                   {},
@@ -394,6 +401,12 @@ tarnivo::media::ReversalFacts Boomerang(const std::string& rate)
     tarnivo::media::ReversalFacts facts;
     facts.framesRate = rate;
     facts.forwardSound = "a.wav";
+    return facts;
+}
+
+tarnivo::media::ReversalFacts SourceChannels(tarnivo::media::ReversalFacts facts)
+{
+    facts.soundChannels = tarnivo::media::kSourceChannels;
     return facts;
 }
 
@@ -452,6 +465,11 @@ INSTANTIATE_TEST_SUITE_P(
             "-i s.mp4 -vn -ac 2 -af aresample=async=1:first_pts=0,atrim=start=0.500500:duration=2.002000,"
             "apad=whole_dur=2.002000,asetpts=PTS-STARTPTS a.wav"},
         ReversalCase{"WholeSoundWithoutASpan", {}, "-i s.mp4 -vn -ac 2 a.wav", "-i s.mp4 -vn -ac 2 a.wav"},
+        ReversalCase{"SoundInTheSourcesChannels", SourceChannels(kSpan), "-i s.mp4 -vn -ac 2 a.wav",
+                     "-i s.mp4 -vn -af aresample=async=1:first_pts=0,atrim=start=0.500500:duration=2.002000,"
+                     "apad=whole_dur=2.002000,asetpts=PTS-STARTPTS a.wav"},
+        ReversalCase{"WholeSoundInTheSourcesChannels", SourceChannels({}), "-i s.mp4 -vn -ac 2 a.wav",
+                     "-i s.mp4 -vn a.wav"},
         ReversalCase{"FramesWithoutFactsAsTheLineSays",
                      {},
                      "-i s.mp4 -an -qscale 1 %06d.jpg",

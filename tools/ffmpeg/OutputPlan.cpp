@@ -69,6 +69,10 @@ std::string OutputPlan::PictureEncoder() const
 {
     if (video)
         return video->encoder;
+    // A profile of today's formats names its encoder in today's switch.
+    const auto named = std::find(options.begin(), options.end(), "-c:v");
+    if (named != options.end() && named + 1 != options.end())
+        return *(named + 1);
     return container && !Has("-vcodec") ? container->defaultVideoEncoder : "";
 }
 

@@ -36,7 +36,8 @@ struct OutputPlan {
     bool CarriesSound() const { return !container || container->carriesSound; }
     // Whether the output holds pictures: a codec is named for them, or its container has its own.
     bool CarriesPictures() const { return !container || Has("-vcodec") || *container->defaultVideoEncoder; }
-    // The encoder of the pictures: the named codec's, else the container's own; "" when unknown.
+    // The encoder of the pictures: the named codec's ("-vcodec", else today's "-c:v"), else the
+    // container's own; "" when unknown.
     std::string PictureEncoder() const;
 };
 

@@ -64,8 +64,21 @@ Arguments rebuildLine(Arguments arguments, size_t input, const media::ReversalFa
     return arguments;
 }
 
+// The sound extraction keeps the source's channels: the line's "-ac N" goes.
+Arguments withSourceChannels(Arguments arguments)
+{
+    const auto channels = std::find(arguments.begin(), arguments.end(), "-ac");
+    if (channels != arguments.end() && channels + 1 < arguments.end() - 1)
+        arguments.erase(channels, channels + 2);
+    return arguments;
+}
+
 Arguments soundLine(Arguments arguments, const media::ReversalFacts& facts)
 {
+    if (facts.soundChannels == media::kSourceChannels)
+        arguments = withSourceChannels(arguments);
+    if (facts.soundStart.empty())
+        return arguments;
     const std::string& length = facts.soundLength;
     // Without a length (a part of a film without a picture, to its end), from the start on.
     const std::string cut = length.empty() ? "atrim=start=" + facts.soundStart
@@ -132,7 +145,7 @@ std::vector<std::string> WithReversalFacts(const std::vector<std::string>& argum
     size_t input = 0;
     if (isRebuild(arguments, &input) && !facts.framesRate.empty())
         return rebuildLine(arguments, input, facts);
-    if (has(arguments, "-vn") && !facts.soundStart.empty())
+    if (has(arguments, "-vn"))
         return soundLine(arguments, facts);
     if (isJoin(arguments) && !facts.forwardSound.empty())
         return boomerangJoinLine(arguments, facts);

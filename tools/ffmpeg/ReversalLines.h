@@ -8,7 +8,8 @@
 //            written at, and carried into the AVI as they are ("-vcodec copy"), losing nothing more;
 //   sound    "-i SRC -vn -ac 2 A": laid on the film's timeline from its start, then cut and
 //            padded to the picture's span, so that picture and sound stay together reversed
-//            (without a picture, the part of the sound asked for);
+//            (without a picture, the part of the sound asked for); for a profile that keeps
+//            them, the source's channels instead of two;
 //   join     "-i T -i B  -c copy -map 0:v:0 -map 1:a:0 -shortest V" of a boomerang: the forward
 //            sound before the reversed one, which turns with the picture.
 // A line of none of these shapes, or without the facts for its shape, is left as it is.
