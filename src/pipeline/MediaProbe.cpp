@@ -104,7 +104,7 @@ QStringList ProbeArguments(const QString& source)
             QStringLiteral("-show_entries"),
             QStringLiteral(
                 "stream=index,codec_type,r_frame_rate,avg_frame_rate,start_time,duration,field_order,width,"
-                "height,sample_rate,pix_fmt,color_space,color_range,color_primaries,color_transfer:"
+                "height,sample_rate,channels,pix_fmt,color_space,color_range,color_primaries,color_transfer:"
                 "stream_disposition=attached_pic:format=start_time,duration"),
             QStringLiteral("-of"),
             QStringLiteral("json"),
@@ -142,6 +142,7 @@ SourceFacts ParseProbe(const QString& source, int exitStatus, const QByteArray& 
         if (type == QLatin1String("audio")) {
             if (!facts.hasSound) {
                 facts.sampleRate = numberOf(stream, QStringLiteral("sample_rate"));
+                facts.channels = static_cast<int>(numberOf(stream, QStringLiteral("channels")));
                 soundEnd = statedEndOf(stream, fileStart);
             }
             facts.hasSound = true;

@@ -54,6 +54,7 @@ struct SourceFacts {
     // As the picture stream states them; where it states nothing, as its first picture does.
     PictureColours colours;
     double sampleRate = 0;  // of the sound; 0 when not stated
+    int channels = 0;       // of the sound; 0 when not stated
     // The file the facts were read from, recorded before ffprobe read it (size -1: not recorded).
     SourceIdentity identity;
 };

@@ -201,6 +201,7 @@ FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const Reve
     if (const double rate = FrameRateValue(span.frameRate); span.partFrames > 0 && rate > 0)
         film.spanLength = span.partFrames / rate;
     film.boomerang = options.boomerang;
+    film.sourceChannels = options.keepSoundChannels;
     film.frameFilters = FrameFilterChain(fromSeek);
     film.frameWriterOptions = FrameWriterOptions(options.finestFrames);
     return film;

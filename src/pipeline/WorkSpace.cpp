@@ -22,8 +22,10 @@ namespace {
 constexpr qint64 kMegabyte = 1000 * 1000;
 // Batch files, the marker, the containers' headers: a little room beyond frames and sound.
 constexpr qint64 kSlackBytes = 1 * kMegabyte;
-// The sound is extracted as two channels of 16-bit samples, once as read and once reversed.
-constexpr qint64 kSoundBytesPerSample = 2 * 2;
+// The sound is extracted as 16-bit samples (in two channels, or the source's), once as read and
+// once reversed.
+constexpr qint64 kBytesPerSample = 2;
+constexpr int kDesignedChannels = 2;
 constexpr double kDefaultSampleRate = 48000;
 // An AVI file stores each frame behind an 8-byte chunk header and a 16-byte index entry.
 constexpr qint64 kAviBytesPerFrame = 8 + 16;
@@ -152,12 +154,14 @@ qint64 peakBytes(qint64 frameFiles, qint64 rebuiltVideo, qint64 sound, bool boom
     return std::max({soundStage, rebuildStage, joinStage}) + kSlackBytes;
 }
 
-qint64 soundBytes(const SourceFacts& facts, double seconds)
+qint64 soundBytes(const FilmForRoom& film, double seconds)
 {
+    const SourceFacts& facts = film.facts;
     if (!facts.hasSound)
         return 0;
     const double rate = facts.sampleRate > 0 ? facts.sampleRate : kDefaultSampleRate;
-    return static_cast<qint64>(seconds * rate) * kSoundBytesPerSample;
+    const int channels = film.sourceChannels && facts.channels > 0 ? facts.channels : kDesignedChannels;
+    return static_cast<qint64>(seconds * rate) * kBytesPerSample * channels;
 }
 
 // The estimate for a given frame size: per frame file on disk and per frame in the video, which
@@ -169,7 +173,7 @@ WorkSpaceEstimate estimateFor(WorkSpaceEstimate estimate, const FilmForRoom& fil
         film.boomerang && estimate.frames > 0 ? 2 * estimate.frames - 1 : estimate.frames;
     const qint64 rebuilt =
         static_cast<qint64>(std::ceil(videoFrames * (estimate.frameBytes + kAviBytesPerFrame)));
-    estimate.bytes = peakBytes(frameFiles, rebuilt, soundBytes(film.facts, estimate.seconds), film.boomerang);
+    estimate.bytes = peakBytes(frameFiles, rebuilt, soundBytes(film, estimate.seconds), film.boomerang);
     return estimate;
 }
 

@@ -38,6 +38,7 @@ struct FilmForRoom {
     double spanStart = 0;  // seconds from the file's start to the first frame written
     double spanLength = 0;   // seconds of a part of the film from spanStart; 0: to its end
     bool boomerang = false;  // the intermediate holds the film forward, then backward
+    bool sourceChannels = false;  // the sound keeps the source's channels rather than two
     QString frameFilters;  // the extraction's filters for a span starting at 0 (see FrameFilterChain)
     QStringList frameWriterOptions;  // the frame writer's options (see FrameWriterOptions)
 };

@@ -303,18 +303,28 @@ TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
             ASSERT_TRUE(waitForLine(process, "[2/2] reversing", seen)) << seen.toStdString();
             const auto pid = static_cast<pid_t>(process.processId());
             if (stop == Stop::TerminalStop) {
-                // Once the hour's frames are being written, its tools run the whole time.
+                // Stopped while the hour's frames are being written, when its tools run.
                 ASSERT_TRUE(ProcessEventsUntil([&] { return QDir(work()).count() > 20; }, 600000));
+                ASSERT_TRUE(
+                    ProcessEventsUntil([&] { return toolsWorkingIn(home.path()).size() >= 2; }, 600000));
+                const QString program = QString::number(pid);
                 ::kill(pid, SIGTSTP);
-                const auto allStopped = [&](bool stopped) {
+                // The program and every tool it runs stop; continued, they all go on (the tools
+                // may have ended by then: none of them is left stopped).
+                const auto toolsStopped = [&](bool stopped) {
                     const QStringList running = toolsWorkingIn(home.path());
-                    return running.size() >= 2 &&
-                           std::all_of(running.begin(), running.end(),
+                    return std::all_of(running.begin(), running.end(),
                                        [&](const QString& p) { return (processState(p) == 'T') == stopped; });
                 };
-                EXPECT_TRUE(ProcessEventsUntil([&] { return allStopped(true); }, 600000));
+                EXPECT_TRUE(ProcessEventsUntil(
+                    [&] {
+                        return processState(program) == 'T' && toolsWorkingIn(home.path()).size() >= 2 &&
+                               toolsStopped(true);
+                    },
+                    600000));
                 ::kill(pid, SIGCONT);
-                EXPECT_TRUE(ProcessEventsUntil([&] { return allStopped(false); }, 600000));
+                EXPECT_TRUE(ProcessEventsUntil(
+                    [&] { return processState(program) != 'T' && toolsStopped(false); }, 600000));
             }
             ::kill(pid, stop == Stop::HangUp ? SIGHUP : SIGINT);
         }
