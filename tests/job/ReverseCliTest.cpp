@@ -296,6 +296,12 @@ TEST_F(ReverseCli, InterruptStopsTheJobAndKeepsFinishedOutputs)
         } else {
             prepare(process, {"--out", out(), first, second});
         }
+        if (stop == Stop::TerminalStop) {
+            // A process group of its own, as a shell's job: the kernel lets SIGTSTP stop only
+            // a process whose group is not orphaned, which this test's own may be (under a CI
+            // runner, or a shell that has gone).
+            process.setChildProcessModifier([] { ::setpgid(0, 0); });
+        }
         freeBytes.clear();
         process.start();
         QString seen;
