@@ -70,19 +70,29 @@ void watchStandardOutput(QObject* context, const std::function<void()>& action)
     watch->start(kOutputWatchMs);
 }
 
+// Opens the pipe a signal handler writes into (once), and calls action from the event loop
+// for every batch of bytes that arrives there; false when the pipe cannot be made.
+bool readSignalsFromPipe(int (&signalPipe)[2], QObject* context, const std::function<void()>& action)
+{
+    if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    const int readEnd = signalPipe[0];
+    auto* notifier = new QSocketNotifier(readEnd, QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [readEnd, action] {
+        char bytes[16];
+        while (::read(readEnd, bytes, sizeof bytes) > 0) {
+        }
+        action();
+    });
+    return true;
+}
+
 }  // namespace
 
 void OnStopSignals(QObject* context, std::function<void()> action)
 {
-    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (!readSignalsFromPipe(g_signalPipe, context, action))
         return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [action] {
-        char bytes[16];
-        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
-        action();
-    });
     struct sigaction handler {};
     handler.sa_handler = onStopSignal;
     sigemptyset(&handler.sa_mask);
@@ -95,18 +105,13 @@ void OnStopSignals(QObject* context, std::function<void()> action)
 
 void OnTerminalStop(QObject* context, std::function<void(bool stopping)> pause)
 {
-    if (g_terminalStopPipe[0] < 0 && ::pipe2(g_terminalStopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(g_terminalStopPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [pause] {
-        char bytes[16];
-        while (::read(g_terminalStopPipe[0], bytes, sizeof bytes) > 0) {
-        }
+    const auto stop = [pause] {
         pause(true);
         stopAsTheTerminalWould();
         pause(false);
-    });
-    catchTerminalStop();
+    };
+    if (readSignalsFromPipe(g_terminalStopPipe, context, stop))
+        catchTerminalStop();
 }
 
 }  // namespace tarnivo
