@@ -78,7 +78,7 @@ check_files() {
 }
 
 # The AppStream entry: clean even for the pedantic validator, named after its id, launching the
-# desktop entry of the same name (as the AppStream specification asks), and telling today's
+# desktop entry of the same name (as AppStream asks), and telling today's
 # profiles with their number as tarnivo-reverse lists them.
 check_appstream_entry() {
   local root="$1" metainfo id hints count listed
