@@ -62,13 +62,7 @@ void ProbeClient::StartWaiting()
             QTimer::singleShot(0, this, [this, path, facts] { Finish(path, facts); });
             continue;
         }
-        auto* run = new ToolRun(this);
-        m_running.insert(path, run);
-        connect(run, &ToolRun::Finished, this, [this, path, run, identity](const ToolOutcome& outcome) {
-            if (m_running.value(path) != run)
-                return;
-            m_running.remove(path);
-            run->deleteLater();
+        RunFfprobe(path, ProbeArguments(path), [this, path, identity](const ToolOutcome& outcome) {
             SourceFacts facts = ParseProbe(path, outcome.status, outcome.output, outcome.errorLines);
             facts.identity = identity;
             if (NeedsPictureColours(facts))
@@ -76,25 +70,31 @@ void ProbeClient::StartWaiting()
             else
                 Finish(path, facts);
         });
-        QTimer::singleShot(kToolDeadlineMs, run, [run] { run->Stop(); });
-        run->Start(m_tools, QLatin1String(media::kFfprobeProgram), ProbeArguments(path));
     }
 }
 
 void ProbeClient::ReadPictureColours(const QString& path, const SourceFacts& facts)
 {
+    RunFfprobe(path, PictureColoursArguments(path, facts.pictureStream),
+               [this, path, facts](const ToolOutcome& outcome) {
+                   Finish(path, WithPictureColours(facts, outcome.status, outcome.output));
+               });
+}
+
+void ProbeClient::RunFfprobe(const QString& path, const QStringList& arguments,
+                             std::function<void(const ToolOutcome&)> then)
+{
     auto* run = new ToolRun(this);
     m_running.insert(path, run);
-    connect(run, &ToolRun::Finished, this, [this, path, run, facts](const ToolOutcome& outcome) {
+    connect(run, &ToolRun::Finished, this, [this, path, run, then](const ToolOutcome& outcome) {
         if (m_running.value(path) != run)
             return;
         m_running.remove(path);
         run->deleteLater();
-        Finish(path, WithPictureColours(facts, outcome.status, outcome.output));
+        then(outcome);
     });
     QTimer::singleShot(kToolDeadlineMs, run, [run] { run->Stop(); });
-    run->Start(m_tools, QLatin1String(media::kFfprobeProgram),
-               PictureColoursArguments(path, facts.pictureStream));
+    run->Start(m_tools, QLatin1String(media::kFfprobeProgram), arguments);
 }
 
 void ProbeClient::Finish(const QString& path, const SourceFacts& facts)

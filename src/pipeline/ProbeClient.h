@@ -12,11 +12,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace tarnivo {
 
 class ToolRun;
+struct ToolOutcome;
 
 class ProbeClient : public QObject {
     Q_OBJECT
@@ -48,6 +50,10 @@ private:
     void StartWaiting();
     // The second reading, of the first picture's colours, for facts whose stream states none.
     void ReadPictureColours(const QString& path, const SourceFacts& facts);
+    // One ffprobe run for path, ended after the tools' deadline; then is called with its
+    // outcome unless the reading was dropped meanwhile.
+    void RunFfprobe(const QString& path, const QStringList& arguments,
+                    std::function<void(const ToolOutcome&)> then);
     void Finish(const QString& path, const SourceFacts& facts);
 
     RunningTools m_tools;
