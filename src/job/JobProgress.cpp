@@ -1,5 +1,7 @@
 #include "JobProgress.h"
 
+#include "FilmPart.h"
+
 #include <algorithm>
 
 namespace tarnivo {
@@ -22,14 +24,7 @@ constexpr qint64 kFramesForASpeed = 10;
 
 QString ClockText(qint64 milliseconds)
 {
-    const qint64 seconds = std::max<qint64>(0, (milliseconds + 500) / 1000);
-    const QLatin1Char zero('0');
-    if (seconds < 3600)
-        return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, zero);
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, zero)
-        .arg(seconds % 60, 2, 10, zero);
+    return FilmTimeText(static_cast<double>(std::max<qint64>(0, (milliseconds + 500) / 1000)));
 }
 
 void JobProgressTracker::StartJob(int fileCount)
