@@ -102,6 +102,14 @@ QString DeploymentProblem(const QString& work, const QString& firstError)
     return QString();
 }
 
+QString DeployToolsTellingProblem()
+{
+    // Errors of the deployment are told once, by the check after it, not by a report per step.
+    RecordedErrorSink errors;
+    DeployTools(StepErrorReporter(errors, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")));
+    return DeploymentProblem(WorkFolder(), errors.firstError);
+}
+
 QString RowProblem(const QString& source, const QString& outputFolder)
 {
     if (LostUndecodableBytes(source))

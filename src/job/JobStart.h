@@ -34,6 +34,10 @@ QString RowProblem(const QString& source, const QString& outputFolder);
 // A working folder that cannot hold them makes every file fail, so the job stops at once.
 QString DeploymentProblem(const QString& work, const QString& firstError);
 
+// Writes the tools into the working folder; why the job cannot run with what was written, or
+// empty. Touches nothing but the working folder, so it may run on a thread of its own.
+QString DeployToolsTellingProblem();
+
 // Keeps the errors of the tool deployment instead of showing a report for each.
 class RecordedErrorSink : public MessageSink {
 public:

@@ -15,6 +15,7 @@
 #include "WorkFolder.h"
 
 #include <QDir>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -97,13 +98,15 @@ ReverseJob::ReverseJob(AVC& engine, const JobListSource& list, const JobChoices&
         if (m_converting)
             m_progress.ToolLine(line);
     });
-    connect(m_reading, &PlanReading::Ready, this, &ReverseJob::MakePlan);
+    connect(m_reading, &PlanReading::Ready, this, &ReverseJob::PlanRead);
+    connect(&m_deployment, &QFutureWatcher<QString>::finished, this, &ReverseJob::ToolsDeployed);
     m_progressClock.setInterval(kProgressRefreshMs);
     connect(&m_progressClock, &QTimer::timeout, this, [this] { m_progress.Refresh(); });
 }
 
 ReverseJob::~ReverseJob()
 {
+    m_deployment.waitForFinished();
     // A job that is still under way goes with its tools: each step's tool ends with its step,
     // the engine's conversion with the engine.
     if (IsRunning()) {
@@ -171,6 +174,9 @@ void ReverseJob::Start()
     m_summary = JobSummary();
     m_cancelled = false;
     m_paused = false;
+    m_planRead = false;
+    m_toolsReady = false;
+    m_endAfterTools = false;
     if (!PassesChecks())
         return RefuseStart(QString(), false);
     if (const QString problem = StartProblem(); !problem.isEmpty())
@@ -220,18 +226,9 @@ bool ReverseJob::Prepare()
     }
     // What killed jobs of this machine left there; another running job's files stay.
     m_output.RemoveStaleTemporaries();
-    // Errors of the deployment are told once, by the check after it, not by a report per step.
-    RecordedErrorSink deploymentErrors;
-    DeployTools(
-        StepErrorReporter(deploymentErrors, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")));
-    if (const QString deployment = DeploymentProblem(WorkFolder(), deploymentErrors.firstError);
-        !deployment.isEmpty()) {
-        CleanWorkFolder();
-        m_lock.Release();
-        m_output.Close();
-        RefuseStart(deployment, false);
-        return false;
-    }
+    // Megabytes of tools go into a fresh working folder: they are written on a thread of their
+    // own while the plan reads the files, and the window goes on meanwhile.
+    m_deployment.setFuture(QtConcurrent::run(DeployToolsTellingProblem));
     m_FQ = QuotedToolPath(WorkFolder());
     return true;
 }
@@ -253,11 +250,34 @@ void ReverseJob::Plan()
     m_reading->Start(std::move(rows));
 }
 
+// The plan is made once the files are read and the tools are in place, whichever comes last.
+void ReverseJob::PlanRead()
+{
+    m_planRead = true;
+    if (m_toolsReady)
+        MakePlan();
+}
+
+void ReverseJob::ToolsDeployed()
+{
+    m_toolsReady = true;
+    if (m_endAfterTools)
+        End(true);
+    else if (m_planRead)
+        MakePlan();
+}
+
 void ReverseJob::MakePlan()
 {
     if (m_stage != Stage::Planning)
         return;  // cancelled meanwhile
     m_stage = Stage::Working;
+    // A working folder that cannot hold the tools makes every file fail: the job stops at once.
+    if (const QString problem = m_deployment.result(); !problem.isEmpty()) {
+        m_sink.ShowMessage(problem);
+        m_summary.ran = false;
+        return End(false);
+    }
     m_rows = std::move(m_reading->Rows());
     const QString profile = m_choices.ProfileName();
     const CustomFormatValues custom = m_choices.CustomValues();
@@ -348,10 +368,14 @@ void ReverseJob::Cancel()
         m_reversal->Stop();
     if (m_check)
         m_check->Stop();
-    // While the plan reads the files, nothing of the job's own runs: it ends at once.
+    // While the plan reads the files, nothing of the job's own runs: it ends at once, or once
+    // the tools are written, so that the working folder's cleaning finds them all.
     if (m_stage == Stage::Planning) {
         m_stage = Stage::Working;
-        QTimer::singleShot(0, this, [this] { End(true); });
+        if (m_toolsReady)
+            QTimer::singleShot(0, this, [this] { End(true); });
+        else
+            m_endAfterTools = true;
     }
 }
 

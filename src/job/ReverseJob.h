@@ -16,6 +16,7 @@
 #include "ToolRun.h"
 #include "WorkFolderLock.h"
 
+#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -143,6 +144,8 @@ private:
     QString StartProblem();
     bool Prepare();
     void Plan();
+    void PlanRead();
+    void ToolsDeployed();
     void MakePlan();
     void NextFile();
     void Reverse(int row);
@@ -174,6 +177,10 @@ private:
     Stage m_stage = Stage::Idle;
     bool m_cancelled = false;
     bool m_paused = false;
+    QFutureWatcher<QString> m_deployment;  // the tools written into the working folder: why not
+    bool m_planRead = false;
+    bool m_toolsReady = false;
+    bool m_endAfterTools = false;  // cancelled while the tools were being written
     QString m_FQ;
     std::vector<PlanReading::Row> m_rows;
     JobSummary m_summary;

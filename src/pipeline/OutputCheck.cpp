@@ -171,25 +171,38 @@ void ResultCheck::Start(const QString& output, const QString& shownName, const Q
         QTimer::singleShot(0, this, [this, problem] { emit Finished(problem); });
         return;
     }
-    // Every length that may be needed is read at once: each is a short read of packets.
+    // Every length that may be needed is read side by side: each is a short read of packets.
     m_readingsLeft = 1;  // held until every reading has started
     if (const std::optional<StreamLength> animation = PictureLengthWithoutProbe(output))
         m_readings.outputPicture = *animation;
     else
-        Read(output, QStringLiteral("v"), &m_readings.outputPicture);
-    Read(output, QStringLiteral("a"), &m_readings.outputSound);
+        m_toStart.push_back({output, QStringLiteral("v"), &m_readings.outputPicture});
+    m_toStart.push_back({output, QStringLiteral("a"), &m_readings.outputSound});
     if (knownPicture.present)
         m_readings.expectedPicture = knownPicture;
     else
-        Read(intermediate, QStringLiteral("v"), &m_readings.expectedPicture);
-    Read(intermediate, QStringLiteral("a"), &m_readings.expectedSound);
-    QTimer::singleShot(0, this, &ResultCheck::ReadingDone);
+        m_toStart.push_back({intermediate, QStringLiteral("v"), &m_readings.expectedPicture});
+    m_toStart.push_back({intermediate, QStringLiteral("a"), &m_readings.expectedSound});
+    QTimer::singleShot(0, this, &ResultCheck::StartNextReading);
 }
 
 void ResultCheck::Stop()
 {
+    m_toStart.clear();
     for (ToolRun* run : m_runs)
         run->Stop();
+}
+
+// One reading starts on each turn of the event loop: starting a program holds the loop for a
+// few milliseconds, more on a busy machine. The hold is released once every one has started.
+void ResultCheck::StartNextReading()
+{
+    if (m_toStart.empty())
+        return ReadingDone();
+    const Reading next = m_toStart.front();
+    m_toStart.pop_front();
+    Read(next.path, next.kind, next.into);
+    QTimer::singleShot(0, this, &ResultCheck::StartNextReading);
 }
 
 void ResultCheck::Read(const QString& path, const QString& kind, StreamLength* into)

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -80,6 +81,12 @@ signals:
     void Finished(const QString& problem);
 
 private:
+    struct Reading {
+        QString path;
+        QString kind;  // "v" or "a"
+        StreamLength* into;
+    };
+    void StartNextReading();
     void Read(const QString& path, const QString& kind, StreamLength* into);
     void ReadingDone();
 
@@ -87,6 +94,7 @@ private:
     QString m_shownName;
     ResultReadings m_readings;
     int m_readingsLeft = 0;
+    std::deque<Reading> m_toStart;
     std::vector<ToolRun*> m_runs;
 };
 

@@ -171,7 +171,7 @@ JobSummary RunJob(ReverseJob& job, const std::function<void()>& whileRunning = {
 }
 
 // Files that cannot be made are refused before the first frame: not one frame is written for
-// them, and the files that can be made are made.
+// them, and the files that can be made are made. A job cancelled at its start leaves nothing.
 TEST(JobPlan, ARefusedFileWritesNoFrame)
 {
     TempEnvironment temp;
@@ -208,6 +208,21 @@ TEST(JobPlan, ARefusedFileWritesNoFrame)
     ASSERT_EQ(outcomes.size(), 2u);
     EXPECT_EQ(framesSeen, 0);
     EXPECT_EQ(QDir(folder.path()).entryList({"*.mp3"}, QDir::Files), QStringList());
+
+    // Cancelled at once, while its tools are still being written into a fresh working folder:
+    // it ends once, and the cleaning finds every tool.
+    QDir(WorkFolder()).removeRecursively();
+    ReverseJob cancelled(engine, files, files, files);
+    int ends = 0;
+    QObject::connect(&cancelled, &ReverseJob::Finished, [&] { ++ends; });
+    cancelled.Start();
+    cancelled.Cancel();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return ends > 0; }, 60000));
+    ProcessEventsUntil([] { return false; }, 200);
+    EXPECT_EQ(ends, 1);
+    QStringList left = QDir(WorkFolder()).entryList(QDir::Files | QDir::Hidden);
+    left.removeOne(kWorkFolderMarkerName);
+    EXPECT_EQ(left, QStringList());
 }
 
 // The output folder moved while a file is converted: nothing lands there or anywhere, and the
