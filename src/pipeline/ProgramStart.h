@@ -32,7 +32,7 @@ struct ProgramStart {
 // not be entered, no process could be made).
 pid_t StartTiedToParent(const char* program, char* const argv[], const ProgramStart& how, int* error);
 
-// For a child between fork and exec (async-signal-safe): asks for SIGKILL when the parent ends,
+// For a child between its start and its exec (async-signal-safe): asks for SIGKILL when the parent ends,
 // and ends the child at once when the parent, parent's pid, has already gone. False when the
 // kernel refused the request.
 bool TieToParent(pid_t parent);
