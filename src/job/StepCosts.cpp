@@ -21,7 +21,8 @@ struct StepModel {
     double secondsPerMegapixelFrame;
 };
 
-// Measured on 640x480 and 720p clips on a quiet two-core machine, the frames written by the
+// Measured on 640x480 and 720p clips of 3 to 60 s on a two-core machine (the fixed seconds are
+// mostly the tools' starts, which weigh most in short films), the frames written by the
 // frame writer on both cores (grain makes frames and conversion dearer alike). Writing the frames
 // decodes the film and encodes every frame as JPEG; the conversion decodes each frame again
 // (StepSeconds adds the encoder's part); renaming, rebuilding and joining move bytes only.
@@ -29,19 +30,19 @@ StepModel modelOf(JobStep step)
 {
     switch (step) {
     case JobStep::Room:
-        return {0.2, 0.0};
-    case JobStep::Frames:
-        return {0.2, 0.0035};
-    case JobStep::Sound:
-        return {0.1, 0.0};
-    case JobStep::Rebuilding:
-        return {0.1, 0.0004};
-    case JobStep::Joining:
-        return {0.1, 0.0003};
-    case JobStep::Converting:
-        return {0.3, 0.003};
-    case JobStep::Checking:
         return {0.3, 0.0};
+    case JobStep::Frames:
+        return {0.3, 0.0035};
+    case JobStep::Sound:
+        return {0.15, 0.0};
+    case JobStep::Rebuilding:
+        return {0.2, 0.0004};
+    case JobStep::Joining:
+        return {0.15, 0.0003};
+    case JobStep::Converting:
+        return {0.45, 0.003};
+    case JobStep::Checking:
+        return {0.5, 0.0};  // three or four reads of packets, each a start of ffprobe
     }
     return {0, 0};
 }
