@@ -137,7 +137,8 @@ pid_t StartTiedToParent(const char* program, char* const argv[], const ProgramSt
     ChildStart start{program, argv, &how, ::getpid(), report[0], report[1]};
     const std::unique_ptr<char[]> stack(new char[kChildStackBytes]);
     const auto top = reinterpret_cast<std::uintptr_t>(stack.get() + kChildStackBytes) & ~std::uintptr_t(15);
-    const pid_t pid = ::clone(childMain, reinterpret_cast<void*>(top), CLONE_VM | CLONE_VFORK | SIGCHLD, &start);
+    const pid_t pid =
+        ::clone(childMain, reinterpret_cast<void*>(top), CLONE_VM | CLONE_VFORK | SIGCHLD, &start);
     const int startError = errno;
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     ::close(report[1]);
