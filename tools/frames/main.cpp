@@ -131,8 +131,9 @@ int main(int argc, char** argv)
 {
     Request request;
     if (!parse(argc, argv, &request)) {
-        std::fprintf(stderr, "usage: tarnivo-frames [--finest|--exact] PATTERN|--sizes -- FFMPEG-ARGUMENT...\n"
-                             "  PATTERN: frame names with one %%d or %%0Nd, such as %%06d.jpg\n");
+        std::fprintf(stderr,
+                     "usage: tarnivo-frames [--finest|--exact] PATTERN|--sizes -- FFMPEG-ARGUMENT...\n"
+                     "  PATTERN: frame names with one %%d or %%0Nd, such as %%06d.jpg\n");
         return kUsageStatus;
     }
     StopOnSignals();
