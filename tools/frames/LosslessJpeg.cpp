@@ -124,62 +124,116 @@ void differencesOf(const Picture& picture, int plane, int planeWidth, int planeH
     out.values.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
     const std::uint8_t* above = nullptr;
     std::int16_t* into = out.values.data();
+    const int inside = std::min(planeWidth, out.width);
     for (int y = 0; y < out.height; ++y) {
         const std::uint8_t* row = picture.Row(plane, std::min(y, planeHeight - 1));
         // The first sample from the one above it (the very first from the middle value), every
         // other from the one on its left.
         int prediction = above ? above[0] : kFirstPrediction;
-        for (int x = 0; x < out.width; ++x) {
-            const int sample = row[std::min(x, planeWidth - 1)];
-            const int difference = sample - prediction;
+        for (int x = 0; x < inside; ++x) {
+            const int difference = row[x] - prediction;
             ++counts[static_cast<size_t>(categoryOf(difference))];
             *into++ = static_cast<std::int16_t>(difference);
-            prediction = sample;
+            prediction = row[x];
+        }
+        for (int x = inside; x < out.width; ++x) {
+            ++counts[0];  // the last sample repeated
+            *into++ = 0;
         }
         above = row;
     }
 }
 
-// Entropy-coded bits, a 0 byte stuffed after every 0xFF.
+// Each difference's code and the bits after it, as one run of bits (at most 16 + 8).
+struct DifferenceCode {
+    std::uint32_t bits;
+    int length;
+};
+constexpr int kLargestDifference = 255;
+using DifferenceCodes = std::array<DifferenceCode, 2 * kLargestDifference + 1>;
+
+void fillCodes(const HuffmanTable& table, DifferenceCodes& codes)
+{
+    for (int difference = -kLargestDifference; difference <= kLargestDifference; ++difference) {
+        const int category = categoryOf(difference);
+        if (table.length[static_cast<size_t>(category)] == 0)
+            continue;  // never sent
+        // A negative difference is sent as its value less one, in its category's bits.
+        const unsigned extra =
+            static_cast<unsigned>(difference < 0 ? difference - 1 : difference) & ((1u << category) - 1);
+        codes[static_cast<size_t>(difference + kLargestDifference)] = {
+            (static_cast<std::uint32_t>(table.code[static_cast<size_t>(category)]) << category) | extra,
+            table.length[static_cast<size_t>(category)] + category};
+    }
+}
+
+// Entropy-coded bits into a buffer the caller keeps large enough (Reserve), a 0 byte stuffed
+// after every 0xFF.
 class BitWriter {
 public:
-    explicit BitWriter(std::vector<std::uint8_t>& out) : m_out(out) {}
+    explicit BitWriter(std::vector<std::uint8_t>& out) : m_out(out), m_used(out.size()) {}
 
-    void Put(std::uint32_t bits, int count)
+    // Room for at least this many more bytes.
+    void Reserve(size_t bytes)
     {
-        m_bits = (m_bits << count) | bits;
-        m_count += count;
-        while (m_count >= 8) {
-            m_count -= 8;
-            const auto byte = static_cast<std::uint8_t>(m_bits >> m_count);
-            m_out.push_back(byte);
-            if (byte == 0xFF)
-                m_out.push_back(0);
-        }
+        if (m_out.size() < m_used + bytes)
+            m_out.resize(std::max(m_out.size() * 2, m_used + bytes));
     }
 
-    // The last byte filled with ones.
+    void Put(const DifferenceCode& code)
+    {
+        m_bits = (m_bits << code.length) | code.bits;
+        m_count += code.length;
+        if (m_count >= 32)
+            flushWord();
+    }
+
+    // The last byte filled with ones; the buffer cut to what was written.
     void Finish()
     {
-        if (m_count > 0)
-            Put((1u << (8 - m_count)) - 1, 8 - m_count);
+        while (m_count >= 8)
+            putByte(static_cast<std::uint8_t>(m_bits >> (m_count -= 8)));
+        if (m_count > 0) {
+            const int fill = 8 - m_count;
+            putByte(static_cast<std::uint8_t>((m_bits << fill) | ((1u << fill) - 1)));
+            m_count = 0;
+        }
+        m_out.resize(m_used);
     }
 
 private:
+    void putByte(std::uint8_t byte)
+    {
+        m_out[m_used++] = byte;
+        if (byte == 0xFF)
+            m_out[m_used++] = 0;
+    }
+
+    // The oldest 32 bits, as four bytes.
+    void flushWord()
+    {
+        m_count -= 32;
+        const auto word = static_cast<std::uint32_t>(m_bits >> m_count);
+        const std::uint32_t inverted = ~word;
+        const bool hasFF = ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
+        if (!hasFF) {
+            std::uint8_t* into = m_out.data() + m_used;
+            into[0] = static_cast<std::uint8_t>(word >> 24);
+            into[1] = static_cast<std::uint8_t>(word >> 16);
+            into[2] = static_cast<std::uint8_t>(word >> 8);
+            into[3] = static_cast<std::uint8_t>(word);
+            m_used += 4;
+            return;
+        }
+        for (int shift = 24; shift >= 0; shift -= 8)
+            putByte(static_cast<std::uint8_t>(word >> shift));
+    }
+
     std::vector<std::uint8_t>& m_out;
+    size_t m_used;
     std::uint64_t m_bits = 0;
     int m_count = 0;
 };
-
-void putDifference(BitWriter& writer, const HuffmanTable& table, int difference)
-{
-    const int category = categoryOf(difference);
-    // A negative difference is sent as its value less one, in its category's bits.
-    const unsigned extra =
-        static_cast<unsigned>(difference < 0 ? difference - 1 : difference) & ((1u << category) - 1);
-    writer.Put((static_cast<std::uint32_t>(table.code[static_cast<size_t>(category)]) << category) | extra,
-               table.length[static_cast<size_t>(category)] + category);
-}
 
 void putMarker(std::vector<std::uint8_t>& out, std::uint8_t marker, size_t length)
 {
@@ -252,19 +306,33 @@ void EncodeLosslessJpeg(const PictureFormat& format, const Picture& picture, std
                                static_cast<std::uint8_t>(plane == 0 ? 0x00 : 0x10)});
     out.insert(out.end(), {kLeftPredictor, 0, 0});
 
+    thread_local DifferenceCodes codes[2];
+    fillCodes(tables[0], codes[0]);
+    fillCodes(tables[1], codes[1]);
     BitWriter writer(out);
+    // A sample takes at most 24 bits, stuffing doubles the bytes at worst.
+    int samplesPerMcu = 0;
+    for (const auto& factors : sampling)
+        samplesPerMcu += factors[0] * factors[1];
+    const size_t mostRowBytes = static_cast<size_t>(mcuColumns) * static_cast<size_t>(samplesPerMcu) * 6 + 8;
     for (int mcuRow = 0; mcuRow < mcuRows; ++mcuRow) {
+        writer.Reserve(mostRowBytes);
+        const std::int16_t* rows[3][2];
+        for (int plane = 0; plane < 3; ++plane) {
+            for (int y = 0; y < sampling[plane][1]; ++y) {
+                rows[plane][y] =
+                    planes[plane].values.data() + static_cast<size_t>(mcuRow * sampling[plane][1] + y) *
+                                                      static_cast<size_t>(planes[plane].width);
+            }
+        }
         for (int mcuColumn = 0; mcuColumn < mcuColumns; ++mcuColumn) {
             for (int plane = 0; plane < 3; ++plane) {
-                const HuffmanTable& table = tables[plane == 0 ? 0 : 1];
-                const PlaneDifferences& differences = planes[plane];
+                const DifferenceCodes& planeCodes = codes[plane == 0 ? 0 : 1];
                 const int left = mcuColumn * sampling[plane][0];
                 for (int y = 0; y < sampling[plane][1]; ++y) {
-                    const std::int16_t* row =
-                        differences.values.data() + static_cast<size_t>(mcuRow * sampling[plane][1] + y) *
-                                                        static_cast<size_t>(differences.width);
                     for (int x = 0; x < sampling[plane][0]; ++x)
-                        putDifference(writer, table, row[left + x]);
+                        writer.Put(
+                            planeCodes[static_cast<size_t>(rows[plane][y][left + x] + kLargestDifference)]);
                 }
             }
         }
