@@ -314,7 +314,7 @@ void EncodeLosslessJpeg(const PictureFormat& format, const Picture& picture, std
     int samplesPerMcu = 0;
     for (const auto& factors : sampling)
         samplesPerMcu += factors[0] * factors[1];
-    const size_t mostRowBytes = static_cast<size_t>(mcuColumns) * static_cast<size_t>(samplesPerMcu) * 6 + 8;
+    const size_t mostRowBytes = static_cast<size_t>(mcuColumns) * static_cast<size_t>(samplesPerMcu) * 6 + 16;
     for (int mcuRow = 0; mcuRow < mcuRows; ++mcuRow) {
         writer.Reserve(mostRowBytes);
         const std::int16_t* rows[3][2];
