@@ -9,7 +9,7 @@ namespace tarnivo::frames {
 
 namespace {
 
-// A difference of 8-bit samples takes 0 to 9 bits; the code has room for every category
+// A difference of 8-bit samples takes 0 to 8 bits; the code has room for every category
 // the format names (0 to 16).
 constexpr int kCategories = 17;
 constexpr int kLongestCode = 16;
@@ -283,7 +283,7 @@ void EncodeLosslessJpeg(const PictureFormat& format, const Picture& picture, std
 
     out.clear();
     putMarker(out, 0xD8, 0);  // start of image
-    // JFIF 1.02, no density: without it ffmpeg takes three planes of equal size for RGB.
+    // JFIF 1.02, no density, as the baseline frames have it: the planes are YCbCr.
     putMarker(out, 0xE0, 16);
     out.insert(out.end(), {'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0});
     if (!format.fullRange) {
