@@ -308,10 +308,21 @@ static bool keepsEveryDetail(const ProfileChoice& choice)
                        [](const QString& encoder) { return media::KeepsEveryDetail(encoder.toStdString()); });
 }
 
+// Whether the choice's encoder wants the film's decoded pictures exactly: x264 at the source's
+// own size (a profile of a size of its own scales the pictures anyway).
+static bool wantsExactFrames(const ProfileChoice& choice)
+{
+    const QStringList encoders = EncodersUsed(choice.settings, choice.extension);
+    return choice.settings.videoSize.empty() &&
+           std::any_of(encoders.begin(), encoders.end(),
+                       [](const QString& encoder) { return media::WantsExactFrames(encoder.toStdString()); });
+}
+
 ReversalOptions ReversalOptionsFor(const ProfileChoice& choice)
 {
     ReversalOptions options;
     options.finestFrames = keepsEveryDetail(choice);
+    options.exactFrames = wantsExactFrames(choice);
     // Today's formats (their options written whole) carry any channels: the sound keeps the
     // source's. The designed profiles get the two channels their lines make.
     options.keepSoundChannels = !choice.settings.outputOptions.empty();

@@ -1,5 +1,7 @@
 #include "FrameMaking.h"
 
+#include "ReversalFacts.h"
+
 #include <cstdio>
 #include <initializer_list>
 
@@ -25,9 +27,13 @@ std::string WithFrameWriterFormats(const std::string& chain)
            "format=yuv420p|yuvj420p|yuv422p|yuvj422p|yuv444p|yuvj444p";
 }
 
-std::vector<std::string> FrameWriterOptions(bool finest)
+std::vector<std::string> FrameWriterOptions(const std::string& quality)
 {
-    return finest ? std::vector<std::string>{kFinestFramesOption} : std::vector<std::string>{};
+    if (quality == kFinestFrames)
+        return {kFinestFramesOption};
+    if (quality == kExactFrames)
+        return {kExactFramesOption};
+    return {};
 }
 
 bool KeepsEveryDetail(const std::string& encoder)
@@ -38,5 +44,7 @@ bool KeepsEveryDetail(const std::string& encoder)
     }
     return false;
 }
+
+bool WantsExactFrames(const std::string& encoder) { return encoder == "libx264"; }
 
 }  // namespace tarnivo::media

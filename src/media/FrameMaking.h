@@ -27,14 +27,23 @@ std::string SecondsText(double seconds);
 // deeper film is brought to 8 bits.
 std::string WithFrameWriterFormats(const std::string& chain);
 
-// The frame writer's options (tools/frames): none for frames as the designed "-qscale 1" makes
-// them, kFinestFramesOption for frames as fine as a JPEG file holds them.
+// The frame writer's options (tools/frames) for the frames' quality (ReversalFacts.h): none for
+// frames as the designed "-qscale 1" makes them, kFinestFramesOption for frames as fine as a
+// baseline JPEG file holds them, kExactFramesOption for lossless JPEG files.
 constexpr const char* kFinestFramesOption = "--finest";
-std::vector<std::string> FrameWriterOptions(bool finest);
+constexpr const char* kExactFramesOption = "--exact";
+std::vector<std::string> FrameWriterOptions(const std::string& quality);
 
 // Whether an encoder of the system's ffmpeg keeps every detail of the pictures it is given, so
 // that the frames it is made from should be the finest: ProRes (editing) and FFV1 (lossless).
 bool KeepsEveryDetail(const std::string& encoder);
+
+// Whether an encoder, compressing pictures again at their own size, loses more than it should
+// on frames that are not exactly the film's decoded pictures, so that they should be exact:
+// x264 at its rate factor (measured on grainy camera-like films made by x264: 0.8 dB below
+// ffmpeg's own reverse into the same settings even from the finest baseline frames, 0.8 to 1.4
+// from the usual ones, the same pictures as ffmpeg's from exact ones).
+bool WantsExactFrames(const std::string& encoder);
 
 // The hidden name in the frames' folder under which the writer writes each frame before it
 // gives it its name, so that no frame's name ever holds a part of a picture.

@@ -37,7 +37,7 @@ bool fits(const char* variable, const std::string& value)
     if (name == kFramesFiltersVariable || name == kForwardSoundVariable)
         return true;
     if (name == kFramesQualityVariable)
-        return value == kFinestFrames;
+        return value == kFinestFrames || value == kExactFrames;
     if (name == kSoundChannelsVariable)
         return value == kSourceChannels;
     return isSeconds(value);

@@ -26,10 +26,13 @@ constexpr const char* kFramesFiltersVariable = "TARNIVO_FRAMES_FILTERS";
 // (the picture's span; padded with silence where the sound is shorter). Empty: the whole sound.
 constexpr const char* kSoundStartVariable = "TARNIVO_SOUND_START";
 constexpr const char* kSoundLengthVariable = "TARNIVO_SOUND_LENGTH";
-// How fine the frames are: empty as the line asks ("-qscale 1"), or kFinestFrames for a profile
-// that keeps every detail (editing, lossless): the source's chroma kept, near-lossless.
+// How fine the frames are: empty as the line asks ("-qscale 1"), kFinestFrames for a profile
+// that keeps every detail (editing, lossless): the source's chroma kept, near-lossless; or
+// kExactFrames for one whose encoder compresses the film again at the source's own size and a
+// high quality (H.264): lossless JPEG files, every sample as decoded.
 constexpr const char* kFramesQualityVariable = "TARNIVO_FRAMES_QUALITY";
 constexpr const char* kFinestFrames = "finest";
+constexpr const char* kExactFrames = "exact";
 // How many channels the sound keeps: empty as the line asks ("-ac 2"), or kSourceChannels for a
 // profile that keeps the source's own.
 constexpr const char* kSoundChannelsVariable = "TARNIVO_SOUND_CHANNELS";

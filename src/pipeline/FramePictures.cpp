@@ -108,10 +108,10 @@ QString FramePictureFilters(FieldOrder fieldOrder, const FrameColours& colours)
     return deinterlacing + QLatin1Char(',') + colours.filters;
 }
 
-QStringList FrameWriterOptions(bool finest)
+QStringList FrameWriterOptions(const std::string& quality)
 {
     QStringList options;
-    for (const std::string& option : media::FrameWriterOptions(finest))
+    for (const std::string& option : media::FrameWriterOptions(quality))
         options << QString::fromStdString(option);
     return options;
 }

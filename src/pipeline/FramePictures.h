@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 namespace tarnivo {
 
 // The colours the frames hold, in ffmpeg's names. The frames keep the source's colour values
@@ -52,8 +54,7 @@ FieldOrder FieldOrderToUndo(const SourceFacts& source);
 // when nothing is to be done; without a trailing comma.
 QString FramePictureFilters(FieldOrder fieldOrder, const FrameColours& colours);
 
-// The frame writer's options for the frames (media::FrameWriterOptions): as the designed
-// "-qscale 1" makes them, or as fine as a JPEG file holds them.
-QStringList FrameWriterOptions(bool finest);
+// The frame writer's options for the frames of a quality (media::FrameWriterOptions).
+QStringList FrameWriterOptions(const std::string& quality);
 
 }  // namespace tarnivo

@@ -23,11 +23,18 @@ QString quotedForBatch(const QString& path)
 
 QString forBatch(const QString& text) { return QString::fromStdString(EscapePercent(text.toStdString())); }
 
+// The frames' quality as the front end and the frame writer name it; empty: as designed.
+std::string framesQualityOf(const ReversalOptions& options)
+{
+    if (options.exactFrames)
+        return media::kExactFrames;
+    return options.finestFrames ? media::kFinestFrames : std::string();
+}
+
 media::ReversalFacts stepFacts(const ReversalSpan* span, const ReversalOptions& options)
 {
     media::ReversalFacts facts;
-    if (options.finestFrames)
-        facts.framesQuality = media::kFinestFrames;
+    facts.framesQuality = framesQualityOf(options);
     if (options.keepSoundChannels)
         facts.soundChannels = media::kSourceChannels;
     if (span) {
@@ -203,7 +210,7 @@ FilmForRoom RoomQuestion(const QString& S, const SourceFacts& source, const Reve
     film.boomerang = options.boomerang;
     film.sourceChannels = options.keepSoundChannels;
     film.frameFilters = FrameFilterChain(fromSeek);
-    film.frameWriterOptions = FrameWriterOptions(options.finestFrames);
+    film.frameWriterOptions = FrameWriterOptions(framesQualityOf(options));
     return film;
 }
 

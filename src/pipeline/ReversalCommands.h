@@ -49,6 +49,7 @@ struct ReversalSpan {
 // into and the row's own choices. The defaults are the designed reversal.
 struct ReversalOptions {
     bool finestFrames = false;       // frames as fine as an editing or lossless profile needs
+    bool exactFrames = false;        // lossless frames, for an encoder that needs them (H.264)
     bool keepSoundChannels = false;  // the sound keeps the source's channels, not two
     FilmPart part;                   // the part of the film that is reversed; the whole by default
     // The film forward, then backward: its frames run first to last, then back from the one

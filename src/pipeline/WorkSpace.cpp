@@ -33,6 +33,9 @@ constexpr qint64 kAviBytesPerFrame = 8 + 16;
 // (4:4:4) takes about 2.2 bytes per picture element. A film that fits even at this size is
 // not measured.
 constexpr double kMostJpegBytesPerPixel = 3.0;
+// As lossless JPEG files (the writer's exact frames), where noise of every value at 4:4:4 takes
+// 3.3 bytes per picture element.
+constexpr double kMostLosslessJpegBytesPerPixel = 4.0;
 // The packets are read from this long before the stated end, so that a true end somewhat
 // earlier than the stated one is still found without reading the whole film.
 constexpr double kEndSearchSeconds = 10.0;
@@ -205,7 +208,8 @@ double onDisk(double frameBytes, qint64 block)
 bool fitsAtMost(const FilmForRoom& film, const WorkSpaceEstimate& length, qint64 block, qint64 free)
 {
     WorkSpaceEstimate most = length;
-    most.frameBytes = film.facts.pixels * kMostJpegBytesPerPixel;
+    const bool exact = film.frameWriterOptions.contains(QString::fromLatin1(media::kExactFramesOption));
+    most.frameBytes = film.facts.pixels * (exact ? kMostLosslessJpegBytesPerPixel : kMostJpegBytesPerPixel);
     return estimateFor(most, film, onDisk(most.frameBytes, block)).bytes <= free;
 }
 

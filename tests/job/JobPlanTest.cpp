@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 using namespace tarnivo;
 using namespace tarnivo::test;
@@ -141,19 +142,26 @@ TEST(JobPlan, TheEncoderListAndTheEncodersAProfileUses)
     EXPECT_TRUE(EncodersUsed(ChoiceFor("MP3 Sound (MP3)", {})->settings, ".mp3").contains("libmp3lame"));
 }
 
-// The profiles whose encoder keeps every detail it is given get the finest frames; the others
-// get frames as the designed "-qscale 1" makes them.
+// The profiles whose encoder keeps every detail it is given get the finest frames, H.264 at the
+// source's size exact (lossless) ones; the others get frames as the designed "-qscale 1" makes
+// them.
 TEST(JobPlan, TheEditingAndLosslessProfilesGetTheFinestFrames)
 {
-    const std::pair<const char*, bool> rows[] = {
-        {"MOV (ProRes 422 HQ/PCM, for editing)", true},
-        {"MKV (FFV1/FLAC, lossless)", true},
-        {"MP4 (H.264/AAC, same size as source)", false},
-        {"WebM (VP9/Opus, same size as source)", false},
-        {kXvid, false},
+    // clang-format off
+    const std::tuple<const char*, bool, bool> rows[] = {
+        {"MOV (ProRes 422 HQ/PCM, for editing)", true, false},
+        {"MKV (FFV1/FLAC, lossless)", true, false},
+        {"MP4 (H.264/AAC, same size as source)", false, true},
+        {"Sony PSP (PSP AVC)", false, false},
+        {"WebM (VP9/Opus, same size as source)", false, false},
+        {kXvid, false, false},
     };
-    for (const auto& [profile, finest] : rows)
-        EXPECT_EQ(ReversalOptionsFor(*ChoiceFor(profile, {})).finestFrames, finest) << profile;
+    // clang-format on
+    for (const auto& [profile, finest, exact] : rows) {
+        const ReversalOptions options = ReversalOptionsFor(*ChoiceFor(profile, {}));
+        EXPECT_EQ(options.finestFrames, finest) << profile;
+        EXPECT_EQ(options.exactFrames, exact) << profile;
+    }
 }
 
 JobSummary RunJob(ReverseJob& job, const std::function<void()>& whileRunning = {})

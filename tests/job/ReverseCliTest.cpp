@@ -1534,8 +1534,8 @@ double psnrAgainstReversed(const QString& film, const QString& source)
 // untagged and full-range films nearly as exactly as ffmpeg's own reverse keeps them, and an HDR film
 // tone-mapped to SDR; a picture of one or two pixels in the smallest size the profile's codec takes;
 // colours a VP8 film states on each picture only; BT.709 bars (that never change) through WebP;
-// camera-like detail through ProRes nearly as ffmpeg's own reverse keeps it, and the lossless file
-// in the source's chroma and range with frames as fine as JPEG goes.
+// camera-like detail through ProRes nearly as ffmpeg's own reverse keeps it and through H.264 as
+// it does, and the lossless file in the source's chroma and range with frames as fine as JPEG goes.
 TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
 {
     enum class Check {
@@ -1693,6 +1693,18 @@ TEST_F(ReverseCli, ThePictureShowsAsTheSourceDoes)
          {"-c:v", "prores_ks", "-profile:v", "3", "-vendor", "apl0", "-pix_fmt", "yuv422p10le", "-c:a",
           "pcm_s16le"},
          1.0},
+        // H.264 at crf 18 is given the film's decoded pictures exactly (lossless frames): as
+        // ffmpeg's own reverse into the same settings (the designed frames: 1.2 dB below here).
+        {"camera.mp4",
+         {"-c:v", "libx264", "-crf", "16", "-preset", "veryfast"},
+         cameraLike,
+         Check::AsExactAsFfmpegsReverse,
+         "mp4",
+         "",
+         "2",
+         {"-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a",
+          "192k"},
+         0.5},
         {"full range 4-2-2.avi",
          {"-vf", "format=yuvj422p", "-c:v", "mjpeg", "-q:v", "2"},
          cameraLike,

@@ -413,9 +413,10 @@ tarnivo::media::ReversalFacts SourceChannels(tarnivo::media::ReversalFacts facts
 const tarnivo::media::ReversalFacts kSpan =
     Facts("30000/1001", "0.500500", "", "yadif=deint=0", "0.500500", "2.002000");
 
-tarnivo::media::ReversalFacts Finest(tarnivo::media::ReversalFacts facts)
+tarnivo::media::ReversalFacts Finest(tarnivo::media::ReversalFacts facts,
+                                     const char* quality = tarnivo::media::kFinestFrames)
 {
-    facts.framesQuality = tarnivo::media::kFinestFrames;
+    facts.framesQuality = quality;
     return facts;
 }
 
@@ -439,6 +440,12 @@ INSTANTIATE_TEST_SUITE_P(
         ReversalCase{"FinestFrames", Finest(Facts("25", "0.000000", "", "", "", "")),
                      "-i s.mp4 -an -qscale 1 /w/%06d.jpg",
                      "--finest /w/%06d.jpg -- -i s.mp4 -an -vf "
+                     "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS," +
+                         kWriterFormats},
+        ReversalCase{"ExactFrames",
+                     Finest(Facts("25", "0.000000", "", "", "", ""), tarnivo::media::kExactFrames),
+                     "-i s.mp4 -an -qscale 1 /w/%06d.jpg",
+                     "--exact /w/%06d.jpg -- -i s.mp4 -an -vf "
                      "fps=fps=25:start_time=0.000000,setpts=PTS-STARTPTS," +
                          kWriterFormats},
         ReversalCase{"SoundOfAPartToTheEndWithoutAPicture", Facts("", "", "", "", "4.000000", ""),

@@ -14,7 +14,7 @@ bool IsFrameExtraction(const std::vector<std::string>& arguments)
 std::vector<std::string> TranslateFrameExtraction(const std::vector<std::string>& arguments,
                                                   const media::ReversalFacts& facts)
 {
-    std::vector<std::string> writer = media::FrameWriterOptions(facts.framesQuality == media::kFinestFrames);
+    std::vector<std::string> writer = media::FrameWriterOptions(facts.framesQuality);
     writer.insert(writer.end(), {arguments.back(), "--"});
     std::string chain;
     for (size_t i = 0; i + 1 < arguments.size(); ++i) {

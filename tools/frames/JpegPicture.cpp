@@ -1,5 +1,7 @@
 #include "JpegPicture.h"
 
+#include "LosslessJpeg.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -86,6 +88,10 @@ void OnJpegFailure(void (*fail)(const char* message)) { g_fail = fail; }
 void EncodeJpeg(const PictureFormat& format, const Picture& picture, const JpegOptions& options,
                 std::vector<std::uint8_t>& out)
 {
+    if (options.exact) {
+        EncodeLosslessJpeg(format, picture, out);
+        return;
+    }
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);

@@ -18,9 +18,11 @@ namespace tarnivo::frames {
 // ffmpeg's frames, where libjpeg's own tables at quality 97 fell short on some (and cost 30 %
 // more bytes) and a flat step of 3 or 4 fell short on MJPEG sources, whose own quantisation
 // ffmpeg's matrix divides. Finest: every coefficient to the unit, as fine as a baseline JPEG
-// file goes (54 to 61 dB on the same films), for the editing and lossless profiles.
+// file goes (54 to 61 dB on the same films), for the editing and lossless profiles. Exact: a
+// lossless JPEG file instead (LosslessJpeg.h), every sample as the picture has it.
 struct JpegOptions {
     bool finest = false;
+    bool exact = false;
 };
 
 // Encodes picture (of format) into out, which is reused: its capacity grows to the largest

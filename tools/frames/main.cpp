@@ -2,16 +2,18 @@
 // given, which decode a film into 8-bit YUV pictures, takes those pictures from a pipe and
 // writes each as a JPEG file with libjpeg-turbo, on every core, in the film's order:
 //
-//   tarnivo-frames [--finest] PATTERN -- FFMPEG-ARGUMENT...   frames named by PATTERN
-//   tarnivo-frames [--finest] --sizes -- FFMPEG-ARGUMENT...   each frame's size, a line each
+//   tarnivo-frames [--finest|--exact] PATTERN -- FFMPEG-ARGUMENT...   frames named by PATTERN
+//   tarnivo-frames [--finest|--exact] --sizes -- FFMPEG-ARGUMENT...   each frame's size, a line each
 //
-// (--finest: as fine as a JPEG file goes; see JpegPicture.h.)
+// (--finest: as fine as a baseline JPEG file goes; --exact: lossless JPEG files; see
+// JpegPicture.h.)
 //
 // ffmpeg is given the arguments, then "-f yuv4mpegpipe pipe:1"; its standard error is the
 // writer's. ffmpeg ends with the writer (ProgramStart.h), and a writer stopped by SIGTERM, SIGINT
 // or SIGHUP writes no frame more and removes its unfinished one. The exit status is ffmpeg's when
 // ffmpeg failed, 1 when the writer failed (its reason on standard error), 2 for a wrong command
 // line, otherwise 0.
+#include "FrameMaking.h"
 #include "FrameWriter.h"
 #include "PictureStream.h"
 #include "ProgramStart.h"
@@ -51,8 +53,10 @@ bool parse(int argc, char** argv, Request* request)
     int i = 1;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--finest") {
+        if (argument == tarnivo::media::kFinestFramesOption) {
             request->jpeg.finest = true;
+        } else if (argument == tarnivo::media::kExactFramesOption) {
+            request->jpeg.exact = true;
         } else if (argument == "--sizes") {
             request->sizes = true;
         } else if (request->pattern.empty() && !argument.empty() && argument[0] != '-') {
@@ -127,8 +131,9 @@ int main(int argc, char** argv)
 {
     Request request;
     if (!parse(argc, argv, &request)) {
-        std::fprintf(stderr, "usage: tarnivo-frames [--finest] PATTERN|--sizes -- FFMPEG-ARGUMENT...\n"
-                             "  PATTERN: frame names with one %%d or %%0Nd, such as %%06d.jpg\n");
+        std::fprintf(stderr,
+                     "usage: tarnivo-frames [--finest|--exact] PATTERN|--sizes -- FFMPEG-ARGUMENT...\n"
+                     "  PATTERN: frame names with one %%d or %%0Nd, such as %%06d.jpg\n");
         return kUsageStatus;
     }
     StopOnSignals();
