@@ -17,6 +17,9 @@ const FileWork kNoWork{};
 // A step's own rate tells its rest once it is this far and has run this long.
 constexpr double kStepRateFraction = 0.05;
 constexpr qint64 kStepRateMs = 1000;
+// The step's rate is measured over its last seconds, so that a change of the machine's load is
+// soon followed.
+constexpr qint64 kStepRateWindowMs = 5000;
 // A speed worked out from fewer frames tells of the tool's start, not of its pace.
 constexpr qint64 kFramesForASpeed = 10;
 
@@ -89,6 +92,7 @@ void JobProgressTracker::EnterStep(JobStep step)
     m_progress.stepFraction = 0;
     m_progress.framesPerSecond = 0;
     m_stepStartMs = m_jobClock.elapsed();
+    m_stepSamples.clear();
     m_tool = ToolLineReader();
     // The tools that read the source read only the part of it that is reversed.
     if (step == JobStep::Frames || step == JobStep::Sound)
@@ -112,6 +116,10 @@ void JobProgressTracker::ToolLine(const QString& line)
                                      ? m_tool.FramesWritten() * 1000.0 / runningMs
                                      : 0;
     Update(m_tool.Fraction());
+    const qint64 now = m_jobClock.elapsed();
+    m_stepSamples.emplace_back(now, m_progress.stepFraction);
+    while (m_stepSamples.size() > 2 && m_stepSamples[1].first <= now - kStepRateWindowMs)
+        m_stepSamples.pop_front();
     Emit();
 }
 
@@ -204,14 +212,21 @@ void JobProgressTracker::Update(double stepFraction)
             std::max(m_progress.jobFraction, std::min(1.0, (m_jobDone + m_fileDone) / total));
 }
 
-// The running step's rest by its own rate, once it has gone on for a while.
+// The running step's rest by its own rate over its last seconds since its tool first told of
+// progress (its start says nothing of its rate), once it has gone on for a while; it counts
+// down between the tool's lines.
 qint64 JobProgressTracker::StepLeftMs() const
 {
     const double done = m_progress.stepFraction;
     const qint64 running = m_progress.elapsedMs - m_stepStartMs;
-    if (done < kStepRateFraction || running < kStepRateMs)
+    if (done < kStepRateFraction || running < kStepRateMs || m_stepSamples.size() < 2)
         return -1;
-    return std::llround(running * (1 - done) / done);
+    const auto& [firstMs, firstDone] = m_stepSamples.front();
+    const auto& [lastMs, lastDone] = m_stepSamples.back();
+    if (lastMs - firstMs < kStepRateMs || lastDone <= firstDone)
+        return std::llround(running * (1 - done) / done);
+    const double msPerFraction = static_cast<double>(lastMs - firstMs) / (lastDone - firstDone);
+    return std::max<qint64>(0, std::llround(msPerFraction * (1 - done)) - (m_progress.elapsedMs - lastMs));
 }
 
 void JobProgressTracker::Estimate()

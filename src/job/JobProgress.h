@@ -13,6 +13,8 @@
 #include <QString>
 
 #include <functional>
+#include <deque>
+#include <utility>
 #include <vector>
 
 namespace tarnivo {
@@ -88,6 +90,9 @@ private:
     TimeLeftEstimate m_fileLeft;
     TimeLeftEstimate m_jobLeft;
     qint64 m_stepStartMs = 0;
+    // The running step's progress as its tool told it: (ms on the job's clock, step fraction),
+    // the oldest one within the rate's window first.
+    std::deque<std::pair<qint64, double>> m_stepSamples;
     double m_fileDone = 0;  // model seconds of the current file done
     double m_jobDone = 0;   // model seconds of the files before it
 };
