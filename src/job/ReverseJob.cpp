@@ -302,7 +302,9 @@ void ReverseJob::MakePlan()
         else
             Refuse(static_cast<int>(i) + 1, row.problem);
     }
-    m_progress.Planned(work, ConversionWorkOf(choice.settings, choice.extension.toStdString()));
+    ConversionWork conversion = ConversionWorkOf(choice.settings, choice.extension.toStdString());
+    conversion.exactFrames = ReversalOptionsFor(choice).exactFrames;
+    m_progress.Planned(work, conversion);
     m_current = 0;
     NextFile();
 }

@@ -30,7 +30,7 @@ StepModel modelOf(JobStep step)
 {
     switch (step) {
     case JobStep::Room:
-        return {0.3, 0.0};
+        return {0.15, 0.0};
     case JobStep::Frames:
         return {0.3, 0.0035};
     case JobStep::Sound:
@@ -40,12 +40,17 @@ StepModel modelOf(JobStep step)
     case JobStep::Joining:
         return {0.15, 0.0003};
     case JobStep::Converting:
-        return {0.45, 0.003};
+        return {0.3, 0.0025};
     case JobStep::Checking:
-        return {0.5, 0.0};  // three or four reads of packets, each a start of ffprobe
+        return {0.4, 0.0};  // three or four reads of packets, each a start of ffprobe
     }
     return {0, 0};
 }
+
+// What lossless frames add, a megapixel frame: to the writing of the frames, and to the
+// conversion, which decodes them again.
+constexpr double kExactFramesWritingSeconds = 0.0025;
+constexpr double kExactFramesDecodingSeconds = 0.006;
 
 // Seconds of sound per second of film for the sound steps (extracting and reversing 16-bit PCM).
 constexpr double kSoundSecondsPerSecond = 0.005;
@@ -167,14 +172,18 @@ double StepSeconds(JobStep step, const FileWork& extracted, const ConversionWork
         if (conversion.picture && file.frames > 0) {
             const double out =
                 (conversion.outputPixels > 0 ? conversion.outputPixels : file.pixels) / kMegapixel;
-            return model.fixedSeconds + file.frames * (model.secondsPerMegapixelFrame * megapixels +
-                                                       conversion.encodeSecondsPerMegapixel * out);
+            const double decoding =
+                model.secondsPerMegapixelFrame + (conversion.exactFrames ? kExactFramesDecodingSeconds : 0);
+            return model.fixedSeconds +
+                   file.frames * (decoding * megapixels + conversion.encodeSecondsPerMegapixel * out);
         }
         return model.fixedSeconds + kSoundSecondsPerSecond * file.seconds;
     default:
         break;
     }
-    return model.fixedSeconds + model.secondsPerMegapixelFrame * megapixels * file.frames;
+    const double perFrame = model.secondsPerMegapixelFrame +
+                            (step == JobStep::Frames && conversion.exactFrames ? kExactFramesWritingSeconds : 0);
+    return model.fixedSeconds + perFrame * megapixels * file.frames;
 }
 
 double FileSeconds(const FileWork& file, const ConversionWork& conversion)

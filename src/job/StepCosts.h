@@ -38,6 +38,7 @@ struct ConversionWork {
     double outputPixels = 0;               // of one output frame; 0 keeps the source's size
     double encodeSecondsPerMegapixel = 0;  // the encoder's time for a million pixels
     bool picture = true;                   // false: a sound is all the result holds
+    bool exactFrames = false;  // the frames are lossless: dearer to write and to decode again
 };
 
 // The conversion's work for a profile's (or the custom panel's) settings.
