@@ -78,6 +78,8 @@ int main(int argc, char** argv)
 
     std::vector<qint64> gaps;
     QStringList longGaps;  // each gap over 50 ms: when it ended, and the first row's status then
+    qint64 longestSeen = 0;
+    QString longestWhen;  // when the longest gap ended, and the first row's status then
     QElapsedTimer sinceLast;
     QElapsedTimer job;
     QTimer probe;
@@ -85,6 +87,12 @@ int main(int argc, char** argv)
     auto* list = form.findChild<QTreeWidget*>("ListView1");
     QObject::connect(&probe, &QTimer::timeout, [&] {
         gaps.push_back(sinceLast.restart());
+        if (gaps.back() > longestSeen) {
+            longestSeen = gaps.back();
+            longestWhen = QStringLiteral("%1 s (%2)")
+                              .arg(job.elapsed() / 1000.0, 0, 'f', 1)
+                              .arg(list->topLevelItem(0)->text(1));
+        }
         if (gaps.back() > 50)
             longGaps << QStringLiteral("%1 ms at %2 s (%3)")
                             .arg(gaps.back())
@@ -103,8 +111,8 @@ int main(int argc, char** argv)
     const auto over = std::count_if(gaps.begin(), gaps.end(), [](qint64 gap) { return gap > 50; });
     std::printf("job: %d file(s) of %.0f s at %sx%s, %.1f s\n", files, seconds, qPrintable(size.value(0)),
                 qPrintable(size.value(1)), job.elapsed() / 1000.0);
-    std::printf("event loop: longest gap %lld ms, 99th percentile %lld ms, %lld of %zu gaps over 50 ms\n",
-                static_cast<long long>(longest),
+    std::printf("event loop: longest gap %lld ms at %s, 99th percentile %lld ms, %lld of %zu gaps over 50 ms\n",
+                static_cast<long long>(longest), qPrintable(longestWhen),
                 static_cast<long long>(gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100]),
                 static_cast<long long>(over), gaps.size());
     for (const QString& gap : std::as_const(longGaps))

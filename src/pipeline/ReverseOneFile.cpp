@@ -10,6 +10,7 @@
 #include "WorkFolder.h"
 #include "WorkSpace.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTimer>
 
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tarnivo {
 
@@ -25,6 +27,7 @@ namespace {
 // Frames renamed in one turn of the event loop: a few milliseconds of work, so that a film of
 // tens of thousands of frames never holds the application up.
 constexpr size_t kFramesRenamedAtOnce = 200;
+constexpr int kFramesDeletedAtOnce = 500;
 
 bool canBeCarried(const QString& text) { return CanBeCarriedOnCommandLine(text.toStdString()); }
 
@@ -305,21 +308,45 @@ void ReverseOneFile::RebuildVideo()
                  [&] { WriteTextToFile(FrameRebuildBatch(m_FQ, m_paths.rebuilt), m_paths.rebuildBatch); });
     ToolRun* run = NewRun(ReversalStep::Rebuilding);
     connect(run, &ToolRun::Finished, this, [this](const ToolOutcome& outcome) {
-        DeleteRenumberedFrames(m_paths.renamed);
-        if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.rebuilt)) {
-            KillFiles(m_paths.rebuilt);
-            return Fail(m_stopped ? kStoppedReason
-                                  : StepReason(QStringLiteral("ffmpeg"), outcome,
-                                               QStringLiteral(
-                                                   "ffmpeg could not rebuild the video from its frames.")));
-        }
-        JoinPictureAndSound();
+        DeleteFramesThen([this, outcome] {
+            if (m_stopped || !outcome.Succeeded() || !IsFile(m_paths.rebuilt)) {
+                KillFiles(m_paths.rebuilt);
+                return Fail(m_stopped ? kStoppedReason
+                                      : StepReason(QStringLiteral("ffmpeg"), outcome,
+                                                   QStringLiteral(
+                                                       "ffmpeg could not rebuild the video from its frames.")));
+            }
+            JoinPictureAndSound();
+        });
     });
     run->StartBatchFile(m_tools, QLatin1Char('"') + m_paths.rebuildBatch + QLatin1Char('"'), m_paths.work,
                         StepEnvironment(&m_span, m_options));
 }
 
 // The joined V from T and B; T is deleted as soon as V holds it.
+// The renumbered frames are deleted a share at a time from the event loop, as they were renamed:
+// a long film's tens of thousands of frames would hold the application up.
+void ReverseOneFile::DeleteFramesThen(std::function<void()> then)
+{
+    m_toDelete = QDir(m_paths.renamed).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    m_toDelete.removeIf([](const QString& name) { return !IsRenumberedFrameName(name); });
+    m_afterDeleting = std::move(then);
+    DeleteSomeFrames();
+}
+
+void ReverseOneFile::DeleteSomeFrames()
+{
+    const int count = std::min<int>(kFramesDeletedAtOnce, m_toDelete.size());
+    for (int i = 0; i < count; ++i)
+        KillFiles(m_paths.renamed + QLatin1Char('/') + m_toDelete.at(i));
+    m_toDelete.remove(0, count);
+    if (!m_toDelete.isEmpty()) {
+        QTimer::singleShot(0, this, &ReverseOneFile::DeleteSomeFrames);
+        return;
+    }
+    std::exchange(m_afterDeleting, nullptr)();
+}
+
 void ReverseOneFile::JoinPictureAndSound()
 {
     ToolRun* run = NewRun(ReversalStep::Joining);

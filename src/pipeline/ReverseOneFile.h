@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <functional>
 #include <vector>
 
 namespace tarnivo {
@@ -71,6 +72,8 @@ private:
     void ExtractSound();
     void ReverseSound();
     void RebuildVideo();
+    void DeleteFramesThen(std::function<void()> then);
+    void DeleteSomeFrames();
     void JoinPictureAndSound();
     void Succeed();
     void Fail(const QString& reason);
@@ -92,6 +95,8 @@ private:
     ToolOutcome m_lastExtraction;
     std::vector<Frame> m_toRenumber;
     size_t m_renumbered = 0;
+    QStringList m_toDelete;
+    std::function<void()> m_afterDeleting;
     int m_frames = 0;
     bool m_stopped = false;
     bool m_over = false;
