@@ -213,18 +213,17 @@ void JobProgressTracker::Update(double stepFraction)
 }
 
 // The running step's rest by its own rate over its last seconds since its tool first told of
-// progress (its start says nothing of its rate), once it has gone on for a while; it counts
-// down between the tool's lines.
+// progress (its start says nothing of its rate), once its tool has told of a second of progress;
+// it counts down between the tool's lines.
 qint64 JobProgressTracker::StepLeftMs() const
 {
     const double done = m_progress.stepFraction;
-    const qint64 running = m_progress.elapsedMs - m_stepStartMs;
-    if (done < kStepRateFraction || running < kStepRateMs || m_stepSamples.size() < 2)
+    if (done < kStepRateFraction || m_stepSamples.size() < 2)
         return -1;
     const auto& [firstMs, firstDone] = m_stepSamples.front();
     const auto& [lastMs, lastDone] = m_stepSamples.back();
     if (lastMs - firstMs < kStepRateMs || lastDone <= firstDone)
-        return std::llround(running * (1 - done) / done);
+        return -1;
     const double msPerFraction = static_cast<double>(lastMs - firstMs) / (lastDone - firstDone);
     return std::max<qint64>(0, std::llround(msPerFraction * (1 - done)) - (m_progress.elapsedMs - lastMs));
 }

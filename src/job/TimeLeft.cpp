@@ -72,7 +72,11 @@ qint64 TimeLeftEstimate::Update(qint64 nowMs, const Work& work)
     double shown = measured;
     if (m_shownMs >= 0) {
         const double countdown = std::max(0.0, m_shownMs - (working - m_shownAtMs));
-        const double weight = 1 - std::exp(-static_cast<double>(working - m_shownAtMs) / kSmoothingMs);
+        // A correction takes a share of the time left to follow: near the end a wrong countdown
+        // would otherwise run out before it is mended.
+        const double smoothing = std::clamp(countdown / 4, static_cast<double>(kLeastSmoothingMs),
+                                            static_cast<double>(kSmoothingMs));
+        const double weight = 1 - std::exp(-static_cast<double>(working - m_shownAtMs) / smoothing);
         const double target =
             measured > countdown ? countdown + std::max(0.0, measured - countdown * (1 + kRiseBand)) : measured;
         shown = countdown + weight * (target - countdown);

@@ -20,6 +20,7 @@ public:
     static constexpr double kSteadyFraction = 0.02;  // of the work left then
     static constexpr qint64 kPaceWindowMs = 8000;
     static constexpr qint64 kSmoothingMs = 1500;
+    static constexpr qint64 kLeastSmoothingMs = 300;
     // A measure less than this much above the countdown is the pace wavering, not a change.
     static constexpr double kRiseBand = 0.15;
     static constexpr qint64 kLeastShownMs = 1000;
