@@ -33,7 +33,7 @@ QString ProgressStatusText(const JobProgress& progress)
     if (progress.paused)
         text += QStringLiteral(" \u00b7 ") + kPausedStatus;
     else if (progress.fileLeftMs > 0)
-        text += QStringLiteral(" \u00b7 %1 left").arg(ClockText(progress.fileLeftMs));
+        text += QStringLiteral(" \u00b7 %1 left").arg(TimeLeftText(progress.fileLeftMs));
     return text;
 }
 

@@ -62,7 +62,7 @@ QString progressLine(const JobProgress& progress)
         line += QStringLiteral(", %1 fps").arg(qRound(progress.framesPerSecond));
     line += elapsed;
     if (progress.jobLeftMs >= 0)
-        line += QStringLiteral(", %1 left").arg(ClockText(progress.jobLeftMs));
+        line += QStringLiteral(", %1 left").arg(TimeLeftText(progress.jobLeftMs));
     return line;
 }
 

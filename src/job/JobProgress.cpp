@@ -30,6 +30,11 @@ QString ClockText(qint64 milliseconds)
     return FilmTimeText(static_cast<double>(std::max<qint64>(0, (milliseconds + 500) / 1000)));
 }
 
+QString TimeLeftText(qint64 milliseconds)
+{
+    return FilmTimeText(static_cast<double>(std::max<qint64>(0, (milliseconds + 999) / 1000)));
+}
+
 void JobProgressTracker::StartJob(int fileCount)
 {
     m_progress = JobProgress();

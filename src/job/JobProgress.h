@@ -42,6 +42,9 @@ struct JobProgress {
 
 // A duration as a clock shows it: "0:07", "12:34", "1:02:03".
 QString ClockText(qint64 milliseconds);
+// A time left as a countdown shows it: whole seconds rounded up, so that "0:00" is only shown
+// once nothing is left.
+QString TimeLeftText(qint64 milliseconds);
 
 // Turns what the job tells into JobProgress reports.
 class JobProgressTracker {
