@@ -15,9 +15,9 @@
 #include "WorkFolder.h"
 
 #include <QDir>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 

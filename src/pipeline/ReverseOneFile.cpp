@@ -323,7 +323,6 @@ void ReverseOneFile::RebuildVideo()
                         StepEnvironment(&m_span, m_options));
 }
 
-// The joined V from T and B; T is deleted as soon as V holds it.
 // The renumbered frames are deleted a share at a time from the event loop, as they were renamed:
 // a long film's tens of thousands of frames would hold the application up.
 void ReverseOneFile::DeleteFramesThen(std::function<void()> then)
@@ -347,6 +346,7 @@ void ReverseOneFile::DeleteSomeFrames()
     std::exchange(m_afterDeleting, nullptr)();
 }
 
+// The joined V from T and B; T is deleted as soon as V holds it.
 void ReverseOneFile::JoinPictureAndSound()
 {
     ToolRun* run = NewRun(ReversalStep::Joining);
